@@ -1,0 +1,43 @@
+#pragma once
+// Text of the process code page. An AnsiString holds bytes of the ANSI code page (Big5 by default,
+// KESTRIN_CODEPAGE overrides); it is converted only where it crosses into Qt or the terminal.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+using AnsiString = std::string;
+
+namespace codepage {
+// The iconv name of the process code page ("BIG5", "UTF-8", "CP1252", ...).
+const std::string& Name();
+// Changes the process code page; for tests and the start of the program only.
+void SetName(const std::string& iconvName);
+// True when the byte starts a two-byte character of the process code page.
+bool IsLeadByte(unsigned char c);
+// Conversions; bytes that do not convert become "?" (or U+FFFD towards Unicode).
+AnsiString FromUtf8(std::string_view utf8);
+std::string ToUtf8(std::string_view ansi);
+std::u16string ToUtf16(std::string_view ansi);
+AnsiString FromUtf16(std::u16string_view utf16);
+} // namespace codepage
+
+// Chinese literals are written in UTF-8 in the source and converted once to the code page.
+inline AnsiString Ansi(std::string_view utf8) { return codepage::FromUtf8(utf8); }
+
+// Case folding of ASCII letters only; double-byte characters are left whole.
+AnsiString UpperCase(std::string_view s);
+AnsiString LowerCase(std::string_view s);
+bool SameText(std::string_view a, std::string_view b);
+int CompareText(std::string_view a, std::string_view b);
+int CompareStr(std::string_view a, std::string_view b);
+
+AnsiString Trim(std::string_view s);      // removes characters with codes of 32 or less at both ends
+AnsiString TrimLeft(std::string_view s);
+AnsiString TrimRight(std::string_view s);
+
+// Finds `sub` at a character boundary (never inside a double-byte character); npos when absent.
+size_t AnsiFind(std::string_view s, std::string_view sub, size_t from = 0);
+// Number of characters (a double-byte character counts once).
+size_t AnsiCharCount(std::string_view s);
+// Cuts s to at most maxBytes without splitting a double-byte character.
+AnsiString AnsiLeft(std::string_view s, size_t maxBytes);

@@ -1,0 +1,3 @@
+#include "framework/core/Exception.h"
+
+void Abort() { throw EAbort("Operation aborted"); }

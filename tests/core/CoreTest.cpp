@@ -1,0 +1,196 @@
+#include "framework/core/AnsiString.h"
+#include "framework/core/Component.h"
+#include "framework/core/Exception.h"
+#include "framework/core/Format.h"
+#include "framework/core/IniFile.h"
+#include "framework/core/Registry.h"
+#include "framework/core/StringList.h"
+#include "framework/core/SysUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+AnsiString tempFile(const char* name, const std::string& content) {
+    AnsiString path = TIniFile::ProfileDir() + name;
+    ForceDirectories(TIniFile::ProfileDir());
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+}
+} // namespace
+
+TEST(CodePage, Big5RoundTripsAndSeparatorsAreNeverFoundInsideACharacter) {
+    // "功" is A5 5C in Big5: its trail byte is a backslash.
+    AnsiString gong = Ansi("功");
+    ASSERT_EQ(gong, "\xA5\x5C");
+    EXPECT_EQ(codepage::ToUtf8(gong), "功");
+    EXPECT_EQ(codepage::FromUtf16(codepage::ToUtf16(Ansi("客戶代號"))), Ansi("客戶代號"));
+    AnsiString line = gong + "\\x";
+    EXPECT_EQ(AnsiFind(line, "\\"), 2u);
+    EXPECT_EQ(AnsiCharCount(line), 3u);
+    EXPECT_EQ(AnsiLeft(Ansi("選擇"), 3), Ansi("選"));
+    // Case folding touches ASCII letters only; "\xA4\x61" keeps its trail byte.
+    EXPECT_EQ(UpperCase(AnsiString("ab\xA4\x61") + "c"), AnsiString("AB\xA4\x61") + "C");
+    EXPECT_TRUE(SameText("User_Name", "USER_NAME"));
+}
+
+TEST(Format, FormsTheMessagesUse) {
+    EXPECT_EQ(Format("%s: %s", "SQLConnection1", "x"), "SQLConnection1: x");
+    EXPECT_EQ(Format("List index out of bounds (%d)", 2), "List index out of bounds (2)");
+    EXPECT_EQ(Format("OLE error %.8x", -2147418113), "OLE error 8000ffff");
+    EXPECT_EQ(Format("[0x%.4X]", 100), "[0x0064]");
+    EXPECT_EQ(Format("%-4s|%4s", "ab", "cd"), "ab  |  cd");
+    EXPECT_EQ(Format("%d%%", 5), "5%");
+    EXPECT_EQ(Format("%s and %s", "one"), "one and ");  // a missing argument formats as empty
+}
+
+TEST(Conversions, IntegersAndTheirMessage) {
+    EXPECT_EQ(StrToInt("-42"), -42);
+    EXPECT_EQ(StrToInt("$FF"), 255);
+    EXPECT_EQ(StrToIntDef("x", 7), 7);
+    for (const char* bad : {"", " 1", "1 ", "abc", "99999999999"}) {
+        try {
+            StrToInt(bad);
+            ADD_FAILURE() << bad;
+        } catch (const EConvertError& e) {
+            EXPECT_EQ(e.Message(), Format("'%s' is not a valid integer value", bad));
+            EXPECT_STREQ(e.ClassName(), "EConvertError");
+        }
+    }
+    EXPECT_EQ(FloatToStr(1234.5), "1234.5");
+    EXPECT_EQ(ChangeFileExt("/a/b.c/morvane", ".ini"), "/a/b.c/morvane.ini");
+    EXPECT_EQ(ExtractFileName("/x/y/z.exe"), "z.exe");
+}
+
+TEST(StringList, NamesValuesAndBounds) {
+    TStringList l{"DriverName=Firebird", "User_Name=SYSDBA", "plain"};
+    int changes = 0;
+    l.OnChange = [&] { ++changes; };
+    EXPECT_EQ(l.Values("USER_NAME"), "SYSDBA");
+    EXPECT_EQ(l.Values("missing"), "");
+    EXPECT_EQ(l.Names(2), "");
+    l.SetValue("password", "x");
+    EXPECT_EQ(l.Strings(3), "password=x");
+    l.SetValue("PASSWORD", "");
+    EXPECT_EQ(l.Count(), 3);
+    EXPECT_EQ(changes, 2);
+    try {
+        (void)l.Strings(3);
+        FAIL();
+    } catch (const EStringListError& e) {
+        EXPECT_EQ(e.Message(), "List index out of bounds (3)");
+    }
+    l.SetText("a\r\nb\nc\rd");
+    EXPECT_EQ(l.Count(), 4);
+    EXPECT_EQ(l.Strings(3), "d");
+}
+
+TEST(IniFile, ReadsWithTheClassicRulesAndWritesBack) {
+    AnsiString path = tempFile("rules.ini", "top=ignored\n ; comment\n[ kestrin ]\n  User_Name =  SYSDBA \n"
+                                            "Database= localhost:/x.fdb\nnoequals\n\n[Other]\nk=v\n");
+    TIniFile ini(path);
+    EXPECT_TRUE(ini.SectionExists("KESTRIN"));
+    EXPECT_EQ(ini.ReadString("Kestrin", "user_name"), "SYSDBA");
+    EXPECT_EQ(ini.ReadString("Kestrin", "top", "d"), "d");
+    TStringList lines;
+    ini.ReadSectionValues("kestrin", lines);
+    ASSERT_EQ(lines.Count(), 3);
+    EXPECT_EQ(lines[0], "User_Name=SYSDBA");
+    EXPECT_EQ(lines[2], "noequals");
+    ini.WriteString("New", "Width", "17");
+    ini.WriteString("kestrin", "USER_NAME", "other");
+    TIniFile again(path);
+    EXPECT_EQ(again.ReadInteger("new", "width", 0), 17);
+    EXPECT_EQ(again.ReadString("Kestrin", "User_Name"), "other");
+    EXPECT_FALSE(TIniFile("/nonexistent/dir/x.ini").SectionExists("a"));
+}
+
+TEST(Registry, KeysAndTypedValuesLiveInAFilePerHive) {
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("\\Software\\Kestrin\\DbDriver", true));
+        reg.WriteString("Connection Registry File", "/etc/x.ini");
+        reg.WriteInteger("Count", 3);
+    }
+    TRegistry reg;
+    EXPECT_FALSE(reg.OpenKeyReadOnly("\\Software\\Nothing"));
+    ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\Kestrin\\DbDriver"));
+    EXPECT_EQ(reg.ReadString("Connection Registry File"), "/etc/x.ini");
+    EXPECT_EQ(reg.ReadString("absent"), "");
+    EXPECT_EQ(reg.ReadInteger("Count"), 3);
+    EXPECT_THROW(reg.ReadString("Count"), ERegistryException);
+    EXPECT_THROW(reg.WriteString("x", "y"), ERegistryException);
+    TRegistry classes(RegistryHive::ClassesRoot);
+    EXPECT_FALSE(classes.KeyExists("Software\\Kestrin\\DbDriver"));
+}
+
+namespace {
+class TThing : public TComponent {
+    MORVANE_CLASS_PROPS(TThing, TComponent)
+public:
+    using TComponent::TComponent;
+    ~TThing() override { log.push_back("free " + Name()); }
+    const AnsiString& Caption() const { return caption_; }
+    void SetCaption(const AnsiString& c) { caption_ = c; }
+    TThing* Buddy() const { return buddy_; }
+    void SetBuddy(TThing* b) {
+        buddy_ = b;
+        if (b)
+            b->FreeNotification(this);
+    }
+    void Loaded() override {
+        TComponent::Loaded();
+        log.push_back("loaded " + Name());
+    }
+    static inline std::vector<AnsiString> log;
+
+protected:
+    void Notification(TComponent* c, Operation op) override {
+        TComponent::Notification(c, op);
+        if (op == Operation::Remove && c == buddy_)
+            buddy_ = nullptr;
+    }
+
+private:
+    AnsiString caption_;
+    TThing* buddy_ = nullptr;
+};
+void TThing::DefineProperties(ClassInfo& info) {
+    info.Add("Caption", &TThing::Caption, &TThing::SetCaption);
+    info.Add("Buddy", &TThing::Buddy, &TThing::SetBuddy);
+}
+} // namespace
+
+TEST(Component, OwnershipFreeNotificationAndPropertiesByName) {
+    TThing::log.clear();
+    auto* form = new TThing(nullptr);
+    form->SetName("Form");
+    auto* a = new TThing(form);
+    a->SetName("A");
+    auto* b = new TThing(form);
+    b->SetName("B");
+    TThing other(nullptr);
+    other.SetName("Other");
+    EXPECT_EQ(form->FindComponent("a"), a);
+    EXPECT_THROW(b->SetName("A"), EComponentError);
+    EXPECT_TRUE(a->InheritsFrom("tcomponent"));
+    EXPECT_FALSE(a->InheritsFrom("TCustomFrame"));
+    EXPECT_EQ(a->ClassName(), "TThing");
+
+    EXPECT_TRUE(a->SetProperty("caption", AnsiString("hello")));
+    EXPECT_EQ(std::get<AnsiString>(a->GetProperty("Caption")), "hello");
+    EXPECT_FALSE(a->SetProperty("NoSuch", AnsiString("x")));
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(a->GetProperty("NoSuch")));
+    a->SetProperty("Buddy", PropValue(static_cast<TPersistent*>(b)));
+    other.SetBuddy(b);  // across owners
+    EXPECT_EQ(a->Buddy(), b);
+
+    delete b;
+    EXPECT_EQ(a->Buddy(), nullptr);
+    EXPECT_EQ(other.Buddy(), nullptr);
+    EXPECT_EQ(form->ComponentCount(), 1);
+    delete form;
+    // A component's own destructor runs before the components it owns are freed.
+    EXPECT_EQ(TThing::log, (std::vector<AnsiString>{"free B", "free Form", "free A"}));
+}
