@@ -1,0 +1,70 @@
+#pragma once
+// A Firebird attachment and its one transaction. The transaction starts when a statement first
+// needs it; outside an explicit transaction (beginTransaction) a statement that changes data is
+// committed at once when AutoCommit is on (the default).
+#include "driver/FbClient.h"
+
+class TFbCommand;
+
+class TFbConnection : public RefCounted<ISQLConnection> {
+public:
+    TFbConnection(const fb::Api& api, ISQLDriver* driver);
+    ~TFbConnection() override;
+
+    SQLResult connect(const char* database, const char* userName, const char* password) override;
+    SQLResult disconnect() override;
+    SQLResult getSQLCommand(ISQLCommand** command) override;
+    SQLResult getSQLMetaData(ISQLMetaData** metaData) override;
+    SQLResult setOption(int32_t option, intptr_t value) override;
+    SQLResult getOption(int32_t option, void* buffer, int32_t length, int32_t* outLength) override;
+    SQLResult beginTransaction(uint32_t id, int32_t isolation) override;
+    SQLResult commit(uint32_t id) override;
+    SQLResult rollback(uint32_t id) override;
+    SQLResult getErrorMessage(char* buffer) override { return error_.Copy(buffer); }
+    SQLResult getErrorMessageLen(uint16_t* length) override { return error_.Length(length); }
+
+    // For the connection's statements.
+    const fb::Api& Api() const { return api_; }
+    isc_db_handle* Database() { return &db_; }
+    bool Attached() const { return db_ != 0; }
+    // The running transaction, started when there is none; false with Firebird's text in `error`.
+    bool Transaction(isc_tr_handle*& tr, AnsiString& error);
+    // After a statement that may have changed data: commits it when no explicit transaction runs.
+    bool StatementDone(AnsiString& error);
+    unsigned short Dialect() const { return static_cast<unsigned short>(dialect_); }
+    bool TrimChar() const { return trimChar_; }
+    int32_t BlobSizeLimit() const { return blobSize_; }
+    void Trace(const char* text) const;
+
+private:
+    SQLResult startTransaction(int32_t isolation, AnsiString& error);
+    // Ends the running transaction; `keep` commits with retaining (the handle stays valid).
+    SQLResult endTransaction(bool commitIt, bool keep);
+
+    const fb::Api& api_;
+    ISQLDriver* driver_;
+    ErrorText error_;
+    isc_db_handle db_ = 0;
+    isc_tr_handle tr_ = 0;
+    bool explicitTransaction_ = false;
+    uint32_t transactionId_ = 0;
+
+    bool autoCommit_ = true;
+    bool blockingMode_ = true;
+    int32_t blobSize_ = -1;
+    AnsiString roleName_;
+    bool waitOnLocks_ = true;
+    bool commitRetain_ = false;
+    int32_t isolation_ = SQL_ISOLATION_READ_COMMITTED;
+    SQLTraceCallback traceCallback_ = nullptr;
+    void* traceData_ = nullptr;
+    AnsiString hostName_;
+    AnsiString serverCharSet_;
+    int32_t dialect_ = 3;
+    bool osAuthentication_ = false;
+    bool multipleTransaction_ = false;
+    AnsiString serverPort_;
+    bool trimChar_ = false;
+    AnsiString customString_;
+    int32_t timeout_ = 0;
+};
