@@ -449,7 +449,12 @@ AnsiString formatSection(std::string_view sec, double value) {
             eb.insert(0, static_cast<size_t>(expZeros) - eb.size(), '0');
         number = mant + "E" + (exp < 0 ? "-" : (expPlus ? "+" : "")) + eb;
     } else {
-        std::snprintf(buf, sizeof buf, "%.*f", maxDec, std::fabs(value));
+        // Halves round away from zero, as people write numbers.
+        double scale = std::pow(10.0, maxDec);
+        double magnitude = std::fabs(value);
+        if (magnitude * scale < 1e15)
+            magnitude = std::round(magnitude * scale) / scale;
+        std::snprintf(buf, sizeof buf, "%.*f", maxDec, magnitude);
         AnsiString s = buf;
         size_t point = s.find('.');
         AnsiString intPart = s.substr(0, point), dec = point == AnsiString::npos ? "" : s.substr(point + 1);

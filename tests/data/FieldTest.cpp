@@ -42,6 +42,8 @@ TEST(Field, TextRulesConversionsAndValidCharacters) {
     static_cast<TNumericField*>(id)->SetDisplayFormat("#,##0.00");
     id->SetAsInteger(1234567);
     EXPECT_EQ(id->DisplayText(), "1,234,567.00");
+    EXPECT_EQ(id->Text(), "1,234,567.00");  // without an edit format the display format serves editing too
+    static_cast<TNumericField*>(id)->SetEditFormat("0");
     EXPECT_EQ(id->Text(), "1234567");
     id->SetText("");
     EXPECT_TRUE(id->IsNull());

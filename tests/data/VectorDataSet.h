@@ -199,6 +199,8 @@ protected:
         log.push_back("record " + (field ? field->FieldName() : std::string("-")));
     }
     void FocusControl(TField** field) override {
+        if (!*field)
+            return;  // another link took the focus already
         log.push_back("focus " + (*field)->FieldName());
         *field = nullptr;
     }
