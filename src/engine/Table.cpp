@@ -71,7 +71,7 @@ DBResult Table::AppendData(const uint8_t* packet, uint64_t length, bool complete
         std::vector<DSFieldDesc> descs(fieldCount);
         const uint8_t *p = packet + kHeaderSize, *end = packet + rowsOffset;
         for (DSFieldDesc& d : descs) {
-            if (p == end || *p == 0 || *p > DS_MAX_NAME || size_t(end - p) < size_t(1 + *p + 15))
+            if (p == end || *p == 0 || *p > DS_MAX_NAME || size_t(end - p) < size_t(1 + *p + 13))
                 return DBERR_INVALIDPACKET;
             std::memset(&d, 0, sizeof d);
             std::memcpy(d.name, p + 1, *p);
