@@ -120,9 +120,11 @@ DBResult Table::AppendData(const uint8_t* packet, uint64_t length, bool complete
                 arena_.DropLastChunk();
                 return DBERR_INVALIDPACKET;
             }
-            if (ordered_)
+            if (ordered_) {
                 for (size_t row = oldRows; row < needed; ++row)
                     order_.push_back(uint32_t(row));
+                positionsStale_ = true;
+            }
         }
         if (layout_.Empty()) {
             layout_ = std::move(layout);

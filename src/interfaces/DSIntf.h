@@ -26,7 +26,7 @@
 //     null bitmap: (n + 7) / 8 bytes, bit (c % 8) of byte c / 8 set when column c (0-based) is null;
 //     fixed part: one slot per fixed-width column in column order, of the type's width, holding the
 //       value (zero when null);
-//     variable part: for each non-null text, bytes, decimal-text or blob column in column order, the
+//     variable part: for each non-null text, bytes or blob column in column order, the
 //       length as an unsigned LEB128 number (7 bits a byte, low bits first) followed by the bytes.
 //
 // The table keeps its rows in exactly this row form, so appending a packet copies its row block once.

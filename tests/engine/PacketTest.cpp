@@ -158,6 +158,19 @@ TEST(Packet, FurtherPacketsAddRowsAndBadPacketsAddNothing) {
         ids += t.Get(1) + ",";
     EXPECT_EQ(ids, "a,b,a,b,c,dd,");
 
+    // Rows that arrive after a delete are found by their bookmarks like the others.
+    t.cursor->MoveToSeqNo(1);
+    Check(t.cursor->DeleteRecord(), t.table.get());
+    t.cursor->GetNextRecord(t.record.data());
+    Check(t.cursor->MoveToBookmark(t.Bookmark().data()), t.table.get());
+    Check(t.table->AppendData(good.data(), good.size(), true), t.table.get());
+    t.cursor->MoveToEOF();
+    t.cursor->GetPriorRecord(t.record.data());
+    std::vector<uint8_t> last = t.Bookmark();
+    t.cursor->MoveToBOF();
+    Check(t.cursor->MoveToBookmark(last.data()), t.table.get());
+    EXPECT_EQ(t.SeqNo(), 7u);
+
     // A table that never received a packet has nothing to put a cursor on.
     DSPtr<IDSBase> empty = CreateDSBase();
     DSPtr<IDSCursor> cursor = CreateDSCursor();
