@@ -736,8 +736,12 @@ void TDataSet::moveField(TField* field, int index) {
 }
 
 void TDataSet::CreateFields() {
+    // Columns of a kind no field class shows get no field.
     for (int i = 0; i < fieldDefs_.Count(); ++i)
-        fieldDefs_.Items(i).CreateField(this, this);
+        if (TField* probe = CreateFieldOfType(fieldDefs_.Items(i).DataType, nullptr)) {
+            delete probe;
+            fieldDefs_.Items(i).CreateField(this, this);
+        }
 }
 
 void TDataSet::DestroyFields() {

@@ -75,6 +75,8 @@ public:
     void SetRecNo(int value) { SetRecNoValue(value); }
     int RecordCount() const { return GetRecordCount(); }
     virtual bool IsSequenced() const { return true; }
+    // A forward-only dataset keeps one buffer and cannot move back.
+    virtual bool IsUniDirectional() const { return false; }
     // Refills the record buffers around the cursor's record (rmExact: it must still exist;
     // rmCenter: put it in the middle of the window).
     void Resync(int mode);
@@ -171,8 +173,6 @@ protected:
     virtual int GetRecordCount() const { return -1; }
     virtual int GetRecNo() const { return -1; }
     virtual void SetRecNoValue(int) {}
-    // A forward-only dataset keeps one buffer and cannot move back.
-    virtual bool IsUniDirectional() const { return false; }
 
     // ---- helpers for subclasses ----
     // One field per definition, owned by the dataset.

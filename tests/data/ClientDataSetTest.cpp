@@ -1,0 +1,258 @@
+#include "data/ClientDataSet.h"
+#include "data/DataLink.h"
+#include "data/DataSource.h"
+#include "data/SQLConnection.h"
+#include "data/SQLDataSet.h"
+#include "data/VectorDataSet.h"
+#include "framework/core/Exception.h"
+#include "framework/core/Registry.h"
+#include "support/FirebirdDb.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+const char* const kCustomers =
+    "INSERT INTO CUSTOMER VALUES ('C001', '王小明', 'A');"
+    "INSERT INTO CUSTOMER VALUES ('C002', '陳大華股份有限公司', 'B');"
+    "INSERT INTO CUSTOMER VALUES ('C003', NULL, NULL);";
+
+const char* const kCustStatement = "select CUST_ID, CUST_NAME, CUST_CLASSID,'N' AS SELECT_YN from CUSTOMER\r\nORDER BY CUST_ID";
+
+// The window's customer chain: connection → statement → provider → client dataset with its four
+// declared fields, all owned by one form.
+struct Chain {
+    TComponent form{nullptr};
+    TSQLConnection* conn;
+    TSQLDataSet* sql;
+    TDataSetProvider* provider;
+    TClientDataSet* cds;
+
+    explicit Chain(const TestDatabase& db, bool declareFields = true) {
+        WriteConnectionFiles(db.Dir(), db.Path());
+        conn = new TSQLConnection(&form);
+        conn->SetName("SQLConnection1");
+        conn->SetConnectionName("Kestrin");
+        conn->SetDriverName("Firebird");
+        conn->SetLoadParamsOnConnect(true);
+        conn->SetLoginPrompt(false);
+        sql = new TSQLDataSet(&form);
+        sql->SetName("SQL_CUST");
+        sql->SetSQLConnection(conn);
+        sql->SetCommandText(kCustStatement);
+        provider = new TDataSetProvider(&form);
+        provider->SetName("DSP_CUST");
+        provider->SetDataSet(sql);
+        cds = new TClientDataSet(&form);
+        cds->SetName("CDS_CUST");
+        cds->SetProviderName("DSP_CUST");
+        if (!declareFields)
+            return;
+        const struct {
+            const char* name;
+            int size;
+            bool required;
+            const char* label;
+        } fields[] = {{"SELECT_YN", 1, true, "選擇"},
+                      {"CUST_ID", 10, true, "客戶代號"},
+                      {"CUST_NAME", 50, false, "客戶名稱"},
+                      {"CUST_CLASSID", 10, false, "客戶類別"}};
+        for (const auto& d : fields) {
+            auto* f = new TStringField(&form);
+            f->SetName(AnsiString("CDS_CUST") + d.name);
+            f->SetFieldName(d.name);
+            f->SetSize(d.size);
+            f->SetRequired(d.required);
+            f->SetDisplayLabel(Ansi(d.label));
+            f->SetDataSet(cds);
+        }
+    }
+};
+
+template <typename F> std::string messageOf(F&& f, const char* expectedClass = nullptr) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        if (expectedClass) {
+            EXPECT_STREQ(e.ClassName(), expectedClass) << e.Message();
+        }
+        return e.Message();
+    }
+    return "(no exception)";
+}
+} // namespace
+
+// First in the program: the engine library is loaded once per process and kept.
+TEST(ClientDataSet, EngineLibraryMissingArrivesThroughTheProvider) {
+    TestDatabase db(kCustomers);
+    Chain chain(db);
+    const char* key = "CLSID\\{58398081-A733-5076-93AD-F7BAD3363F1F}\\InProcServer32";
+    TRegistry reg(RegistryHive::ClassesRoot);
+    ASSERT_TRUE(reg.OpenKey(key, true));
+    reg.WriteString("", "/nonexistent/libdsengine.so");
+    EXPECT_EQ(messageOf([&] { chain.cds->Open(); }, "EOleException"), "Error loading libdsengine.so");
+    EXPECT_FALSE(chain.cds->Active());
+    EXPECT_FALSE(chain.sql->Active());  // the provider closed the statement it opened
+    TRegistry(RegistryHive::ClassesRoot).DeleteKey(key);
+    chain.cds->Open();
+    EXPECT_EQ(chain.cds->RecordCount(), 3);
+}
+
+TEST(ClientDataSet, OpensBindsEditsAndPostsInMemory) {
+    TestDatabase db(kCustomers);
+    Chain chain(db);
+    TClientDataSet* cds = chain.cds;
+    cds->Open();
+    EXPECT_FALSE(chain.sql->Active());  // opened, read to its end and closed within the request
+    EXPECT_EQ(chain.provider->RowsSent(), 0);
+    ASSERT_EQ(cds->FieldCount(), 4);
+    EXPECT_EQ(cds->Fields(0)->FieldName(), "SELECT_YN");  // declared order, bound by name
+    TField* yn = chain.form.FindComponent("CDS_CUSTSELECT_YN") ? cds->FieldByName("SELECT_YN") : nullptr;
+    ASSERT_NE(yn, nullptr);
+    TField* name = cds->FieldByName("CUST_NAME");
+    EXPECT_EQ(cds->RecordCount(), 3);
+    EXPECT_EQ(yn->AsString(), "N");
+    EXPECT_EQ(name->AsString(), Ansi("王小明"));  // Big5 bytes, byte for byte
+    cds->Next();
+    EXPECT_EQ(name->AsString(), Ansi("陳大華股份有限公司"));
+    cds->Next();
+    EXPECT_TRUE(name->IsNull());
+    EXPECT_EQ(name->AsString(), "");
+    EXPECT_FALSE(cds->Eof());
+    cds->Next();
+    cds->Next();  // a second Next on the last row keeps it
+    EXPECT_TRUE(cds->Eof());
+    EXPECT_EQ(cds->FieldByName("CUST_ID")->AsString(), "C003");
+
+    // Post in browse state does nothing; a tick is posted into memory by moving.
+    cds->Post();
+    cds->First();
+    cds->Edit();
+    yn->SetAsString("Y");
+    cds->Next();
+    EXPECT_EQ(cds->State(), dsBrowse);
+    cds->First();
+    EXPECT_EQ(yn->AsString(), "Y");
+    EXPECT_EQ(cds->ChangeCount(), 1);
+
+    // A required field left null: the post fails, the dataset stays in edit.
+    cds->Edit();
+    cds->FieldByName("CUST_ID")->Clear();
+    EXPECT_EQ(messageOf([&] { cds->Post(); }, "EDatabaseError"), "Field '" + Ansi("客戶代號") + "' must have a value");
+    EXPECT_EQ(cds->State(), dsEdit);
+    cds->Cancel();
+
+    // Insert, Append and Delete on the in-memory rows.
+    cds->Append();
+    cds->FieldByName("CUST_ID")->SetAsString("C999");
+    yn->SetAsString("N");
+    cds->Post();
+    EXPECT_EQ(cds->RecordCount(), 4);
+    cds->Last();
+    EXPECT_EQ(cds->FieldByName("CUST_ID")->AsString(), "C999");
+    cds->Delete();
+    EXPECT_EQ(cds->RecordCount(), 3);
+
+    // Closing discards every posted change; reopening fetches anew.
+    cds->Close();
+    EXPECT_EQ(cds->FieldCount(), 4);  // declared fields stay
+    cds->Open();
+    EXPECT_EQ(yn->AsString(), "N");
+    EXPECT_EQ(cds->RecordCount(), 3);
+
+    // A declared text field smaller than its column binds and shows the cut value.
+    cds->Close();
+    static_cast<TStringField*>(name)->SetSize(10);
+    cds->Open();
+    cds->Next();
+    EXPECT_EQ(name->AsString(), Ansi("陳大華股份"));
+}
+
+TEST(ClientDataSet, CommandTextEmptyResultsAndFailures) {
+    TestDatabase db(kCustomers);
+    Chain chain(db, false);
+    TClientDataSet* cds = chain.cds;
+
+    // Command text needs poAllowCommandText; the refusal crosses the provider as EOleException.
+    cds->SetCommandText("select * from CUSTOMER where CUST_ID = 'C002'");
+    EXPECT_EQ(messageOf([&] { cds->Open(); }, "EOleException"), "CommandText changes are not allowed");
+    chain.provider->SetOptions(1u << poAllowCommandText);
+    cds->Open();
+    EXPECT_EQ(cds->RecordCount(), 1);
+    EXPECT_EQ(cds->FieldByName("CUST_CLASSID")->AsString(), "B");  // dynamic fields from the result
+    cds->Close();
+    EXPECT_EQ(cds->FieldCount(), 0);
+    // The replacement stays in the statement for later opens.
+    EXPECT_EQ(chain.sql->CommandText(), "select * from CUSTOMER where CUST_ID = 'C002'");
+    cds->SetCommandText("");
+    cds->Open();
+    EXPECT_EQ(cds->RecordCount(), 1);
+    cds->Close();
+
+    // An empty result: every field, no rows, First sets the end flag at once.
+    cds->SetCommandText("select * from CUSTOMER where 1 = 0");
+    cds->Open();
+    EXPECT_EQ(cds->FieldCount(), 3);
+    cds->First();
+    EXPECT_TRUE(cds->Eof());
+    cds->Close();
+
+    // A statement error arrives as EOleException with the composed driver message.
+    cds->SetCommandText("select * from NO_SUCH_TABLE");
+    std::string msg = messageOf([&] { cds->Open(); }, "EOleException");
+    EXPECT_EQ(msg.rfind("Driver Error: [0x0065]: SQL Error\r\nSQL Server Error: ", 0), 0u) << msg;
+    EXPECT_NE(msg.find("NO_SUCH_TABLE"), std::string::npos);
+    EXPECT_NE(msg.back(), '.');
+    EXPECT_FALSE(cds->Active());
+
+    // Missing provider; declared fields without a column or of another kind.
+    cds->SetCommandText("");
+    chain.sql->SetCommandText(kCustStatement);
+    cds->SetProviderName("NO_SUCH_PROVIDER");
+    EXPECT_EQ(messageOf([&] { cds->Open(); }, "EDatabaseError"), "CDS_CUST: Missing data provider or data packet");
+    cds->SetProviderName("DSP_CUST");
+    auto* wrong = new TFloatField(&chain.form);
+    wrong->SetFieldName("CUST_NAME");
+    wrong->SetDataSet(cds);
+    EXPECT_EQ(messageOf([&] { cds->Open(); }, "EDatabaseError"),
+              "CDS_CUST: Type mismatch for field 'CUST_NAME', expecting: Float actual: String");
+    wrong->SetFieldName("NO_COLUMN");
+    EXPECT_EQ(messageOf([&] { cds->Open(); }, "EDatabaseError"), "CDS_CUST: Field 'NO_COLUMN' not found");
+    EXPECT_FALSE(cds->Active());
+    EXPECT_EQ(cds->FieldCount(), 1);  // the declared field remains
+}
+
+TEST(ClientDataSet, DataLinkViewOfARealClientDataSet) {
+    std::string sql;
+    for (int i = 0; i < 30; ++i)
+        sql += "INSERT INTO CUSTOMER VALUES ('C" + std::to_string(100 + i) + "', 'N', 'A');";
+    TestDatabase db(sql);
+    Chain chain(db, false);
+    auto* src = new TDataSource(&chain.form);
+    src->SetDataSet(chain.cds);
+    TLogLink grid;
+    grid.SetVisualControl(true);
+    grid.SetDataSource(src);
+    chain.cds->Open();
+    ASSERT_TRUE(grid.Active());
+    grid.SetBufferCount(10);
+    EXPECT_EQ(grid.RecordCount(), 10);
+    EXPECT_EQ(chain.cds->RecNo(), 1);
+    grid.log.clear();
+    chain.cds->MoveBy(9);
+    chain.cds->Next();
+    EXPECT_EQ(grid.log, (std::vector<std::string>{"scrolled 0", "scrolled 1"}));
+    EXPECT_EQ(grid.ActiveRecord(), 9);
+    EXPECT_EQ(chain.cds->RecNo(), 11);
+    TBookmark here = chain.cds->GetBookmark();
+    chain.cds->Last();
+    EXPECT_EQ(chain.cds->RecNo(), 30);
+    EXPECT_EQ(chain.cds->CompareBookmarks(here, chain.cds->GetBookmark()), -1);
+    chain.cds->GotoBookmark(here);
+    EXPECT_EQ(chain.cds->FieldByName("CUST_ID")->AsString(), "C110");
+    chain.cds->SetRecNo(3);
+    EXPECT_EQ(chain.cds->FieldByName("CUST_ID")->AsString(), "C102");
+    grid.SetActiveRecord(0);
+    EXPECT_NE(chain.cds->FieldByName("CUST_ID")->AsString(), "");
+    chain.cds->Close();
+    EXPECT_FALSE(grid.Active());
+}
