@@ -86,6 +86,17 @@ inline bool GetVarLength(const uint8_t*& p, const uint8_t* end, uint32_t& n) {
     return false;
 }
 
+// Reads a length of a row already checked by RowLength (or written by the engine itself).
+inline uint32_t ReadVarLength(const uint8_t*& p) {
+    uint32_t n = 0;
+    for (int shift = 0;; shift += 7) {
+        uint8_t b = *p++;
+        n |= uint32_t(b & 0x7F) << shift;
+        if (!(b & 0x80))
+            return n;
+    }
+}
+
 inline bool IsNullBit(const uint8_t* bitmap, uint32_t index) { return bitmap[index / 8] & (1u << (index % 8)); }
 
 } // namespace dsengine

@@ -232,9 +232,7 @@ void Table::DecodeRow(uint32_t row, uint8_t* record) const {
             std::memcpy(slot, r + c.rowOffset, c.width);
             continue;
         }
-        uint32_t length = 0;
-        if (!null)
-            GetVarLength(var, var + 5, length);  // the row was checked when it was stored
+        uint32_t length = null ? 0 : ReadVarLength(var);
         if (c.blob) {
             uint64_t blobRef = ref + uint64_t(var - r);
             std::memcpy(slot, &blobRef, 8);
