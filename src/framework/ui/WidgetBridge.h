@@ -1,0 +1,132 @@
+#pragma once
+// The Qt widget behind a window control, for the framework's own sources only. Every event the
+// window receives is handed to WidgetEvents, which turns it into the control's operations; a native
+// widget (an edit box) keeps its own behaviour for what the control lets through.
+#include "framework/ui/Application.h"
+#include "framework/ui/WinControl.h"
+
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QWheelEvent>
+#include <QWidget>
+
+#include <type_traits>
+
+struct WidgetEvents {
+    // Each answers true when the native widget's own handling should follow.
+    static bool Paint(TWinControl* c, QWidget* w, QPaintEvent* e);
+    static bool Mouse(TWinControl* c, QMouseEvent* e);
+    static bool Wheel(TWinControl* c, QWheelEvent* e);
+    static bool KeyPress(TWinControl* c, QKeyEvent* e);
+    static bool KeyRelease(TWinControl* c, QKeyEvent* e);
+    static bool InputMethod(TWinControl* c, QInputMethodEvent* e);
+    static void Focus(TWinControl* c, bool in);
+    static void Resized(TWinControl* c, QWidget* w);
+    static bool Close(TWinControl* c);
+};
+
+// Runs a handler from the window system: an exception must not cross Qt's event loop, so it is shown
+// by the application (and the program goes on); the answer is then false.
+template <class F> bool Guard(F&& f) {
+    try {
+        return f();
+    } catch (const std::exception& e) {
+        Application->HandleException(nullptr, e);
+        return false;
+    }
+}
+
+// The window control a widget belongs to (null for widgets of other kinds).
+TWinControl* ControlOfWidget(const QWidget* w);
+
+template <class Base> class BridgeWidget : public Base {
+public:
+    BridgeWidget(TWinControl* control, QWidget* parent) : Base(parent), control_(control) {
+        this->setProperty("morvaneControl", QVariant::fromValue<void*>(control));
+        this->setAttribute(Qt::WA_InputMethodEnabled, true);
+        if constexpr (std::is_same_v<Base, QWidget>)
+            this->setAttribute(Qt::WA_OpaquePaintEvent, true);
+    }
+    void Detach() {
+        control_ = nullptr;
+        this->setProperty("morvaneControl", QVariant::fromValue<void*>(nullptr));
+    }
+
+protected:
+    static constexpr bool native = !std::is_same_v<Base, QWidget>;
+    bool event(QEvent* e) override {
+        // Tab belongs to the control and the form's navigation, not to Qt's focus chain.
+        if (control_ && e->type() == QEvent::KeyPress) {
+            auto* k = static_cast<QKeyEvent*>(e);
+            if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
+                keyPressEvent(k);
+                return true;
+            }
+        }
+        return Base::event(e);
+    }
+    void paintEvent(QPaintEvent* e) override {
+        if (!control_ || Guard([&] { return WidgetEvents::Paint(control_, this, e); }))
+            Base::paintEvent(e);
+    }
+    void mousePressEvent(QMouseEvent* e) override { mouse(e, [&] { Base::mousePressEvent(e); }); }
+    void mouseReleaseEvent(QMouseEvent* e) override { mouse(e, [&] { Base::mouseReleaseEvent(e); }); }
+    void mouseMoveEvent(QMouseEvent* e) override { mouse(e, [&] { Base::mouseMoveEvent(e); }); }
+    void mouseDoubleClickEvent(QMouseEvent* e) override { mouse(e, [&] { Base::mouseDoubleClickEvent(e); }); }
+    void wheelEvent(QWheelEvent* e) override {
+        if (control_ && Guard([&] { return WidgetEvents::Wheel(control_, e); }) && native)
+            Base::wheelEvent(e);
+    }
+    void keyPressEvent(QKeyEvent* e) override {
+        if (control_ && Guard([&] { return WidgetEvents::KeyPress(control_, e); }) && native)
+            Base::keyPressEvent(e);
+        e->accept();
+    }
+    void keyReleaseEvent(QKeyEvent* e) override {
+        if (control_ && Guard([&] { return WidgetEvents::KeyRelease(control_, e); }) && native)
+            Base::keyReleaseEvent(e);
+        e->accept();
+    }
+    void inputMethodEvent(QInputMethodEvent* e) override {
+        if (control_ && Guard([&] { return WidgetEvents::InputMethod(control_, e); }) && native)
+            Base::inputMethodEvent(e);
+    }
+    QVariant inputMethodQuery(Qt::InputMethodQuery q) const override {
+        if constexpr (native)
+            return Base::inputMethodQuery(q);
+        if (q == Qt::ImEnabled)
+            return true;
+        return Base::inputMethodQuery(q);
+    }
+    void focusInEvent(QFocusEvent* e) override {
+        Base::focusInEvent(e);
+        if (control_)
+            Guard([&] { return WidgetEvents::Focus(control_, true), true; });
+    }
+    void focusOutEvent(QFocusEvent* e) override {
+        Base::focusOutEvent(e);
+        if (control_)
+            Guard([&] { return WidgetEvents::Focus(control_, false), true; });
+    }
+    void resizeEvent(QResizeEvent* e) override {
+        Base::resizeEvent(e);
+        if (control_)
+            Guard([&] { return WidgetEvents::Resized(control_, this), true; });
+    }
+    void closeEvent(QCloseEvent* e) override {
+        if (control_ && !Guard([&] { return WidgetEvents::Close(control_); }))
+            e->ignore();
+        else
+            Base::closeEvent(e);
+    }
+
+private:
+    template <class F> void mouse(QMouseEvent* e, F base) {
+        if (control_ && Guard([&] { return WidgetEvents::Mouse(control_, e); }) && native)
+            base();
+        e->accept();
+    }
+    TWinControl* control_;
+};
