@@ -7,6 +7,7 @@
 
 #include <ibase.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 

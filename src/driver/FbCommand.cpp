@@ -191,9 +191,14 @@ SQLResult TFbCommand::prepare(const char* sql, uint16_t) {
     closeCursor();
     prepared_ = false;
     ISC_STATUS_ARRAY status;
-    if (!stmt_ && api.dsql_allocate_statement(status, connection_->Database(), &stmt_)) {
+    if (stmt_ && !live())
         stmt_ = 0;
-        return fail(SQL_SERVER_ERROR, fb::StatusText(api, status));
+    if (!stmt_) {
+        if (api.dsql_allocate_statement(status, connection_->Database(), &stmt_)) {
+            stmt_ = 0;
+            return fail(SQL_SERVER_ERROR, fb::StatusText(api, status));
+        }
+        attachment_ = connection_->Attachment();
     }
     isc_tr_handle* tr = nullptr;
     AnsiString error;
@@ -265,7 +270,7 @@ SQLResult TFbCommand::describe() {
 SQLResult TFbCommand::execute(ISQLCursor** cursor) {
     if (cursor)
         *cursor = nullptr;
-    if (!prepared_ || !connection_->Attached())
+    if (!prepared_ || !live())
         return fail(SQL_INVALID_HANDLE, "");
     closeCursor();
     XSQLDA* in = descriptor(inArea_);
@@ -360,6 +365,11 @@ SQLResult TFbCommand::close() {
 SQLResult TFbCommand::FetchInto(char* row, AnsiString& error) {
     if (!cursorOpen_)
         return SQL_EOF;
+    if (!live()) {
+        cursorOpen_ = false;  // the attachment went away under the cursor
+        error.clear();
+        return SQL_INVALID_HANDLE;
+    }
     XSQLDA* out = descriptor(outArea_);
     for (short i = 0; i < out->sqld; ++i) {
         const FbColumn& c = columns_[static_cast<size_t>(i)];
@@ -394,16 +404,20 @@ void TFbCommand::closeCursor() {
     if (cursorOpen_) {
         cursorOpen_ = false;
         ISC_STATUS_ARRAY status;
-        if (connection_->Attached())
+        if (live())
             connection_->Api().dsql_free_statement(status, &stmt_, DSQL_close);
     }
+}
+
+bool TFbCommand::live() const {
+    return stmt_ && connection_->Attached() && attachment_ == connection_->Attachment();
 }
 
 void TFbCommand::freeStatement() {
     closeCursor();
     if (stmt_) {
         ISC_STATUS_ARRAY status;
-        if (connection_->Attached())
+        if (live())
             connection_->Api().dsql_free_statement(status, &stmt_, DSQL_drop);
         stmt_ = 0;
     }

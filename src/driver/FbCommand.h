@@ -67,10 +67,13 @@ private:
     SQLResult describe();
     void closeCursor();
     void freeStatement();
+    // The statement handle is still one of the connection's current attachment.
+    bool live() const;
 
     TFbConnection* connection_;
     ErrorText error_;
     isc_stmt_handle stmt_ = 0;
+    uint32_t attachment_ = 0;  // the connection's attachment that made stmt_
     bool prepared_ = false;
     int statementType_ = 0;
     int32_t rowsPerFetch_ = 20;

@@ -61,6 +61,7 @@ SQLResult TFbConnection::connect(const char* database, const char* userName, con
         db_ = 0;
         return error_.Fail(SQL_CONNECTION_FAILED, fb::StatusText(api_, status));
     }
+    ++attachment_;
     return SQL_SUCCESS;
 }
 

@@ -27,6 +27,9 @@ public:
     const fb::Api& Api() const { return api_; }
     isc_db_handle* Database() { return &db_; }
     bool Attached() const { return db_ != 0; }
+    // Counts attachments: a statement handle belongs to the attachment it was made in and is only
+    // freed there (a handle of an earlier attachment died with it).
+    uint32_t Attachment() const { return attachment_; }
     // The running transaction, started when there is none; false with Firebird's text in `error`.
     bool Transaction(isc_tr_handle*& tr, AnsiString& error);
     // After a statement that may have changed data: commits it when no explicit transaction runs.
@@ -46,6 +49,7 @@ private:
     ErrorText error_;
     isc_db_handle db_ = 0;
     isc_tr_handle tr_ = 0;
+    uint32_t attachment_ = 0;
     bool explicitTransaction_ = false;
     uint32_t transactionId_ = 0;
 

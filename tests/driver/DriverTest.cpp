@@ -414,3 +414,30 @@ TEST(FirebirdDriver, ListsTablesAndColumns) {
     EXPECT_EQ(quote, '"');
     meta->release();
 }
+
+TEST(FirebirdDriver, StatementsOutlivingTheirAttachmentFailCleanly) {
+    TestDatabase db("INSERT INTO CUSTOMER VALUES ('C1', 'a', 'x');"
+                    "INSERT INTO CUSTOMER VALUES ('C2', 'b', 'x');");
+    Attached a(db.Path());
+    ASSERT_EQ(a.result, SQL_SUCCESS);
+    ISQLCommand* cmd = nullptr;
+    ISQLCursor* cur = a.run("SELECT CUST_ID FROM CUSTOMER ORDER BY CUST_ID", cmd, 1);
+    ASSERT_EQ(cur->next(), SQL_SUCCESS);
+    EXPECT_EQ(text(cur, 1), "C1");
+    // The connection goes while the cursor is half read; the row already fetched stays readable.
+    EXPECT_EQ(a.conn->disconnect(), SQL_SUCCESS);
+    EXPECT_EQ(text(cur, 1), "C1");
+    EXPECT_EQ(cur->next(), SQL_INVALID_HANDLE);
+    ISQLCursor* again = nullptr;
+    EXPECT_EQ(cmd->execute(&again), SQL_INVALID_HANDLE);
+    // After reconnecting, the old statement is prepared anew on the new attachment.
+    ASSERT_EQ(a.conn->connect(db.Path().c_str(), "SYSDBA", "x"), SQL_SUCCESS);
+    EXPECT_EQ(cmd->execute(&again), SQL_INVALID_HANDLE);
+    ASSERT_EQ(cmd->prepare("SELECT CUST_ID FROM CUSTOMER ORDER BY CUST_ID DESC", 0), SQL_SUCCESS);
+    ASSERT_EQ(cmd->execute(&again), SQL_SUCCESS);
+    ASSERT_EQ(again->next(), SQL_SUCCESS);
+    EXPECT_EQ(text(again, 1), "C2");
+    again->release();
+    cur->release();
+    cmd->release();
+}
