@@ -5,6 +5,7 @@
 #include "data/DataSet.h"
 #include "data/DataSource.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -125,8 +126,12 @@ protected:
                 std::memcpy(buffer, &r->id, 4);
             return !r->idNull;
         }
-        if (buffer)
-            std::memcpy(buffer, r->name, 11);
+        if (buffer) {
+            // A declared field may be smaller than the column.
+            size_t n = std::min(strnlen(r->name, 10), static_cast<size_t>(field->Size()));
+            std::memcpy(buffer, r->name, n);
+            static_cast<char*>(buffer)[n] = '\0';
+        }
         return !r->nameNull;
     }
     void SetFieldData(TField* field, const void* buffer) override {
@@ -137,8 +142,9 @@ protected:
                 std::memcpy(&r->id, buffer, 4);
         } else {
             r->nameNull = !buffer;
+            std::memset(r->name, 0, sizeof r->name);
             if (buffer)
-                std::memcpy(r->name, buffer, 11);
+                std::memcpy(r->name, buffer, std::min<size_t>(strnlen(static_cast<const char*>(buffer), 10), 10));
         }
     }
     void InternalPost() override {
