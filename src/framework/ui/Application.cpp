@@ -1,5 +1,8 @@
 #include "framework/ui/Application.h"
 
+#include "data/DataSet.h"
+#include "data/Field.h"
+#include "data/SQLConnection.h"
 #include "framework/core/Format.h"
 #include "framework/core/SysUtils.h"
 #include "framework/ui/Bitmap.h"
@@ -13,6 +16,7 @@
 #include <QKeyEvent>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -47,6 +51,31 @@ AnsiString titleOf(const AnsiString& exe) {
     if (name.size() > 1)
         name = name.substr(0, 1) + LowerCase(name.substr(1));
     return name;
+}
+
+// Every dataset the form owns: name, state, record count, field names and the current record's
+// display texts.
+std::string datasetsJson(TForm* form) {
+    std::string json = "[";
+    bool first = true;
+    for (int i = 0; i < form->ComponentCount(); ++i) {
+        auto ds = dynamic_cast<TDataSet*>(form->Components(i));
+        if (!ds)
+            continue;
+        std::string names, texts;
+        for (int f = 0; f < ds->FieldCount(); ++f) {
+            TField* field = ds->Fields(f);
+            names += (f ? ", " : "") + JsonString(field->FieldName());
+            texts += (f ? ", " : "") + JsonString(ds->Active() ? field->DisplayText() : AnsiString());
+        }
+        json += first ? "\n" : ",\n";
+        first = false;
+        json += Format("    {\"name\": %s, \"class\": %s, \"state\": %d, \"recordCount\": %d, \"fields\": [%s], "
+                       "\"current\": [%s]}",
+                       JsonString(ds->Name()), JsonString(ds->ClassName()), int(ds->State()),
+                       ds->Active() ? ds->RecordCount() : 0, names, texts);
+    }
+    return json + (first ? "]" : "\n  ]");
 }
 
 void shutdownAtExit() { Application->Shutdown(); }
@@ -88,6 +117,12 @@ void TApplication::Initialize(int argc, char** argv) {
     bridge::InstallFontSubstitutions();
     impl_->filter = std::make_unique<KeyFilter>();
     qApp->installEventFilter(impl_->filter.get());
+    // Connecting shows the hourglass; nested busy spells keep it until the outermost ends.
+    TSQLConnection::Hourglass = [](bool busy) {
+        static int depth = 0;
+        depth = std::max(0, depth + (busy ? 1 : -1));
+        Screen().SetCursor(depth > 0 ? crHourGlass : crDefault);
+    };
 }
 
 void TApplication::Shutdown() {
@@ -226,7 +261,7 @@ std::string TApplication::StateJson(TForm* form) const {
         datasets = datasets || name == "datasets";
     }
     if (!datasets)
-        json += ",\n  \"datasets\": []";
+        json += ",\n  \"datasets\": " + datasetsJson(form);
     return json + "\n}\n";
 }
 

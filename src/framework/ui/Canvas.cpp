@@ -549,6 +549,8 @@ void TCanvas::DrawThemedCheckBox(const TRect& r, TThemedCheckBox state) {
     opt.state = (checked ? QStyle::State_On : QStyle::State_Off);
     if (kind != 3)
         opt.state |= QStyle::State_Enabled;
+    else
+        opt.palette.setCurrentColorGroup(QPalette::Disabled);
     if (kind == 1)
         opt.state |= QStyle::State_MouseOver;
     if (kind == 2)
@@ -573,12 +575,17 @@ void TCanvas::DrawThemedHeaderItem(const TRect& r, TThemedHeader state) {
     opt.state = QStyle::State_Enabled | QStyle::State_Horizontal;
     opt.orientation = Qt::Horizontal;
     opt.position = QStyleOptionHeader::Middle;
-    if (state == HIS_HOT)
-        opt.state |= QStyle::State_MouseOver;
-    if (state == HIS_PRESSED)
+    // The style draws the section from the button colour: lighter under the mouse, darker pressed.
+    QColor button = opt.palette.color(QPalette::Button);
+    if (state == HIS_HOT) {
+        opt.state |= QStyle::State_MouseOver | QStyle::State_Raised;
+        opt.palette.setColor(QPalette::Button, button.lighter(106));
+    } else if (state == HIS_PRESSED) {
         opt.state |= QStyle::State_Sunken;
-    else
+        opt.palette.setColor(QPalette::Button, button.darker(112));
+    } else {
         opt.state |= QStyle::State_Raised;
+    }
     QPainter& p = painter();
     p.save();
     style->drawControl(QStyle::CE_HeaderSection, &opt, &p, nullptr);

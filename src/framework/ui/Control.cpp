@@ -3,6 +3,7 @@
 #include "framework/ui/Form.h"
 #include "framework/ui/WinControl.h"
 
+#include <QGuiApplication>
 #include <QPoint>
 #include <QWidget>
 
@@ -244,7 +245,8 @@ void TControl::SetMouseCapture(bool v) {
     QWidget* w = windowed ? static_cast<TWinControl*>(windowed)->Widget() : nullptr;
     if (v) {
         captureControl = this;
-        if (w && w->isVisible())
+        // The offscreen platform has no pointer to grab; the capture still routes our messages.
+        if (w && w->isVisible() && QGuiApplication::platformName() != QLatin1String("offscreen"))
             w->grabMouse();
     } else {
         captureControl = nullptr;

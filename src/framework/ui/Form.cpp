@@ -195,6 +195,43 @@ bool TForm::DialogKey(Word key, TShiftState shift) {
     return false;
 }
 
+// ---- loading ----
+
+void TForm::BeginLoading() {
+    SetLoading(true);
+    for (int i = 0; i < ComponentCount(); ++i)
+        Components(i)->SetLoading(true);
+}
+
+std::vector<TComponent*> TForm::LoadedOrder(const std::vector<TComponent*>& others) const {
+    std::vector<TComponent*> order{const_cast<TForm*>(this)};
+    // A control's description ends after the descriptions of the controls inside it.
+    auto visit = [&](auto&& self, const TWinControl* parent) -> void {
+        for (int i = 0; i < parent->ControlCount(); ++i) {
+            TControl* c = parent->Controls(i);
+            if (c->Owner() != this)
+                continue;
+            if (auto w = dynamic_cast<const TWinControl*>(c))
+                self(self, w);
+            order.push_back(c);
+        }
+    };
+    visit(visit, this);
+    if (!others.empty()) {
+        order.insert(order.end(), others.begin(), others.end());
+        return order;
+    }
+    for (int i = 0; i < ComponentCount(); ++i)
+        if (!dynamic_cast<TControl*>(Components(i)))
+            order.push_back(Components(i));
+    return order;
+}
+
+void TForm::EndLoading(const std::vector<TComponent*>& others) {
+    for (TComponent* c : LoadedOrder(others))
+        c->Loaded();
+}
+
 // ---- scaling and creation ----
 
 void TForm::ApplyDesignScaling() {

@@ -46,6 +46,15 @@ public:
     // The form's navigation keys (Tab, arrows); true when the key was used.
     virtual bool DialogKey(Word key, TShiftState shift);
 
+    // Loading the stored description: BeginLoading marks the form and every component it owns as
+    // loading (stored switches are only remembered, alignment waits); EndLoading sends the loaded
+    // notifications in description order: the form first, then each component when its description
+    // ends: controls after the controls inside them, in the order of their parents' lists, then the
+    // other components in `others` order (creation order when empty).
+    void BeginLoading();
+    void EndLoading(const std::vector<TComponent*>& others = {});
+    std::vector<TComponent*> LoadedOrder(const std::vector<TComponent*>& others = {}) const;
+
     // Applies the design scaling after the stored description was read: at another screen resolution
     // the font height is scaled first, then, when the text height measured in that font differs from
     // the stored one, every position and size and the client size.

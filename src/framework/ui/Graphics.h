@@ -2,6 +2,7 @@
 // Plain graphics types of the window framework: points, rectangles, colours with the system colours,
 // the drawing tools (font, brush, pen), text-output flags, raster operations and system metrics.
 // Nothing here names a Qt type, so the grid and the application use them without Qt headers.
+#include "data/Field.h"  // TAlignment, shared with fields
 #include "framework/core/Component.h"
 
 #include <cstdint>
@@ -259,5 +260,3 @@ private:
     TPenStyle style_ = psSolid;
     TPenMode mode_ = pmCopy;
 };
-
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
