@@ -41,6 +41,7 @@ MORVANE_EXCEPTION(EConvertError, Exception);
 MORVANE_EXCEPTION(EStringListError, Exception);
 MORVANE_EXCEPTION(EListError, Exception);
 MORVANE_EXCEPTION(EInvalidOperation, Exception);
+MORVANE_EXCEPTION(EInvalidGridOperation, Exception);
 MORVANE_EXCEPTION(EComponentError, Exception);
 MORVANE_EXCEPTION(EInOutError, Exception);
 MORVANE_EXCEPTION(EInvalidGraphic, Exception);
