@@ -684,8 +684,9 @@ namespace {
 // handler may move the focus, to an in-place editor for instance).
 void dispatchText(TWinControl* c, const QString& text) {
     for (char byte : FromQString(text)) {
-        TWinControl* target = ControlOfWidget(QApplication::focusWidget());
-        (target ? target : c)->DispatchChar(byte);
+        TForm* form = c->GetParentForm();
+        TWinControl* target = form && form != c && form->ActiveControl() ? form->ActiveControl() : c;
+        target->DispatchChar(byte);
     }
 }
 } // namespace
