@@ -51,13 +51,14 @@ AnsiString BillStatement(const char* table, const AnsiString& billNumber) {
 
 template <class T> T* TFormMorvane::create(const char* name) {
     T* component = new T(this);
+    // Stored switches assigned from here on are only remembered until the loaded notification.
     component->SetLoading(true);
     component->SetName(name);
     return component;
 }
 
 TFormMorvane::TFormMorvane(TComponent* owner) : TForm(owner) {
-    SetLoading(true);
+    BeginLoading();
     SetName("FormMorvane");
     SetBounds(193, 115, 829, 573);
     SetCaption("FormMorvane");
@@ -79,7 +80,9 @@ TFormMorvane::TFormMorvane(TComponent* owner) : TForm(owner) {
     createData();
     resolveReferences();
     ApplyDesignScaling();
-    sendLoaded();
+    // The window first, then every control where its description ends, then the data components:
+    // the connection connects, the bill lines and the customers open.
+    EndLoading(dataOrder_);
     // With OldCreateOrder off the creation handler runs once the whole window is built.
     DoCreate();
 }
@@ -96,13 +99,11 @@ void TFormMorvane::createControls() {
         Label1->SetParent(Panel1);
         Label1->SetBounds(13, 12, 64, 15);
         Label1->SetCaption(Ansi("來源單號"));
-        described(Label1);
 
         Ed_billid = create<TEdit>("Ed_billid");
         Ed_billid->SetParent(Panel1);
         Ed_billid->SetBounds(83, 8, 145, 23);
         Ed_billid->SetTabOrder(0);
-        described(Ed_billid);
 
         SpeedButton1 = create<TSpeedButton>("SpeedButton1");
         SpeedButton1->SetParent(Panel1);
@@ -113,9 +114,7 @@ void TFormMorvane::createControls() {
         glyph.LoadFromBytes(std::string_view(reinterpret_cast<const char*>(picture.data()), picture.size()));
         SpeedButton1->SetGlyph(glyph);
         SpeedButton1->OnClick = [this](TObject* sender) { SpeedButton1Click(sender); };
-        described(SpeedButton1);
     }
-    described(Panel1);
 
     Panel2 = create<TPanel>("Panel2");
     Panel2->SetParent(this);
@@ -151,7 +150,6 @@ void TFormMorvane::createControls() {
                     l.label->SetParent(Panel6);
                     l.label->SetBounds(l.left, l.top, l.width, 15);
                     l.label->SetCaption(l.caption);
-                    described(l.label);
                 }
                 struct HeaderEdit {
                     TDBEdit*& edit;
@@ -170,10 +168,8 @@ void TFormMorvane::createControls() {
                     e.edit->SetDataField(e.field);
                     e.edit->SetReadOnly(true);
                     e.edit->SetTabOrder(tabOrder++);
-                    described(e.edit);
                 }
             }
-            described(Panel6);
 
             Panel7 = create<TPanel>("Panel7");
             Panel7->SetParent(Panel4);
@@ -181,9 +177,7 @@ void TFormMorvane::createControls() {
             Panel7->SetAlign(alClient);
             Panel7->SetCaption("");
             Panel7->SetTabOrder(1);
-            described(Panel7);
         }
-        described(Panel4);
 
         // The customer selection grid joins this panel with the grid library; until then it stays empty.
         Panel5 = create<TPanel>("Panel5");
@@ -192,9 +186,7 @@ void TFormMorvane::createControls() {
         Panel5->SetAlign(alClient);
         Panel5->SetCaption("");
         Panel5->SetTabOrder(1);
-        described(Panel5);
     }
-    described(Panel2);
 
     Panel3 = create<TPanel>("Panel3");
     Panel3->SetParent(this);
@@ -202,7 +194,6 @@ void TFormMorvane::createControls() {
     Panel3->SetAlign(alBottom);
     Panel3->SetCaption("");
     Panel3->SetTabOrder(2);
-    described(Panel3);
 }
 
 void TFormMorvane::createData() {
@@ -325,13 +316,6 @@ void TFormMorvane::resolveReferences() {
         query->SetSQLConnection(SQLConnection2);
 }
 
-void TFormMorvane::sendLoaded() {
-    // The window first, then every component where its description ends: the controls, then the
-    // connection, which connects, and the datasets, of which the bill lines and the customers open.
-    Loaded();
-    for (TComponent* component : loadOrder_)
-        component->Loaded();
-}
 
 void TFormMorvane::FormCreate(TObject*) {
     Ed_billid->SetText(Application->ParamStr(1));

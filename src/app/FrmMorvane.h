@@ -104,13 +104,12 @@ private:
     // Creates a component of the description: owned by the window, named, loading until its
     // loaded notification.
     template <class T> T* create(const char* name);
-    // The description of a component has ended: it is notified at this place of the loaded order.
-    void described(TComponent* component) { loadOrder_.push_back(component); }
+    // The description of a data component has ended: it is notified at this place, after the controls.
+    void described(TComponent* component) { dataOrder_.push_back(component); }
     void createControls();
     void createData();
     void resolveReferences();
-    void sendLoaded();
 
-    std::vector<TComponent*> loadOrder_;
+    std::vector<TComponent*> dataOrder_;
     std::vector<AnsiString> tickedCustomers_;
 };

@@ -1,11 +1,9 @@
 // Morvane: opens the source bill named by the first argument beside the shop's customer list.
-#include "app/DataSetsState.h"
 #include "app/FrmMorvane.h"
 #include "framework/ui/Application.h"
 
 int main(int argc, char** argv) {
     Application->Initialize(argc, argv);
-    Application->AddStateSection("datasets", [] { return DataSetsState(Application->MainForm()); });
     try {
         Application->CreateForm<TFormMorvane>();
     } catch (const std::exception& e) {
