@@ -78,7 +78,6 @@ std::string datasetsJson(TForm* form) {
     return json + (first ? "]" : "\n  ]");
 }
 
-void shutdownAtExit() { Application->Shutdown(); }
 } // namespace
 
 struct TApplication::Impl {
@@ -111,8 +110,6 @@ void TApplication::Initialize(int argc, char** argv) {
     impl_->argv[0] = impl_->argv0.data();
     if (!qApp) {
         impl_->app = std::make_unique<QApplication>(impl_->argc, impl_->argv);
-        // Runs before Qt's own globals go, unlike a static destructor.
-        std::atexit(shutdownAtExit);
     }
     bridge::InstallFontSubstitutions();
     impl_->filter = std::make_unique<KeyFilter>();
@@ -155,6 +152,8 @@ void TApplication::Run() {
         });
     if (!terminated_ && mainForm_ && mainForm_->Visible())
         QApplication::exec();
+    // The loop ended with the main window: the forms and everything they own go now.
+    DestroyComponents();
 }
 
 void TApplication::Terminate() {

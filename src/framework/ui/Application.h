@@ -42,7 +42,8 @@ public:
         return form;
     }
     TForm* MainForm() const { return mainForm_; }
-    // Shows the main form and dispatches messages until the application terminates.
+    // Shows the main form and dispatches messages until the application terminates; then frees the
+    // forms (and with them every component they own).
     void Run();
     void Terminate();
     bool Terminated() const { return terminated_; }
@@ -75,9 +76,11 @@ public:
     // Saves the picture and the state of the main form as the environment asks; true when it did.
     bool SaveHeadlessOutputs();
 
+    // Ends the window system after Run, at the end of the program entry (never from a static
+    // destructor: Qt's own globals may be gone by then). Without it the process ends with it alive.
+    void Shutdown();
     // The framework's own.
     void MainFormDestroyed() { mainForm_ = nullptr; }
-    void Shutdown();
 
 private:
     bool initialized_ = false;

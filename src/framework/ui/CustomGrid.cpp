@@ -713,8 +713,11 @@ int TCustomGrid::NextTabStop(int col, bool forward) const {
 
 void TCustomGrid::KeyDown(Word& key, TShiftState shift) {
     TCustomControl::KeyDown(key, shift);
-    if (key == 0)
-        return;
+    if (key != 0)
+        GridKeyDown(key, shift);
+}
+
+void TCustomGrid::GridKeyDown(Word& key, TShiftState shift) {
     const bool ctrl = shift.Contains(ssCtrl);
     const bool rowSelect = options_.Contains(goRowSelect);
     TGridCoord n = current_;

@@ -222,6 +222,8 @@ protected:
     bool FocusedWithin() const;
     // The tab-stop column after (before) col in this row; -1 when none.
     int NextTabStop(int col, bool forward) const;
+    // The grid's own keyboard navigation, without firing OnKeyDown (KeyDown fires it first).
+    void GridKeyDown(Word& key, TShiftState shift);
 
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;
