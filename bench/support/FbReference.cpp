@@ -117,6 +117,8 @@ ChildFigures RunInChild(int64_t (*work)(void*), void* arg) {
     struct rusage ru{};
     wait4(pid, &status, 0, &ru);
     c.seconds = NowSeconds() - start;
+    c.cpuSeconds = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+                   static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
     c.peakBytes = static_cast<int64_t>(ru.ru_maxrss) * 1024;
     if (got != sizeof c.value || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         throw std::runtime_error("the measured child failed");

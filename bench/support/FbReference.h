@@ -13,10 +13,12 @@ struct FetchFigures {
 // Throws std::runtime_error with Firebird's text on failure.
 FetchFigures FetchAll(const std::string& database, const std::string& sql);
 
-// Runs `work` in a child process and answers its wall time in seconds and its peak resident memory in
-// bytes; `out` receives the eight bytes the child writes back (a count, for instance).
+// Runs `work` in a child process and answers its wall time in seconds, the processor time it used (all
+// its threads, user and system; on a busy machine the steadier figure) and its peak resident memory in
+// bytes; `value` receives the eight bytes the child writes back (a count, for instance).
 struct ChildFigures {
     double seconds = 0;
+    double cpuSeconds = 0;
     int64_t peakBytes = 0;
     int64_t value = 0;
 };

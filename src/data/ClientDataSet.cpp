@@ -192,6 +192,13 @@ int TClientDataSet::ChangeCount() const {
     return static_cast<int>(props.changeCount);
 }
 
+int64_t TClientDataSet::DataSize() const {
+    DSProps props{};
+    if (!table_ || table_->GetProps(&props) != DBERR_NONE)
+        return 0;
+    return static_cast<int64_t>(props.arenaBytes);
+}
+
 void TClientDataSet::InternalFirst() { check(cursor_->MoveToBOF()); }
 void TClientDataSet::InternalLast() { check(cursor_->MoveToEOF()); }
 

@@ -29,6 +29,8 @@ public:
     TParams& Params() { return params_; }
     // Entries of the in-memory change log (posted edits, inserts and deletes).
     int ChangeCount() const;
+    // Bytes the engine holds for the rows, their index and the change log; 0 while closed.
+    int64_t DataSize() const;
 
     int GetRecNo() const override;
     void SetRecNoValue(int value) override;

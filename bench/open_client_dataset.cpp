@@ -1,0 +1,208 @@
+// How long opening a client dataset takes and how much memory its rows cost, on the generator's large
+// database (1,000,000 bill lines, 100,000 customers), against a plain Firebird C API loop fetching the
+// same rows in the same run.
+//
+//   open_client_dataset [DATABASE] [RUNS]
+//
+// Without a database the large one is made in a temporary folder with scripts/make-db.sh. Each figure
+// is the best of RUNS runs (default 3), each run in a child process of its own, so that peak memory is
+// the run's own. Targets: opening within 1.5 times the loop's time; the rows held in at most 1.5 times
+// the sum of their values' lengths.
+#include "data/ClientDataSet.h"
+#include "data/Provider.h"
+#include "data/SQLConnection.h"
+#include "data/SQLDataSet.h"
+#include "framework/core/Exception.h"
+#include "framework/core/Registry.h"
+#include "support/FbReference.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/mman.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr double kTimeTarget = 1.5;
+constexpr double kMemoryTarget = 1.5;
+
+struct Query {
+    const char* name;
+    const char* sql;
+};
+
+const Query kQueries[] = {
+    {"bill lines", "select * from SAL_SUB"},
+    {"customers", "select CUST_ID, CUST_NAME, CUST_CLASSID,'N' AS SELECT_YN from CUSTOMER\r\nORDER BY CUST_ID"},
+};
+
+// What a child reports beyond RunInChild's one number: it lives in memory shared with the parent.
+struct Shared {
+    int64_t rows;
+    int64_t valueBytes;  // the loop: the sum of the values' lengths
+    int64_t heldBytes;   // the client dataset: what the engine holds for the rows
+    double openSeconds;  // the client dataset: Open() alone
+    char error[512];
+};
+Shared* shared = nullptr;
+
+struct Job {
+    std::string database;
+    const Query* query;
+};
+
+int64_t fetchLoop(void* arg) {
+    const Job& job = *static_cast<const Job*>(arg);
+    try {
+        FetchFigures f = FetchAll(job.database, job.query->sql);
+        shared->rows = f.rows;
+        shared->valueBytes = f.valueBytes;
+        return 0;
+    } catch (const std::exception& e) {
+        std::snprintf(shared->error, sizeof shared->error, "%s", e.what());
+        return 1;
+    }
+}
+
+// The window's chain: connection → statement → provider → client dataset, all owned by one form.
+int64_t openClientDataSet(void* arg) {
+    const Job& job = *static_cast<const Job*>(arg);
+    try {
+        TComponent form(nullptr);
+        auto* conn = new TSQLConnection(&form);
+        conn->SetConnectionName("Kestrin");
+        conn->SetDriverName("Firebird");
+        conn->SetLoadParamsOnConnect(true);
+        conn->SetLoginPrompt(false);
+        auto* sql = new TSQLDataSet(&form);
+        sql->SetSQLConnection(conn);
+        sql->SetCommandText(job.query->sql);
+        auto* provider = new TDataSetProvider(&form);
+        provider->SetName("DSP");
+        provider->SetDataSet(sql);
+        auto* cds = new TClientDataSet(&form);
+        cds->SetProviderName("DSP");
+        double start = NowSeconds();
+        cds->Open();
+        shared->openSeconds = NowSeconds() - start;
+        shared->rows = cds->RecordCount();
+        shared->heldBytes = cds->DataSize();
+        return 0;
+    } catch (const std::exception& e) {
+        std::snprintf(shared->error, sizeof shared->error, "%s", e.what());
+        return 1;
+    }
+}
+
+// Connection and driver files of our own, and a registry in a folder of our own pointing at them, so
+// the user's settings are neither read nor touched.
+void writeSettings(const std::string& dir, const std::string& database) {
+    setenv("KESTRIN_REGISTRY_DIR", (dir + "/registry").c_str(), 1);
+    std::ofstream(dir + "/dbconnections.ini")
+        << "[Kestrin]\nDriverName=Firebird\nDatabase=" << database
+        << "\nRoleName=RoleName\nUser_Name=SYSDBA\nPassword=x\nServerCharSet=\nSQLDialect=3\nBlobSize=-1\n"
+           "CommitRetain=False\nWaitOnLocks=True\nErrorResourceFile=\nLocaleCode=0000\n"
+           "Firebird TransIsolation=ReadCommited\nTrim Char=False\n";
+    std::ofstream(dir + "/dbdrivers.ini") << "[Firebird]\nLibraryName=libsqldrvfb.so\nVendorLib=libfbclient.so.2\n"
+                                             "GetDriverFunc=getSQLDriverFIREBIRD\n";
+    TRegistry reg;
+    reg.OpenKey("\\Software\\Kestrin\\DbDriver", true);
+    reg.WriteString("Connection Registry File", dir + "/dbconnections.ini");
+    reg.WriteString("Driver Registry File", dir + "/dbdrivers.ini");
+}
+
+struct Best {
+    double seconds = 1e300;
+    double cpuSeconds = 1e300;
+    double openSeconds = 1e300;
+    int64_t peakBytes = INT64_MAX;
+    int64_t rows = -1;
+    int64_t valueBytes = 0;
+    int64_t heldBytes = 0;
+};
+
+void run(int64_t (*work)(void*), Job& job, Best& best) {
+    *shared = Shared{};
+    ChildFigures c = RunInChild(work, &job);
+    if (c.value != 0 || shared->error[0])
+        throw std::runtime_error(std::string(job.query->name) + ": " + shared->error);
+    if (best.rows >= 0 && best.rows != shared->rows)
+        throw std::runtime_error(std::string(job.query->name) + ": the row count changed between runs");
+    best.seconds = std::min(best.seconds, c.seconds);
+    best.cpuSeconds = std::min(best.cpuSeconds, c.cpuSeconds);
+    best.openSeconds = std::min(best.openSeconds, shared->openSeconds);
+    best.peakBytes = std::min(best.peakBytes, c.peakBytes);
+    best.rows = shared->rows;
+    best.valueBytes = shared->valueBytes;
+    best.heldBytes = shared->heldBytes;
+}
+
+double mb(int64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+
+const char* verdict(double ratio, double target) { return ratio <= target ? "met" : "MISSED"; }
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        std::string tmpl = (fs::temp_directory_path() / "morvane-bench-XXXXXX").string();
+        if (!mkdtemp(tmpl.data()))
+            throw std::runtime_error("cannot create a temporary folder");
+        const std::string dir = tmpl;
+        std::string database = argc > 1 ? fs::absolute(argv[1]).string() : "";
+        int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+        if (database.empty()) {
+            database = dir + "/large.fdb";
+            std::string cmd = std::string("'") + MORVANE_SOURCE_DIR + "/scripts/make-db.sh' '" + database + "' large";
+            std::printf("creating the large database: %s\n", cmd.c_str());
+            std::fflush(stdout);
+            if (std::system(cmd.c_str()) != 0)
+                throw std::runtime_error("make-db.sh failed");
+        }
+        writeSettings(dir, database);
+        shared = static_cast<Shared*>(
+            mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+        if (shared == MAP_FAILED)
+            throw std::runtime_error("cannot map shared memory");
+
+        std::printf("database %s, best of %d runs each\n", database.c_str(), runs);
+        bool allMet = true;
+        for (const Query& q : kQueries) {
+            Job job{database, &q};
+            Best loop, cds;
+            // Alternating, so that a busy moment of the machine falls on both alike.
+            for (int i = 0; i < runs; ++i) {
+                run(fetchLoop, job, loop);
+                run(openClientDataSet, job, cds);
+            }
+            if (cds.rows != loop.rows)
+                throw std::runtime_error(std::string(q.name) + ": the client dataset holds " +
+                                         std::to_string(cds.rows) + " rows, the loop fetched " +
+                                         std::to_string(loop.rows));
+            double timeRatio = cds.seconds / loop.seconds;
+            double cpuRatio = cds.cpuSeconds / loop.cpuSeconds;
+            double memoryRatio = static_cast<double>(cds.heldBytes) / static_cast<double>(loop.valueBytes);
+            std::printf("\n%s: %lld rows, %.1f MB of values (%.1f bytes a row)\n", q.name,
+                        static_cast<long long>(loop.rows), mb(loop.valueBytes),
+                        static_cast<double>(loop.valueBytes) / static_cast<double>(std::max<int64_t>(loop.rows, 1)));
+            std::printf("  C API loop       %7.3f s wall  %7.3f s cpu   peak %7.1f MB\n", loop.seconds,
+                        loop.cpuSeconds, mb(loop.peakBytes));
+            std::printf("  client dataset   %7.3f s wall  %7.3f s cpu   peak %7.1f MB   (Open() alone %.3f s wall)\n",
+                        cds.seconds, cds.cpuSeconds, mb(cds.peakBytes), cds.openSeconds);
+            std::printf("  time    %.2f x the loop          (target %.1f: %s; processor time %.2f x)\n", timeRatio,
+                        kTimeTarget, verdict(timeRatio, kTimeTarget), cpuRatio);
+            std::printf("  held    %.2f x the values' bytes  (target %.1f: %s)   %.1f MB\n", memoryRatio,
+                        kMemoryTarget, verdict(memoryRatio, kMemoryTarget), mb(cds.heldBytes));
+            allMet = allMet && timeRatio <= kTimeTarget && memoryRatio <= kMemoryTarget;
+        }
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+        return allMet ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "open_client_dataset: %s\n", e.what());
+        return 2;
+    }
+}
