@@ -1,0 +1,103 @@
+#include "app/AppSupport.h"
+
+#include "framework/core/SysUtils.h"
+#include "framework/ui/Application.h"
+
+#include <QJsonDocument>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+
+extern char** environ;
+
+std::string SchemaWith(const std::vector<std::pair<std::string, std::string>>& edits) {
+    std::string schema = ReadDbFile("schema.sql");
+    for (const auto& [cut, put] : edits) {
+        size_t at = schema.find(cut);
+        if (at == std::string::npos)
+            throw std::runtime_error("schema.sql has no " + cut);
+        schema.replace(at, cut.size(), put);
+    }
+    return schema;
+}
+
+const TestDatabase& DemoDatabase() {
+    static TestDatabase db(ReadDbFile("demo.sql"));
+    return db;
+}
+
+void StartApplication() {
+    static char arg0[] = "test_app";
+    static char* argv[] = {arg0, nullptr};
+    Application->Initialize(1, argv);
+}
+
+std::string ProgramRun::Boxes() const {
+    // Boxes are captioned with the program's title or "Application Error"; Qt's own warnings are not.
+    size_t at = std::min(errors.find("morvane: "), errors.find("Application Error: "));
+    return at == std::string::npos ? "" : errors.substr(at);
+}
+
+QString ProgramRun::Text(const char* control) const {
+    for (const QJsonValue& c : state["controls"].toArray())
+        if (c["name"].toString() == control)
+            return c["text"].toString();
+    throw std::runtime_error(std::string("no control ") + control);
+}
+
+QJsonObject ProgramRun::DataSet(const char* name) const {
+    for (const QJsonValue& d : state["datasets"].toArray())
+        if (d["name"].toString() == name)
+            return d.toObject();
+    throw std::runtime_error(std::string("no dataset ") + name);
+}
+
+ProgramRun RunProgram(const std::vector<std::string>& args) {
+    std::string dir = MakeTempDir(), statePath = dir + "/state.json", errPath = dir + "/stderr.txt";
+    std::string exe = ExeDir() + "morvane";
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        std::string v = *e;
+        if (v.rfind("QT_QPA_PLATFORM=", 0) && v.rfind("MORVANE_", 0))
+            env.push_back(v);
+    }
+    env.insert(env.end(), {"QT_QPA_PLATFORM=offscreen", "MORVANE_DIALOGS=auto", "MORVANE_STATE=" + statePath});
+    std::vector<char*> argv{exe.data()}, envp;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        throw std::runtime_error("cannot start " + exe);
+    int status = 0;
+    waitpid(pid, &status, 0);
+
+    ProgramRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::stringstream err;
+    err << std::ifstream(errPath).rdbuf();
+    run.errors = err.str();
+    std::ifstream state(statePath, std::ios::binary);
+    if (state) {
+        std::stringstream s;
+        s << state.rdbuf();
+        run.state = QJsonDocument::fromJson(QByteArray::fromStdString(s.str())).object();
+        run.hasState = !run.state.isEmpty();
+    }
+    std::filesystem::remove_all(dir);
+    return run;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// Shared pieces of the window tests: shop databases with a changed schema, the application on the
+// offscreen platform, and runs of the real program in a child process.
+#include "support/FirebirdDb.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <string>
+#include <vector>
+
+// db/schema.sql with each `cut` removed (a column line, a constraint) or replaced by its pair's second.
+std::string SchemaWith(const std::vector<std::pair<std::string, std::string>>& edits);
+
+// The demo shop (schema and db/demo.sql), made once per test program.
+const TestDatabase& DemoDatabase();
+
+void StartApplication();
+
+// One run of build/bin/morvane with the arguments, offscreen, message boxes answered at once, the
+// window's state written when it is shown.
+struct ProgramRun {
+    int exitCode = -1;
+    std::string errors;  // standard error: one "caption: text" line per message box
+    bool hasState = false;
+    QJsonObject state;
+
+    // The lines of the message boxes shown ("caption: text", the text's line breaks kept).
+    std::string Boxes() const;
+    // A control's text and a dataset's entry of the state.
+    QString Text(const char* control) const;
+    QJsonObject DataSet(const char* name) const;
+};
+ProgramRun RunProgram(const std::vector<std::string>& args);
+
+// UTF-8 literal as the state file writes it.
+inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }

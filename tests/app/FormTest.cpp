@@ -1,0 +1,216 @@
+// The window built in this process (no bill on this program's command line).
+#include "app/AppSupport.h"
+#include "app/ButtonPicture.h"
+#include "app/FrmMorvane.h"
+#include "framework/ui/Application.h"
+#include "framework/ui/Canvas.h"
+#include "framework/ui/Dialogs.h"
+#include "framework/ui/Input.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+struct Box {
+    AnsiString caption, text;
+};
+
+// Builds the window over `db`, catching every message box it shows.
+class FormTest : public ::testing::Test {
+protected:
+    std::unique_ptr<TFormMorvane> Build(const TestDatabase& db) {
+        StartApplication();
+        WriteConnectionFiles(db.Dir(), db.Path());
+        boxes.clear();
+        MessageBoxHook = [this](const AnsiString& text, const AnsiString& caption, unsigned) {
+            boxes.push_back({caption, text});
+            return IDOK;
+        };
+        return std::make_unique<TFormMorvane>(Application);
+    }
+    void TearDown() override {
+        MessageBoxHook = nullptr;
+        Screen().SetPixelsPerInch(0);
+    }
+    std::vector<Box> boxes;
+};
+
+std::vector<AnsiString> column(TDataSet* ds, const char* field) {
+    std::vector<AnsiString> values;
+    for (ds->First(); !ds->Eof(); ds->Next())
+        values.push_back(ds->FieldByName(field)->AsString());
+    return values;
+}
+} // namespace
+
+TEST(BillStatement, QuotesTheNumberAsAnSqlLiteral) {
+    EXPECT_EQ(BillStatement("SAL_MASTER", "S0607240001"), "SELECT * FROM SAL_MASTER  WHERE MASTERBILLID = 'S0607240001'");
+    EXPECT_EQ(BillStatement("SAL_SUB", ""), "SELECT * FROM SAL_SUB  WHERE MASTERBILLID = ''");
+    EXPECT_EQ(BillStatement("SAL_SUB", "a'b''"), "SELECT * FROM SAL_SUB  WHERE MASTERBILLID = 'a''b'''''");
+    AnsiString big5 = Ansi("單號'一");
+    EXPECT_EQ(BillStatement("SAL_SUB", big5), "SELECT * FROM SAL_SUB  WHERE MASTERBILLID = '" + Ansi("單號''一") + "'");
+}
+
+TEST_F(FormTest, StoredDescriptionAfterStartUp) {
+    auto form = Build(DemoDatabase());
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(form->SQLConnection1->Connected());
+    EXPECT_FALSE(form->SQLConnection2->Connected());
+    const TStringList& params = form->SQLConnection2->Params();
+    ASSERT_EQ(params.Count(), 14);
+    EXPECT_EQ(params[1], "Database=127.0.0.1:C:\\Kestrin\\Data\\Data20060709\\POSDATA.GDB");
+    EXPECT_EQ(params[12], "Firebird TransIsolation=ReadCommited");
+    EXPECT_EQ(params.Values("user_name"), "SYSDBA");
+    for (TSQLQuery* q : {form->SQL_Master, form->SQL_Sub, form->SQL_ID}) {
+        EXPECT_EQ(q->SQLConnection(), form->SQLConnection2);
+        EXPECT_FALSE(q->Prepared());
+        EXPECT_EQ(q->CommandText(), "");
+    }
+    EXPECT_TRUE(form->DSP_BILLS->HasOption(poAllowCommandText));
+    EXPECT_EQ(form->DSP_CUST->Options(), 0u);
+    // The bill statements were replaced by the client's texts; the customers' stays as stored.
+    EXPECT_EQ(form->SQL_BILLM->CommandText(), "SELECT * FROM SAL_MASTER  WHERE MASTERBILLID = ''");
+    EXPECT_EQ(form->SQL_CUST->CommandText(),
+              "select CUST_ID, CUST_NAME, CUST_CLASSID,'N' AS SELECT_YN from CUSTOMER\r\nORDER BY CUST_ID");
+
+    // The header's 44 declared fields, in declared order, bound to the result.
+    TClientDataSet* master = form->CDS_SaleMaster;
+    ASSERT_EQ(master->FieldCount(), 44);
+    EXPECT_EQ(master->Fields(21), form->CDS_SaleMasterNOTE);
+    EXPECT_EQ(form->FindComponent("CDS_SaleMasterTB_AMT"), master->Fields(43));
+    EXPECT_EQ(form->CDS_SaleMasterNOTE->Size(), 100);
+    EXPECT_TRUE(form->CDS_SaleMasterMASTERBILLID->Required());
+    EXPECT_FALSE(form->CDS_SaleMasterBILL_DATE->Required());
+    EXPECT_STREQ(form->CDS_SaleMasterU_DIS->ClassName().c_str(), "TFloatField");
+    EXPECT_EQ(form->DBEdit3->Field(), form->CDS_SaleMasterCUST_NAME);
+
+    // Every customer, ordered by code, unticked; the flag is the first field though the statement's last.
+    TClientDataSet* cust = form->CDS_CUST;
+    EXPECT_EQ(cust->Fields(0), form->CDS_CUSTSELECT_YN);
+    EXPECT_EQ(form->CDS_CUSTCUST_ID->DisplayLabel(), Ansi("客戶代號"));
+    EXPECT_EQ(form->CDS_CUSTCUST_NAME->DisplayWidth(), 17);
+    EXPECT_EQ(cust->RecordCount(), 48);
+    std::vector<AnsiString> ticks = column(cust, "SELECT_YN");
+    EXPECT_EQ(ticks, std::vector<AnsiString>(48, "N"));
+    std::vector<AnsiString> codes = column(cust, "CUST_ID");
+    EXPECT_EQ(codes.front(), "C0001");
+    EXPECT_TRUE(std::is_sorted(codes.begin(), codes.end()));
+}
+
+TEST_F(FormTest, ConfirmationPostsAPendingTickAndWalksToTheLastCustomer) {
+    auto form = Build(DemoDatabase());
+    form->Show();
+    TClientDataSet* cust = form->CDS_CUST;
+
+    // Nothing pending: the walk alone.
+    SendClick(form->SpeedButton1, 5, 5);
+    EXPECT_EQ(cust->State(), dsBrowse);
+    EXPECT_TRUE(cust->Eof());
+    EXPECT_EQ(form->CDS_CUSTCUST_ID->AsString(), "C0048");
+    EXPECT_TRUE(form->TickedCustomers().empty());
+
+    // A tick as the grid writes it, still pending when the button is clicked.
+    cust->SetRecNo(3);
+    cust->Edit();
+    form->CDS_CUSTSELECT_YN->SetText("Y");
+    SendClick(form->SpeedButton1, 5, 5);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(cust->State(), dsBrowse);
+    EXPECT_EQ(cust->RecNo(), 48);
+    EXPECT_EQ(form->TickedCustomers(), std::vector<AnsiString>{"C0003"});
+    cust->SetRecNo(3);
+    EXPECT_EQ(form->CDS_CUSTSELECT_YN->AsString(), "Y");
+}
+
+TEST_F(FormTest, ConfirmationOnAnEmptyListAndOnAFailingTick) {
+    TestDatabase empty;
+    auto form = Build(empty);
+    form->SpeedButton1Click(form->SpeedButton1);
+    EXPECT_TRUE(form->CDS_CUST->Eof());
+    EXPECT_EQ(form->CDS_CUST->State(), dsBrowse);
+    form.reset();
+
+    // A customer without a code is listed, but its tick cannot be posted.
+    TestDatabase noCode(SchemaWith({{"CUST_ID      VARCHAR(10) NOT NULL", "CUST_ID      VARCHAR(10)"},
+                                    {",\n  CONSTRAINT PK_CUSTOMER PRIMARY KEY (CUST_ID)", ""}}) +
+                            "INSERT INTO CUSTOMER (CUST_NAME, CUST_CLASSID) VALUES ('無代號', 'A');"
+                            "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME) VALUES ('C0001', '許怡君')",
+                        false);
+    form = Build(noCode);
+    form->Show();
+    TClientDataSet* cust = form->CDS_CUST;
+    ASSERT_EQ(cust->RecordCount(), 2);
+    cust->First();
+    ASSERT_TRUE(form->CDS_CUSTCUST_ID->IsNull());
+    EXPECT_EQ(form->CDS_CUSTCUST_NAME->AsString(), Ansi("無代號"));
+    cust->Edit();
+    form->CDS_CUSTSELECT_YN->SetText("Y");
+    SendClick(form->SpeedButton1, 5, 5);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, Application->Title());
+    EXPECT_EQ(boxes[0].text, Ansi("Field '客戶代號' must have a value."));
+    EXPECT_EQ(cust->State(), dsEdit);
+    EXPECT_EQ(form->CDS_CUSTSELECT_YN->AsString(), "Y");
+    EXPECT_TRUE(form->Visible());
+}
+
+TEST_F(FormTest, LayoutFontsColoursAndFocus) {
+    auto form = Build(DemoDatabase());
+    EXPECT_EQ(form->BoundsRect(), Bounds(193, 115, 829, 573));
+    EXPECT_EQ(form->ClientWidth(), 821);
+    EXPECT_EQ(form->ClientHeight(), 539);
+    EXPECT_EQ(form->Font()->Name(), Ansi("細明體"));
+    EXPECT_EQ(form->Font()->Height(), 15);
+    EXPECT_EQ(form->Font()->Charset(), CHINESEBIG5_CHARSET);
+    EXPECT_TRUE(form->DBEdit2->Font()->SameAs(*form->Font()));
+    EXPECT_EQ(form->DBEdit1->Color(), RGB(151, 199, 251));
+    EXPECT_TRUE(form->DBEdit1->ReadOnly());
+    EXPECT_EQ(form->Panel5->Color(), clBtnFace);
+    EXPECT_EQ(form->Label2->Left(), -1);
+    EXPECT_EQ(form->Label2->FocusControl(), form->DBEdit1);
+    EXPECT_EQ(form->Panel7->BoundsRect(), Bounds(1, 88, 414, 368));
+    EXPECT_EQ(form->Panel5->BoundsRect(), Bounds(417, 1, 403, 457));
+    EXPECT_EQ(form->Panel3->BoundsRect(), Bounds(0, 498, 821, 41));
+
+    // The button's picture: the program's own 23 x 23 image, its white corners drawn transparent.
+    TBitmap* glyph = form->SpeedButton1->Glyph();
+    ASSERT_EQ(glyph->Width(), 23);
+    EXPECT_EQ(glyph->TransparentColor(), clWhite);
+    std::vector<uint8_t> bmp = ConfirmButtonPicture();
+    EXPECT_EQ(bmp.size(), 1710u);
+    EXPECT_EQ(glyph->Pixel(11, 20), RGB(bmp[54 + 2 * 72 + 33 + 2], bmp[54 + 2 * 72 + 33 + 1], bmp[54 + 2 * 72 + 33]));
+
+    form->Show();
+    EXPECT_TRUE(form->Ed_billid->Focused());
+    std::vector<TWinControl*> order;
+    form->GetTabOrderList(order);
+    std::erase_if(order, [](TWinControl* c) { return !c->TabStop(); });
+    EXPECT_EQ(order, (std::vector<TWinControl*>{form->Ed_billid, form->DBEdit1, form->DBEdit2, form->DBEdit3}));
+
+    // Wider and taller: the bands keep their heights, the bill side its width.
+    form->SetClientWidth(1021);
+    form->SetClientHeight(639);
+    EXPECT_EQ(form->Panel1->Height(), 39);
+    EXPECT_EQ(form->Panel3->BoundsRect(), Bounds(0, 598, 1021, 41));
+    EXPECT_EQ(form->Panel4->BoundsRect(), Bounds(1, 1, 416, 557));
+    EXPECT_EQ(form->Panel5->BoundsRect(), Bounds(417, 1, 603, 557));
+    EXPECT_EQ(form->Panel7->Height(), 468);
+    form->SetClientWidth(400);
+    EXPECT_EQ(form->Panel4->Width(), 416);
+}
+
+TEST_F(FormTest, ScalesToAnotherScreenResolution) {
+    Screen().SetPixelsPerInch(120);
+    auto form = Build(DemoDatabase());
+    EXPECT_EQ(form->Font()->Height(), 19);
+    TCanvas measure(nullptr);
+    measure.SetFont(*form->Font());
+    int m = measure.TextHeight("0");
+    EXPECT_EQ(form->TextHeight(), m);
+    ASSERT_NE(m, 15);
+    EXPECT_EQ(form->ClientWidth(), MulDiv(821, m, 15));
+    EXPECT_EQ(form->Panel1->Height(), MulDiv(39, m, 15));
+    EXPECT_EQ(form->Ed_billid->BoundsRect(), Rect(MulDiv(83, m, 15), MulDiv(8, m, 15), MulDiv(228, m, 15), MulDiv(31, m, 15)));
+    EXPECT_EQ(form->Panel4->Width(), MulDiv(417, m, 15) - MulDiv(1, m, 15));
+}

@@ -1,0 +1,119 @@
+// The real program, started as the shop starts it: a bill number on the command line.
+#include "app/AppSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+// Header texts and bill lines as the state file shows them.
+void expectBill(const ProgramRun& run, const char* date, const char* custId, const char* custName, int lines) {
+    EXPECT_EQ(run.Text("DBEdit1"), U(date));
+    EXPECT_EQ(run.Text("DBEdit2"), U(custId));
+    EXPECT_EQ(run.Text("DBEdit3"), U(custName));
+    EXPECT_EQ(run.DataSet("CDS_SaleSub")["recordCount"].toInt(), lines);
+}
+
+const char* kQuotedBills =
+    "INSERT INTO SAL_MASTER (MASTERBILLID, BILL_DATE, CUST_ID, CUST_NAME) VALUES ('S 0001', '2006/07/25', 'C0002', '謝淑芬');"
+    "INSERT INTO SAL_SUB (MASTERBILLID, ITEM_NO, TEMPPRODID) VALUES ('S 0001', 1, 'P1');"
+    "INSERT INTO SAL_MASTER (MASTERBILLID, BILL_DATE, CUST_ID, CUST_NAME) VALUES ('O''0002', '2006/07/26', 'C0003', '黃家豪');"
+    "INSERT INTO SAL_SUB (MASTERBILLID, ITEM_NO, TEMPPRODID) VALUES ('O''0002', 1, 'P2');"
+    "INSERT INTO SAL_SUB (MASTERBILLID, ITEM_NO, TEMPPRODID) VALUES ('O''0002', 2, 'P3');"
+    "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME) VALUES ('C0002', '謝淑芬')";
+} // namespace
+
+TEST(Program, ShowsTheBillOfTheFirstArgument) {
+    WriteConnectionFiles(DemoDatabase().Dir(), DemoDatabase().Path());
+    ProgramRun run = RunProgram({"S0607240001", "ignored", "S0607240002"});
+    ASSERT_TRUE(run.hasState) << run.errors;
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.Boxes(), "");
+    EXPECT_EQ(run.Text("Ed_billid"), "S0607240001");
+    expectBill(run, "2006/07/24", "C0001", "許怡君", 3);
+    QJsonObject lines = run.DataSet("CDS_SaleSub");
+    EXPECT_EQ(lines["current"].toArray()[2].toString(), "P1002");
+    EXPECT_EQ(lines["fields"].toArray().size(), 13);
+    QJsonObject customers = run.DataSet("CDS_CUST");
+    EXPECT_EQ(customers["recordCount"].toInt(), 48);
+    EXPECT_EQ(customers["state"].toInt(), 1);
+    EXPECT_EQ(run.DataSet("SQL_Master")["state"].toInt(), 0);
+
+    // An empty argument does not count: the bill is the next one.
+    run = RunProgram({"", "S0607240002"});
+    expectBill(run, "2006/07/24", "C0008", "永豐五金", 8);
+}
+
+TEST(Program, WithoutAMatchingBillShowsNothingAndSaysNothing) {
+    WriteConnectionFiles(DemoDatabase().Dir(), DemoDatabase().Path());
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"S9999999999"}}) {
+        ProgramRun run = RunProgram(args);
+        ASSERT_TRUE(run.hasState) << run.errors;
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.Boxes(), "");
+        expectBill(run, "", "", "", 0);
+        EXPECT_EQ(run.DataSet("CDS_SaleMaster")["state"].toInt(), 1);
+        EXPECT_EQ(run.DataSet("CDS_CUST")["recordCount"].toInt(), 48);
+    }
+}
+
+TEST(Program, BillNumbersWithBlanksAndQuotes) {
+    TestDatabase db(kQuotedBills);
+    WriteConnectionFiles(db.Dir(), db.Path());
+    // One quoted argument keeps its blank; without the quotes only the part before the blank counts.
+    expectBill(RunProgram({"S 0001"}), "2006/07/25", "C0002", "謝淑芬", 1);
+    expectBill(RunProgram({"S", "0001"}), "", "", "", 0);
+
+    // A single quote is part of the number, not of the statement.
+    ProgramRun run = RunProgram({"O'0002"});
+    EXPECT_EQ(run.Boxes(), "");
+    expectBill(run, "2006/07/26", "C0003", "黃家豪", 2);
+    run = RunProgram({"x' OR MASTERBILLID <> '"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.Boxes(), "");
+    expectBill(run, "", "", "", 0);
+}
+
+TEST(Program, HeaderOrLinesTableLackingAColumn) {
+    // Without NOTE the header cannot open: the box names the field, the header stays empty and the
+    // lines keep every row of SAL_SUB fetched while the window was built.
+    TestDatabase noNote(SchemaWith({{"  NOTE            VARCHAR(100),\n", ""}}) + kQuotedBills, false);
+    WriteConnectionFiles(noNote.Dir(), noNote.Path());
+    ProgramRun run = RunProgram({"S 0001"});
+    ASSERT_TRUE(run.hasState) << run.errors;
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.Boxes(), "morvane: CDS_SaleMaster: Field 'NOTE' not found.\n");
+    EXPECT_EQ(run.DataSet("CDS_SaleMaster")["state"].toInt(), 0);
+    expectBill(run, "", "", "", 3);
+
+    // Without AMT the lines open as usual.
+    TestDatabase noAmt(SchemaWith({{"  AMT          DOUBLE PRECISION,\n", ""}}) + kQuotedBills, false);
+    WriteConnectionFiles(noAmt.Dir(), noAmt.Path());
+    run = RunProgram({"O'0002"});
+    EXPECT_EQ(run.Boxes(), "");
+    expectBill(run, "2006/07/26", "C0003", "黃家豪", 2);
+    EXPECT_FALSE(run.DataSet("CDS_SaleSub")["fields"].toArray().contains("AMT"));
+}
+
+TEST(Program, FailuresWhileBuildingEndWithTheStartUpBox) {
+    auto expectStartupBox = [](const ProgramRun& run, const std::string& className, const std::string& text) {
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_FALSE(run.hasState);
+        std::string head = "Application Error: Exception " + className + " in module morvane at ";
+        EXPECT_EQ(run.Boxes().find(head), 0u) << run.errors;
+        EXPECT_NE(run.Boxes().find(text), std::string::npos) << run.errors;
+    };
+    // The database file is missing: the connection fails.
+    std::string dir = MakeTempDir();
+    WriteConnectionFiles(dir, dir + "/missing.fdb");
+    expectStartupBox(RunProgram({"S0607240001"}), "EDatabaseError", "missing.fdb");
+
+    // The customer table is missing: the provider's statement fails.
+    TestDatabase noCustomers(SchemaWith({{"CREATE TABLE CUSTOMER", "CREATE TABLE CLIENT"}}), false);
+    WriteConnectionFiles(noCustomers.Dir(), noCustomers.Path());
+    expectStartupBox(RunProgram({}), "EOleException", "CUSTOMER");
+
+    // A customer column of another kind than its declared field, named by its display label.
+    TestDatabase numericClass(SchemaWith({{"  CUST_CLASSID VARCHAR(10),", "  CUST_CLASSID INTEGER,"}}), false);
+    WriteConnectionFiles(numericClass.Dir(), numericClass.Path());
+    expectStartupBox(RunProgram({}), "EDatabaseError",
+                     ".\r\nCDS_CUST: Type mismatch for field '客戶類別', expecting: String actual: Integer.\n");
+}
