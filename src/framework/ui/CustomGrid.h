@@ -147,6 +147,10 @@ public:
     TGridState GridState() const { return gridState_; }
     // Moves a column with its width and tab stop; the current column goes with it.
     void MoveColumn(int fromIndex, int toIndex);
+    // Whether a point starts column or row sizing: the state, the column or row whose far border is
+    // under the point, the border's position and the point's distance from it.
+    virtual void CalcSizingState(int x, int y, TGridState& state, int& index, int& sizingPos, int& sizingOfs,
+                                 const TGridDrawInfo& fixedInfo);
 
     // ---- the in-place editor ----
     bool EditorMode() const { return editorMode_; }
@@ -202,10 +206,6 @@ protected:
     virtual void ColumnMoved(int fromIndex, int toIndex);
     virtual void TopLeftChanged();
     virtual void SizeChanged(int oldColCount, int oldRowCount);
-    // Whether a point starts column or row sizing: the state, the column or row whose far border is
-    // under the point, the border's position and the point's distance from it.
-    virtual void CalcSizingState(int x, int y, TGridState& state, int& index, int& sizingPos, int& sizingOfs,
-                                 const TGridDrawInfo& fixedInfo);
     // The focus came into the grid (or its editor) from elsewhere, or left both.
     virtual void GridEnter();
     virtual void GridExit();

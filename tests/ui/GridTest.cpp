@@ -1,0 +1,443 @@
+#include "UiTest.h"
+
+#include "data/ClientDataSet.h"
+#include "data/DataSource.h"
+#include "data/SQLConnection.h"
+#include "data/SQLDataSet.h"
+#include "framework/core/Exception.h"
+#include "framework/ui/Bitmap.h"
+#include "framework/ui/DBGrid.h"
+#include "framework/ui/Dialogs.h"
+#include "framework/ui/Edit.h"
+#include "framework/ui/Form.h"
+#include "framework/ui/InplaceEdit.h"
+#include "framework/ui/Input.h"
+#include "support/FirebirdDb.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+// A client dataset that counts the records it reads into its buffers.
+class CountingDataSet : public TClientDataSet {
+public:
+    using TClientDataSet::TClientDataSet;
+    int reads = 0;
+
+protected:
+    TGetResult GetRecord(char* buffer, TGetMode mode, bool doCheck) override {
+        ++reads;
+        return TClientDataSet::GetRecord(buffer, mode, doCheck);
+    }
+};
+
+std::string linesSql(int count) {
+    return "SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " + std::to_string(count) +
+           ") DO BEGIN INSERT INTO SAL_SUB (MASTERBILLID, ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY) VALUES "
+           "('B1', :i, 'P' || LPAD(:i, 6, '0'), '商品' || :i, :i); i = i + 1; END END^\nSET TERM ; ^\n";
+}
+
+// Bill lines from Firebird through a provider into a client dataset, shown by a grid on a form.
+struct Lines {
+    TComponent owner{nullptr};
+    CountingDataSet* cds;
+    TDataSource* source;
+    TForm* form;
+    TDBGrid* grid;
+    TEdit* other;
+
+    Lines(const TestDatabase& db, bool open = true) {
+        StartApplication();
+        WriteConnectionFiles(db.Dir(), db.Path());
+        auto* conn = new TSQLConnection(&owner);
+        conn->SetConnectionName("Kestrin");
+        conn->SetDriverName("Firebird");
+        conn->SetLoadParamsOnConnect(true);
+        conn->SetLoginPrompt(false);
+        auto* sql = new TSQLDataSet(&owner);
+        sql->SetSQLConnection(conn);
+        sql->SetCommandText("select ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY from SAL_SUB order by ITEM_NO");
+        auto* provider = new TDataSetProvider(&owner);
+        provider->SetName("DSP");
+        provider->SetDataSet(sql);
+        cds = new CountingDataSet(&owner);
+        cds->SetProviderName("DSP");
+        source = new TDataSource(&owner);
+        source->SetDataSet(cds);
+        if (open)
+            cds->Open();
+        form = new TForm(Application);
+        form->SetBounds(0, 0, 520, 420);
+        grid = new TDBGrid(form);
+        grid->SetParent(form);
+        grid->SetBounds(0, 0, 480, 300);
+        other = new TEdit(form);
+        other->SetParent(form);
+        other->SetBounds(0, 320, 100, 20);
+        form->Show();
+        grid->SetFocus();
+    }
+    ~Lines() { delete form; }
+    TField* field(const char* name) const { return cds->FieldByName(name); }
+    AnsiString editorText() const { return grid->InplaceEditor() ? grid->InplaceEditor()->Text() : AnsiString("-"); }
+};
+
+const TestDatabase& smallDb() {
+    static TestDatabase db(linesSql(5));
+    return db;
+}
+
+// A plain grid of 5 x 5 cells, 64 x 24 pixels each, one-pixel lines, one fixed row and column,
+// no border and no scroll bars, so the client area is the control.
+TCustomGrid* plainGrid(TForm* form, int width, int height) {
+    auto* g = new TCustomGrid(form);
+    g->SetCtl3DBorder(false);
+    g->SetScrollBars(ssNone);
+    g->SetParent(form);
+    g->SetBounds(0, 0, width, height);
+    return g;
+}
+} // namespace
+
+TEST(Grid, GeometryCellsLinesAndVisibleCounts) {
+    StartApplication();
+    std::unique_ptr<TForm> form(new TForm(Application));
+    TCustomGrid* g = plainGrid(form.get(), 300, 100);
+    EXPECT_EQ(g->CellRect(0, 0), Rect(0, 0, 64, 24));
+    EXPECT_EQ(g->CellRect(1, 1), Rect(65, 25, 129, 49));
+    EXPECT_EQ(g->BoxRect(1, 1, 2, 2), Rect(65, 25, 194, 74));
+    // Rows whole in 100 pixels after the fixed row: 25..49, 50..74, 75..99.
+    EXPECT_EQ(g->VisibleRowCount(), 3);
+    EXPECT_EQ(g->VisibleColCount(), 3);
+    g->SetHeight(98);
+    EXPECT_EQ(g->VisibleRowCount(), 2);
+    EXPECT_EQ(g->CellRect(1, 3), Rect(65, 75, 129, 99));  // partly shown still has its rectangle
+    EXPECT_TRUE(g->CellRect(1, 4).IsEmpty());             // below the client area
+    EXPECT_EQ(g->MouseCoord(70, 30), (TGridCoord{1, 1}));
+    EXPECT_EQ(g->MouseCoord(64, 24), (TGridCoord{0, 0}));  // the line belongs to the cell before it
+    EXPECT_EQ(g->MouseCoord(10, 98), (TGridCoord{-1, -1}));  // below the client area
+
+    g->SetTopRow(2);
+    EXPECT_TRUE(g->CellRect(1, 1).IsEmpty());
+    EXPECT_EQ(g->CellRect(1, 2), Rect(65, 25, 129, 49));
+    EXPECT_EQ(g->CellRect(0, 0), Rect(0, 0, 64, 24));  // fixed cells stay
+    g->SetTopRow(10);
+    EXPECT_EQ(g->TopRow(), 3);  // no further than the last rows fill the grid
+
+    g->SetOptions({});
+    g->SetTopRow(1);
+    EXPECT_EQ(g->CellRect(1, 1), Rect(64, 24, 128, 48));
+    g->SetColWidths(1, 100);
+    EXPECT_EQ(g->CellRect(2, 1).Left, 164);
+    g->SetFixedCols(2);
+    EXPECT_EQ(g->Col(), 2);
+    EXPECT_THROW(g->SetFixedRows(5), EInvalidGridOperation);
+}
+
+TEST(Grid, CurrentCellMovesWithAndWithoutScrolling) {
+    StartApplication();
+    std::unique_ptr<TForm> form(new TForm(Application));
+    form->SetBounds(0, 0, 400, 300);
+    TCustomGrid* g = plainGrid(form.get(), 300, 100);
+    g->SetRowCount(20);
+    form->Show();
+    g->SetFocus();
+    int clicks = 0;
+    g->OnClick = [&](TObject*) { ++clicks; };
+
+    g->MoveColRow(2, 10, true, false);
+    EXPECT_EQ(g->Row(), 10);
+    EXPECT_EQ(g->TopRow(), 1);  // not scrolled into view
+    g->MoveColRow(2, 10, true, true);
+    EXPECT_EQ(g->TopRow(), 8);  // the last whole row
+    EXPECT_EQ(clicks, 0);
+    g->FocusCell(1, 3, true);
+    EXPECT_EQ(g->TopRow(), 3);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(g->Selection(), (TGridRect{1, 3, 1, 3}));
+    try {
+        g->MoveColRow(1, 20, true, true);
+        ADD_FAILURE();
+    } catch (const EInvalidGridOperation& e) {
+        EXPECT_EQ(e.Message(), "Grid index out of range");
+    }
+
+    SendKey(g, VK_DOWN);
+    EXPECT_EQ(g->Row(), 4);
+    SendKey(g, VK_NEXT);
+    EXPECT_EQ(g->Row(), 7);
+    SendKey(g, VK_END, {ssCtrl});
+    EXPECT_EQ(g->Row(), 19);
+    EXPECT_EQ(g->Col(), 4);
+    EXPECT_EQ(g->TopRow(), 17);
+    SendKey(g, VK_LEFT);
+    EXPECT_EQ(g->Col(), 3);
+
+    g->SetOptions(g->Options() + TGridOptions{goRowSelect});
+    EXPECT_EQ(g->Selection(), (TGridRect{1, 19, 4, 19}));
+}
+
+TEST(Grid, SizingAndMovingColumnsWithTheMouse) {
+    StartApplication();
+    std::unique_ptr<TForm> form(new TForm(Application));
+    TCustomGrid* g = plainGrid(form.get(), 400, 100);
+    g->SetOptions(g->Options() + TGridOptions{goColSizing, goColMoving});
+    form->Show();
+    // The border of column 1 (its right edge at 129) is in reach in the fixed row only.
+    TGridState state = gsNormal;
+    int index = -1, pos = 0, ofs = 0;
+    TGridDrawInfo fixedInfo;
+    g->CalcFixedInfo(fixedInfo);
+    g->CalcSizingState(130, 10, state, index, pos, ofs, fixedInfo);
+    EXPECT_EQ(state, gsColSizing);
+    EXPECT_EQ(index, 1);
+    EXPECT_EQ(pos, 129);
+    g->CalcSizingState(130, 40, state, index, pos, ofs, fixedInfo);
+    EXPECT_EQ(state, gsNormal);
+
+    SendMouse(g, TMouseAction::Down, mbLeft, {}, 130, 10);
+    EXPECT_EQ(g->GridState(), gsColSizing);
+    SendMouse(g, TMouseAction::Move, mbLeft, {ssLeft}, 150, 12);
+    EXPECT_EQ(g->ColWidths(1), 64);  // the width changes when the button comes up
+    SendMouse(g, TMouseAction::Up, mbLeft, {}, 160, 12);
+    EXPECT_EQ(g->ColWidths(1), 94);
+    EXPECT_EQ(g->GridState(), gsNormal);
+
+    // Dragging the title of column 3 onto column 1.
+    std::vector<std::pair<int, int>> moves;
+    g->OnColumnMoved = [&](TObject*, int from, int to) { moves.push_back({from, to}); };
+    g->SetColWidths(3, 50);
+    g->MoveColRow(3, 2, true, false);
+    const int title3 = g->CellRect(3, 0).Left + 10;
+    SendMouse(g, TMouseAction::Down, mbLeft, {}, title3, 10);
+    SendMouse(g, TMouseAction::Up, mbLeft, {}, title3 + 1, 10);
+    EXPECT_TRUE(moves.empty());  // a click is no move
+    SendMouse(g, TMouseAction::Down, mbLeft, {}, title3, 10);
+    SendMouse(g, TMouseAction::Move, mbLeft, {ssLeft}, 80, 10);
+    SendMouse(g, TMouseAction::Up, mbLeft, {}, 80, 10);
+    ASSERT_EQ(moves.size(), 1u);
+    EXPECT_EQ(moves[0], std::make_pair(3, 1));
+    EXPECT_EQ(g->ColWidths(1), 50);
+    EXPECT_EQ(g->ColWidths(2), 94);
+    EXPECT_EQ(g->Col(), 1);  // the current column went with it
+}
+
+TEST(DBGrid, EditorOpensOnF2TypingAndEnterAndWritesOnRowChange) {
+    Lines t(smallDb());
+    TDBGrid* g = t.grid;
+    g->SetDataSource(t.source);
+    ASSERT_EQ(g->ColCount(), 5);  // indicator and the four fields
+    EXPECT_EQ(g->RowCount(), 6);
+    EXPECT_EQ(g->Row(), 1);
+    EXPECT_EQ(g->Col(), 1);
+
+    SendKey(g, VK_F2);
+    ASSERT_TRUE(g->EditorShowing());
+    EXPECT_EQ(t.editorText(), "1");
+    EXPECT_EQ(t.cds->State(), dsBrowse);  // showing the editor does not edit
+    SendKey(nullptr, VK_ESCAPE);
+    EXPECT_FALSE(g->EditorShowing());
+
+    SendKey(g, VK_RIGHT);
+    SendKey(g, 'X', {ssShift});
+    ASSERT_TRUE(g->EditorShowing());
+    EXPECT_EQ(t.editorText(), "X");
+    EXPECT_EQ(t.cds->State(), dsEdit);
+    EXPECT_EQ(t.field("TEMPPRODID")->AsString(), "P000001");  // not yet in the field
+    SendKey(nullptr, VK_DOWN);
+    EXPECT_EQ(t.cds->State(), dsBrowse);
+    EXPECT_EQ(g->Row(), 2);
+    EXPECT_FALSE(g->EditorShowing());
+    t.cds->Prior();
+    EXPECT_EQ(t.field("TEMPPRODID")->AsString(), "X");
+
+    // Enter opens the editor and closes it again, writing the text without posting.
+    SendKey(g, VK_RETURN);
+    ASSERT_TRUE(g->EditorShowing());
+    SendText(nullptr, Ansi("甲乙"));  // an input method's text
+    EXPECT_EQ(t.editorText(), Ansi("甲乙"));
+    SendKey(nullptr, VK_RETURN);
+    EXPECT_FALSE(g->EditorShowing());
+    EXPECT_EQ(t.cds->State(), dsEdit);
+    EXPECT_EQ(t.field("TEMPPRODID")->AsString(), Ansi("甲乙"));
+    SendKey(g, VK_ESCAPE);  // cancels the record
+    EXPECT_EQ(t.cds->State(), dsBrowse);
+    EXPECT_EQ(t.field("TEMPPRODID")->AsString(), "X");
+
+    // Chinese typed straight onto the grid opens the editor with it.
+    SendText(g, Ansi("中文"));
+    EXPECT_EQ(t.editorText(), Ansi("中文"));
+    // Escape takes the typing back; a second Escape the record's edit state.
+    SendKey(nullptr, VK_ESCAPE);
+    EXPECT_FALSE(g->EditorShowing());
+    EXPECT_EQ(t.cds->State(), dsEdit);
+    EXPECT_EQ(t.field("TEMPPRODID")->AsString(), "X");
+    SendKey(g, VK_ESCAPE);
+    EXPECT_EQ(t.cds->State(), dsBrowse);
+
+    // The editor is limited to the field's size; a float field takes digits only.
+    SendKey(g, VK_F2);
+    EXPECT_EQ(t.grid->InplaceEditor()->MaxLength(), 20);
+    SendKey(nullptr, VK_ESCAPE);
+    SendKey(g, VK_END);
+    EXPECT_EQ(g->Col(), 4);
+    SendKey(g, 'A', {ssShift});
+    EXPECT_EQ(t.cds->State(), dsBrowse);
+    EXPECT_EQ(t.grid->InplaceEditor()->MaxLength(), 0);
+    SendKey(nullptr, VK_ESCAPE);
+}
+
+TEST(DBGrid, TabOrderSkipsReadOnlyFieldsAndWrapsToTheNextRecord) {
+    Lines t(smallDb());
+    t.field("TEMPPRODID")->SetReadOnly(true);
+    TDBGrid* g = t.grid;
+    g->SetDataSource(t.source);
+    EXPECT_FALSE(g->TabStops(0));
+    EXPECT_FALSE(g->TabStops(2));
+    SendKey(g, VK_TAB);
+    EXPECT_EQ(g->Col(), 3);
+    SendKey(g, VK_TAB);
+    SendKey(g, VK_TAB);  // past the last column: the next record's first column
+    EXPECT_EQ(g->Col(), 1);
+    EXPECT_EQ(t.cds->RecNo(), 2);
+    SendKey(g, VK_TAB, {ssShift});
+    EXPECT_EQ(g->Col(), 4);
+    EXPECT_EQ(t.cds->RecNo(), 1);
+    EXPECT_TRUE(t.form->ActiveControl() == g);
+}
+
+TEST(DBGrid, StoredColumnsTitlesWidthsAndAMissingField) {
+    Lines t(smallDb());
+    TDBGrid* g = t.grid;
+    TColumn* c = g->Columns().Add();
+    c->SetFieldName("TEMPPRODID");
+    c->SetWidth(114);
+    c = g->Columns().Add();
+    c->SetFieldName("AMT");  // not among the statement's columns
+    c->SetWidth(56);
+    g->SetDataSource(t.source);
+    ASSERT_EQ(g->ColCount(), 3);
+    EXPECT_EQ(g->ColWidths(1), 114);
+    EXPECT_EQ(g->ColWidths(2), 56);
+    EXPECT_EQ(g->Columns()[0]->TitleCaption(), "TEMPPRODID");
+    EXPECT_EQ(g->Columns()[1]->TitleCaption(), "AMT");
+    EXPECT_EQ(g->Columns()[1]->Field(), nullptr);
+
+    // The missing field's cells stay empty; the other column shows its text.
+    g->MoveColRow(2, 2, true, false);
+    t.other->SetFocus();
+    TBitmap shot;
+    g->PaintTo(shot);
+    auto inkIn = [&](const TRect& r) {
+        int ink = 0;
+        for (int y = r.Top; y < r.Bottom; ++y)
+            for (int x = r.Left; x < r.Right; ++x)
+                ink += shot.Pixel(x + 2, y + 2) != ColorToRGB(clWindow);
+        return ink;
+    };
+    EXPECT_EQ(inkIn(g->CellRect(2, 1)), 0);
+    EXPECT_GT(inkIn(g->CellRect(1, 1)), 10);
+    g->SetFocus();
+    SendKey(g, VK_F2);
+    EXPECT_FALSE(g->EditorShowing());
+
+    // Sizing a column by its title border stores the width in the column.
+    const int border = g->CellRect(1, 0).Right;
+    SendMouse(g, TMouseAction::Down, mbLeft, {}, border, 5);
+    SendMouse(g, TMouseAction::Up, mbLeft, {}, border + 20, 5);
+    EXPECT_EQ(g->Columns()[0]->Width(), 134);
+    // Moving a stored column moves it in the collection.
+    const int title2 = g->CellRect(2, 0).Left + 10;
+    SendMouse(g, TMouseAction::Down, mbLeft, {}, title2, 5);
+    SendMouse(g, TMouseAction::Move, mbLeft, {ssLeft}, 20, 5);
+    SendMouse(g, TMouseAction::Up, mbLeft, {}, 20, 5);
+    EXPECT_EQ(g->Columns()[0]->FieldName(), "AMT");
+    EXPECT_EQ(g->ColWidths(1), 56);
+}
+
+TEST(DBGrid, DeleteConfirmationAppendAndCancelOnExit) {
+    Lines t(smallDb());
+    TDBGrid* g = t.grid;
+    g->SetDataSource(t.source);
+    std::vector<AnsiString> asked;
+    int answer = IDCANCEL;
+    MessageBoxHook = [&](const AnsiString& text, const AnsiString&, unsigned) {
+        asked.push_back(text);
+        return answer;
+    };
+    SendKey(g, VK_DELETE, {ssCtrl});
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], "Delete record?");
+    EXPECT_EQ(t.cds->RecordCount(), 5);
+    answer = IDOK;
+    SendKey(g, VK_DELETE, {ssCtrl});
+    EXPECT_EQ(t.cds->RecordCount(), 4);
+    MessageBoxHook = nullptr;
+
+    // Down on the last record appends an empty one; Up on it, unchanged, cancels it.
+    SendKey(g, VK_END, {ssCtrl});
+    SendKey(g, VK_DOWN);
+    EXPECT_EQ(t.cds->State(), dsInsert);
+    SendKey(g, VK_UP);
+    EXPECT_EQ(t.cds->State(), dsBrowse);
+    EXPECT_EQ(t.cds->RecordCount(), 4);
+
+    // Insert, then leave the grid without changing the new row: it goes.
+    SendKey(g, VK_INSERT);
+    EXPECT_EQ(t.cds->State(), dsInsert);
+    t.other->SetFocus();
+    EXPECT_EQ(t.cds->State(), dsBrowse);
+    EXPECT_EQ(t.cds->RecordCount(), 4);
+}
+
+TEST(DBGrid, ScrollsAHundredThousandRecordsReadingOnlyWhatItShows) {
+    TestDatabase db(linesSql(100000));
+    Lines t(db);
+    TDBGrid* g = t.grid;
+    g->SetDataSource(t.source);
+    const int rows = g->VisibleRowCount();
+    ASSERT_GT(rows, 5);
+    EXPECT_EQ(g->RowCount(), rows + 1);
+    TScrollInfo bar = g->GetScrollInfo(sbVertical);
+    EXPECT_EQ(bar.Min, 1);
+    EXPECT_EQ(bar.Page, rows);
+    EXPECT_EQ(bar.Max, 100000 + rows - 1);
+    EXPECT_EQ(bar.Pos, 1);
+
+    TBitmap shot;
+    auto paintReads = [&] {
+        int before = t.cds->reads;
+        g->PaintTo(shot);
+        return t.cds->reads - before;
+    };
+    EXPECT_EQ(paintReads(), 0);
+
+    int before = t.cds->reads;
+    SendKey(g, VK_END, {ssCtrl});
+    EXPECT_EQ(t.cds->RecNo(), 100000);
+    EXPECT_LE(t.cds->reads - before, rows + 2);
+    EXPECT_EQ(g->Row(), rows);  // the last record in the last row
+    EXPECT_EQ(g->GetScrollPos(sbVertical), 100000);
+    EXPECT_EQ(paintReads(), 0);
+
+    before = t.cds->reads;
+    g->WMVScroll(SB_THUMBPOSITION, 50000);
+    EXPECT_EQ(t.cds->RecNo(), 50000);
+    EXPECT_LE(t.cds->reads - before, rows + 2);
+    EXPECT_EQ(g->GetScrollPos(sbVertical), 50000);
+    EXPECT_EQ(t.field("ITEM_NO")->AsInteger(), 50000);
+    EXPECT_EQ(paintReads(), 0);
+
+    before = t.cds->reads;
+    for (int i = 0; i < 3; ++i)
+        SendKey(g, VK_NEXT);
+    EXPECT_EQ(t.cds->RecNo(), 50000 + 3 * rows);
+    EXPECT_LE(t.cds->reads - before, 3 * rows + 3);
+    g->WMVScroll(SB_LINEUP, 0);
+    EXPECT_EQ(t.cds->RecNo(), 50000 + 3 * rows - 1);
+    SendKey(g, VK_HOME, {ssCtrl});
+    EXPECT_EQ(t.cds->RecNo(), 1);
+    EXPECT_EQ(g->Row(), 1);
+    EXPECT_EQ(paintReads(), 0);
+}
