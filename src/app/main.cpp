@@ -4,15 +4,16 @@
 
 int main(int argc, char** argv) {
     Application->Initialize(argc, argv);
+    int exitCode = 0;
     try {
         Application->CreateForm<TFormMorvane>();
     } catch (const std::exception& e) {
         // The window could not be built: nothing is shown but the error.
-        return ShowStartupError(e);
+        exitCode = ShowStartupError(e);
     }
-    Application->Run();
-    // The window and its components go now, while the database client library is still whole; at
-    // exit its own clean-up may already have run.
-    delete Application->MainForm();
-    return 0;
+    // The loop ends when the window closes; the window and its components go with it.
+    if (exitCode == 0)
+        Application->Run();
+    Application->Shutdown();
+    return exitCode;
 }
