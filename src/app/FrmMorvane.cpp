@@ -177,6 +177,22 @@ void TFormMorvane::createControls() {
             Panel7->SetAlign(alClient);
             Panel7->SetCaption("");
             Panel7->SetTabOrder(1);
+            {
+                DBGrid1 = create<TDBGrid>("DBGrid1");
+                DBGrid1->SetParent(Panel7);
+                DBGrid1->SetBounds(1, 1, 412, 366);
+                DBGrid1->SetAlign(alClient);
+                DBGrid1->SetTabOrder(0);
+                DBGrid1->SetTitleFont(*Font());
+                // The stored columns: exactly these, whatever else the lines table holds.
+                for (auto [field, width] : {std::pair{"TEMPPRODID", 114}, {"PROD_NAME", 128}, {"V_QTY", 47},
+                                            {"V_UNIT", 54}, {"B_PRICE", 61}, {"U_DIS", 46}, {"V_PRICE", 62},
+                                            {"AMT", 56}}) {
+                    TColumn* column = DBGrid1->Columns().Add();
+                    column->SetFieldName(field);
+                    column->SetWidth(width);
+                }
+            }
         }
 
         // The customer selection grid joins this panel with the grid library; until then it stays empty.
@@ -303,6 +319,7 @@ void TFormMorvane::resolveReferences() {
     Label4->SetFocusControl(DBEdit3);
     for (TDBEdit* edit : {DBEdit1, DBEdit2, DBEdit3})
         edit->SetDataSource(DS_BILLM);
+    DBGrid1->SetDataSource(DS_BILLS);
     SQL_BILLM->SetSQLConnection(SQLConnection1);
     DSP_BILLM->SetDataSet(SQL_BILLM);
     DS_BILLM->SetDataSet(CDS_SaleMaster);

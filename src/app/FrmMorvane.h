@@ -14,6 +14,7 @@
 #include "data/SQLConnection.h"
 #include "data/SQLDataSet.h"
 #include "framework/ui/DBEdit.h"
+#include "framework/ui/DBGrid.h"
 #include "framework/ui/Edit.h"
 #include "framework/ui/Form.h"
 #include "framework/ui/Label.h"
@@ -60,6 +61,7 @@ public:
     TDBEdit* DBEdit2 = nullptr;
     TDBEdit* DBEdit3 = nullptr;
     TPanel* Panel7 = nullptr;
+    TDBGrid* DBGrid1 = nullptr;
     TPanel* Panel5 = nullptr;
     TPanel* Panel3 = nullptr;
 

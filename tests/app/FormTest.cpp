@@ -186,7 +186,8 @@ TEST_F(FormTest, LayoutFontsColoursAndFocus) {
     std::vector<TWinControl*> order;
     form->GetTabOrderList(order);
     std::erase_if(order, [](TWinControl* c) { return !c->TabStop(); });
-    EXPECT_EQ(order, (std::vector<TWinControl*>{form->Ed_billid, form->DBEdit1, form->DBEdit2, form->DBEdit3}));
+    EXPECT_EQ(order, (std::vector<TWinControl*>{form->Ed_billid, form->DBEdit1, form->DBEdit2, form->DBEdit3,
+                                                 form->DBGrid1}));
 
     // Wider and taller: the bands keep their heights, the bill side its width.
     form->SetClientWidth(1021);
@@ -198,6 +199,29 @@ TEST_F(FormTest, LayoutFontsColoursAndFocus) {
     EXPECT_EQ(form->Panel7->Height(), 468);
     form->SetClientWidth(400);
     EXPECT_EQ(form->Panel4->Width(), 416);
+}
+
+TEST_F(FormTest, LinesGridShowsItsStoredColumnsOnly) {
+    // Without an argument the bill number is empty, and a bill may carry that number.
+    TestDatabase noAmt(SchemaWith({{"  AMT          DOUBLE PRECISION,\n", ""}}) +
+                           "INSERT INTO SAL_SUB (MASTERBILLID, ITEM_NO, TEMPPRODID, NOTE) VALUES ('', 1, 'P1', 'x');"
+                           "INSERT INTO SAL_SUB (MASTERBILLID, ITEM_NO, TEMPPRODID, NOTE) VALUES ('', 2, 'P2', 'y');"
+                           "INSERT INTO SAL_SUB (MASTERBILLID, ITEM_NO, TEMPPRODID) VALUES ('B1', 1, 'P3')",
+                       false);
+    auto form = Build(noAmt);
+    EXPECT_TRUE(boxes.empty());
+    TDBGrid* grid = form->DBGrid1;
+    EXPECT_EQ(grid->DataSource(), form->DS_BILLS);
+    EXPECT_TRUE(grid->GetTitleFont().SameAs(*form->Font()));
+    EXPECT_EQ(grid->BoundsRect(), Bounds(1, 1, 412, 366));
+    ASSERT_EQ(grid->Columns().Count(), 8);
+    EXPECT_EQ(grid->Columns()[1]->FieldName(), "PROD_NAME");
+    EXPECT_EQ(grid->Columns()[1]->Width(), 128);
+    EXPECT_EQ(grid->Columns()[7]->FieldName(), "AMT");
+    EXPECT_EQ(grid->Columns()[7]->Field(), nullptr);
+    EXPECT_EQ(grid->Columns()[0]->Field(), form->CDS_SaleSub->FieldByName("TEMPPRODID"));
+    EXPECT_EQ(grid->RowCount(), 3);
+    EXPECT_EQ(column(form->CDS_SaleSub, "TEMPPRODID"), (std::vector<AnsiString>{"P1", "P2"}));
 }
 
 TEST_F(FormTest, ScalesToAnotherScreenResolution) {
