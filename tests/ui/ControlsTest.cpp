@@ -91,6 +91,9 @@ TEST(Controls, OwnershipFreeNotificationAndChildrenGoWithTheirParent) {
     delete edit;  // the label's reference is cleared, the panel and the owner forget it
     EXPECT_EQ(label->FocusControl(), nullptr);
     EXPECT_EQ(panel->ControlCount(), 1);
+    std::vector<TWinControl*> tabs;
+    form->GetTabOrderList(tabs);
+    EXPECT_EQ(tabs, std::vector<TWinControl*>{panel});
     EXPECT_EQ(form->FindComponent("E"), nullptr);
 
     // A parent frees the controls inside it, whoever owns them.

@@ -400,3 +400,33 @@ TEST(Application, HeadlessPictureAndStateOfTheMainWindow) {
     delete form;
     EXPECT_EQ(Application->MainForm(), nullptr);
 }
+
+TEST(Controls, PublishedPropertiesByNameAndPopUpWindows) {
+    StartApplication();
+    Window w;
+    auto* source = new TDataSource(w.form.get());
+    auto* db = new TDBEdit(w.form.get());
+    EXPECT_TRUE(db->InheritsFrom("tcustomedit"));
+    EXPECT_TRUE(db->InheritsFrom("TWinControl"));
+    EXPECT_FALSE(db->InheritsFrom("TPanel"));
+    EXPECT_TRUE(db->SetProperty("DataField", PropValue(AnsiString("CUST_ID"))));
+    EXPECT_TRUE(db->SetProperty("DataSource", PropValue(static_cast<TPersistent*>(source))));
+    EXPECT_TRUE(db->SetProperty("Color", PropValue(int64_t(16500631))));
+    EXPECT_TRUE(db->SetProperty("TabOrder", PropValue(int64_t(0))));
+    EXPECT_EQ(db->DataField(), "CUST_ID");
+    EXPECT_EQ(db->DataSource(), source);
+    EXPECT_EQ(db->Color(), 16500631);
+    EXPECT_EQ(std::get<AnsiString>(db->GetProperty("datafield")), "CUST_ID");
+    EXPECT_FALSE(db->SetProperty("NoSuchProperty", PropValue(true)));
+
+    // A window control without a parent is a pop-up at screen coordinates.
+    auto* hint = new Probe(w.form.get());
+    hint->SetBounds(100, 120, 50, 20);
+    hint->HandleNeeded();
+    EXPECT_TRUE(hint->Widget()->isWindow());
+    EXPECT_TRUE(hint->Widget()->isVisible());
+    EXPECT_EQ(hint->Widget()->geometry(), QRect(100, 120, 50, 20));
+    hint->Hide();
+    EXPECT_FALSE(hint->Widget()->isVisible());
+    delete hint;
+}

@@ -43,22 +43,18 @@ TWinControl* ControlOfWidget(const QWidget* w);
 
 template <class Base> class BridgeWidget : public Base {
 public:
-    BridgeWidget(TWinControl* control, QWidget* parent) : Base(parent), control_(control) {
+    BridgeWidget(TWinControl* control, QWidget* parent) : Base(parent) {
         this->setProperty("morvaneControl", QVariant::fromValue<void*>(control));
         this->setAttribute(Qt::WA_InputMethodEnabled, true);
         if constexpr (std::is_same_v<Base, QWidget>)
             this->setAttribute(Qt::WA_OpaquePaintEvent, true);
-    }
-    void Detach() {
-        control_ = nullptr;
-        this->setProperty("morvaneControl", QVariant::fromValue<void*>(nullptr));
     }
 
 protected:
     static constexpr bool native = !std::is_same_v<Base, QWidget>;
     bool event(QEvent* e) override {
         // Tab belongs to the control and the form's navigation, not to Qt's focus chain.
-        if (control_ && e->type() == QEvent::KeyPress) {
+        if (ctl() && e->type() == QEvent::KeyPress) {
             auto* k = static_cast<QKeyEvent*>(e);
             if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
                 keyPressEvent(k);
@@ -68,7 +64,7 @@ protected:
         return Base::event(e);
     }
     void paintEvent(QPaintEvent* e) override {
-        if (!control_ || Guard([&] { return WidgetEvents::Paint(control_, this, e); }))
+        if (!ctl() || Guard([&] { return WidgetEvents::Paint(ctl(), this, e); }))
             Base::paintEvent(e);
     }
     void mousePressEvent(QMouseEvent* e) override { mouse(e, [&] { Base::mousePressEvent(e); }); }
@@ -76,21 +72,21 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override { mouse(e, [&] { Base::mouseMoveEvent(e); }); }
     void mouseDoubleClickEvent(QMouseEvent* e) override { mouse(e, [&] { Base::mouseDoubleClickEvent(e); }); }
     void wheelEvent(QWheelEvent* e) override {
-        if (control_ && Guard([&] { return WidgetEvents::Wheel(control_, e); }) && native)
+        if (ctl() && Guard([&] { return WidgetEvents::Wheel(ctl(), e); }) && native)
             Base::wheelEvent(e);
     }
     void keyPressEvent(QKeyEvent* e) override {
-        if (control_ && Guard([&] { return WidgetEvents::KeyPress(control_, e); }) && native)
+        if (ctl() && Guard([&] { return WidgetEvents::KeyPress(ctl(), e); }) && native)
             Base::keyPressEvent(e);
         e->accept();
     }
     void keyReleaseEvent(QKeyEvent* e) override {
-        if (control_ && Guard([&] { return WidgetEvents::KeyRelease(control_, e); }) && native)
+        if (ctl() && Guard([&] { return WidgetEvents::KeyRelease(ctl(), e); }) && native)
             Base::keyReleaseEvent(e);
         e->accept();
     }
     void inputMethodEvent(QInputMethodEvent* e) override {
-        if (control_ && Guard([&] { return WidgetEvents::InputMethod(control_, e); }) && native)
+        if (ctl() && Guard([&] { return WidgetEvents::InputMethod(ctl(), e); }) && native)
             Base::inputMethodEvent(e);
     }
     QVariant inputMethodQuery(Qt::InputMethodQuery q) const override {
@@ -102,31 +98,32 @@ protected:
     }
     void focusInEvent(QFocusEvent* e) override {
         Base::focusInEvent(e);
-        if (control_)
-            Guard([&] { return WidgetEvents::Focus(control_, true), true; });
+        if (ctl())
+            Guard([&] { return WidgetEvents::Focus(ctl(), true), true; });
     }
     void focusOutEvent(QFocusEvent* e) override {
         Base::focusOutEvent(e);
-        if (control_)
-            Guard([&] { return WidgetEvents::Focus(control_, false), true; });
+        if (ctl())
+            Guard([&] { return WidgetEvents::Focus(ctl(), false), true; });
     }
     void resizeEvent(QResizeEvent* e) override {
         Base::resizeEvent(e);
-        if (control_)
-            Guard([&] { return WidgetEvents::Resized(control_, this), true; });
+        if (ctl())
+            Guard([&] { return WidgetEvents::Resized(ctl(), this), true; });
     }
     void closeEvent(QCloseEvent* e) override {
-        if (control_ && !Guard([&] { return WidgetEvents::Close(control_); }))
+        if (ctl() && !Guard([&] { return WidgetEvents::Close(ctl()); }))
             e->ignore();
         else
             Base::closeEvent(e);
     }
 
 private:
+    // The control, looked up at every event: a control going away clears it first.
+    TWinControl* ctl() const { return ControlOfWidget(this); }
     template <class F> void mouse(QMouseEvent* e, F base) {
-        if (control_ && Guard([&] { return WidgetEvents::Mouse(control_, e); }) && native)
+        if (ctl() && Guard([&] { return WidgetEvents::Mouse(ctl(), e); }) && native)
             base();
         e->accept();
     }
-    TWinControl* control_;
 };

@@ -28,6 +28,9 @@ void TWinControl::DefineProperties(ClassInfo& info) {
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
+    // Leave the parent while still a window control, so its tab list and its form forget this one.
+    if (Parent())
+        Parent()->removeControl(this);
     // The children go with their parent, as the platform frees child windows.
     while (!controls_.empty()) {
         TControl* c = controls_.back();
@@ -102,8 +105,12 @@ void TWinControl::CreateWnd() {
     widget_->setEnabled(Enabled());
     if (Cursor() != crDefault)
         widget_->setCursor(ToQCursor(Cursor()));
-    if (Parent())
-        widget_->setVisible(Visible());
+    if (dynamic_cast<TForm*>(this))
+        return;  // a form shows itself
+    // A window control without a parent is a pop-up (a hint, a dragged picture): no frame, no focus.
+    if (!Parent())
+        widget_->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    widget_->setVisible(Visible());
 }
 
 void TWinControl::DestroyHandle() {
@@ -224,7 +231,7 @@ void TWinControl::EnabledChanged() {
 }
 
 void TWinControl::VisibleChanged() {
-    if (widget_ && Parent())
+    if (widget_)
         widget_->setVisible(Visible());
     RequestAlign();
 }

@@ -44,6 +44,8 @@ public:
     TControl* ControlAtPos(TPoint p) const;
 
     bool HandleAllocated() const { return widget_ != nullptr; }
+    // Creates the window (and its parents'). A window control without a parent becomes a pop-up
+    // window at its bounds in screen coordinates, shown while Visible (a cell hint, for instance).
     void HandleNeeded();
     QWidget* Widget() const { return widget_; }  // the framework's own
     // Destroys the window (and the children's); it is created again when needed.
