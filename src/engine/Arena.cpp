@@ -10,18 +10,27 @@ constexpr uint64_t kFirstShared = 4096;
 constexpr uint64_t kLargestShared = uint64_t(1) << 20;
 } // namespace
 
-uint8_t* Arena::newChunk(uint64_t capacity, uint64_t used, Ref& ref) {
-    if (chunks_.size() >= kMaxChunks || capacity > kPositionMask)
+void Arena::addChunk(Chunk c, Ref& ref) {
+    if (chunks_.size() >= kMaxChunks || c.capacity > kPositionMask)
         throw std::bad_alloc();
     chunks_.reserve(chunks_.size() + 1);
+    held_ += c.held;
+    chunks_.push_back(std::move(c));
+    ref = Ref(chunks_.size() - 1) << 40;
+}
+
+uint8_t* Arena::newChunk(uint64_t capacity, uint64_t used, Ref& ref) {
+    if (capacity > kPositionMask)
+        throw std::bad_alloc();
     Chunk c;
     c.data.reset(new uint8_t[capacity]);
+    c.bytes = c.data.get();
     c.capacity = capacity;
     c.used = used;
-    chunks_.push_back(std::move(c));
-    held_ += capacity;
-    ref = Ref(chunks_.size() - 1) << 40;
-    return chunks_.back().data.get();
+    c.held = capacity;
+    uint8_t* p = c.data.get();
+    addChunk(std::move(c), ref);
+    return p;
 }
 
 uint8_t* Arena::Allocate(size_t bytes, Ref& ref) {
@@ -46,10 +55,21 @@ uint8_t* Arena::Allocate(size_t bytes, Ref& ref) {
 
 uint8_t* Arena::AllocateChunk(size_t bytes, Ref& ref) { return newChunk(bytes ? bytes : 1, bytes, ref); }
 
+void Arena::AdoptChunk(std::shared_ptr<const void> owner, const uint8_t* bytes, size_t length, uint64_t held,
+                       Ref& ref) {
+    Chunk c;
+    c.owner = std::move(owner);
+    c.bytes = bytes;
+    c.capacity = length;
+    c.used = length;
+    c.held = held;
+    addChunk(std::move(c), ref);
+}
+
 void Arena::DropLastChunk() {
     if (chunks_.empty())
         return;
-    held_ -= chunks_.back().capacity;
+    held_ -= chunks_.back().held;
     chunks_.pop_back();
     if (shared_ == chunks_.size())
         shared_ = SIZE_MAX;

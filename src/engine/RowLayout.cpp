@@ -94,25 +94,10 @@ bool RowLayout::SameFields(const RowLayout& other) const {
     return true;
 }
 
-DBResult RowLayout::CheckValue(uint32_t index, const void* value, uint32_t length) const {
-    if (index >= columns_.size())
-        return DBERR_INVALIDFIELDNO;
-    if (!value)
-        return DBERR_NONE;
-    const Column& c = columns_[index];
-    if (c.blob)
-        return DBERR_NONE;
-    if (c.width == 0)
-        return length > c.desc.size ? DBERR_STRINGTOOLONG : DBERR_NONE;
-    if (length != c.width)
-        return DBERR_INVALIDVALUE;
-    if (c.desc.type == dsfTime) {
-        int32_t ms;
-        std::memcpy(&ms, value, sizeof ms);
-        if (ms < 0 || ms >= kMillisecondsPerDay)
-            return DBERR_INVALIDVALUE;
-    }
-    return DBERR_NONE;
+DBResult RowLayout::checkTime(const void* value) {
+    int32_t ms;
+    std::memcpy(&ms, value, sizeof ms);
+    return ms < 0 || ms >= kMillisecondsPerDay ? DBERR_INVALIDVALUE : DBERR_NONE;
 }
 
 size_t RowLayout::RowLength(const uint8_t* row, size_t available) const {

@@ -36,13 +36,29 @@ public:
     uint32_t RecordSize() const { return recordSize_; }
 
     // Whether `value` of `length` bytes may go into column `index` (0-based); null is always fine.
-    DBResult CheckValue(uint32_t index, const void* value, uint32_t length) const;
+    // Inline: the writer asks it for every value of every row.
+    DBResult CheckValue(uint32_t index, const void* value, uint32_t length) const {
+        if (index >= columns_.size())
+            return DBERR_INVALIDFIELDNO;
+        if (!value)
+            return DBERR_NONE;
+        const Column& c = columns_[index];
+        if (c.blob)
+            return DBERR_NONE;
+        if (c.width == 0)
+            return length > c.desc.size ? DBERR_STRINGTOOLONG : DBERR_NONE;
+        if (length != c.width)
+            return DBERR_INVALIDVALUE;
+        return c.desc.type == dsfTime ? checkTime(value) : DBERR_NONE;
+    }
     // The length of the well-formed row at `row`, at most `available` bytes long; 0 when malformed.
     size_t RowLength(const uint8_t* row, size_t available) const;
 
     static uint32_t TypeWidth(uint16_t type);
 
 private:
+    static DBResult checkTime(const void* value);
+
     std::vector<Column> columns_;
     uint32_t bitmapBytes_ = 0;
     uint32_t fixedBytes_ = 0;

@@ -1,5 +1,7 @@
 #include "engine/Table.h"
 
+#include "engine/PacketBuffer.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -104,9 +106,16 @@ DBResult Table::AppendData(const uint8_t* packet, uint64_t length, bool complete
         if (ordered_ && order_.size() + rowCount > order_.capacity())
             order_.reserve(std::max(order_.size() + rowCount, order_.capacity() + order_.capacity() / 2));
         if (rowCount > 0) {
+            // A packet our own writer built and still holds is kept as it is; any other is copied.
             Arena::Ref base;
-            uint8_t* rows = arena_.AllocateChunk(block, base);
-            std::memcpy(rows, packet + rowsOffset, block);
+            const uint8_t* rows = packet + rowsOffset;
+            if (std::shared_ptr<const PacketBuffer> built = PacketBuffer::Find(packet, length)) {
+                arena_.AdoptChunk(std::move(built), rows, block, length, base);
+            } else {
+                uint8_t* copy = arena_.AllocateChunk(block, base);
+                std::memcpy(copy, rows, block);
+                rows = copy;
+            }
             uint64_t offset = 0;
             for (uint32_t i = 0; i < rowCount; ++i) {
                 size_t rowLength = layout.RowLength(rows + offset, block - offset);

@@ -5,42 +5,50 @@
 namespace dsengine {
 
 namespace {
-void appendBytes(std::vector<uint8_t>& out, const void* bytes, size_t length) {
-    size_t at = out.size();
-    out.resize(at + length);
-    std::memcpy(out.data() + at, bytes, length);
-}
+void appendBytes(PacketBuffer& out, const void* bytes, size_t length) { std::memcpy(out.Extend(length), bytes, length); }
 
-template <class T> void append(std::vector<uint8_t>& out, T v) { appendBytes(out, &v, sizeof v); }
+template <class T> void append(PacketBuffer& out, T v) { appendBytes(out, &v, sizeof v); }
 } // namespace
+
+PacketBuffer& Writer::writable() {
+    if (packet_.use_count() > 1) {
+        auto copy = std::make_shared<PacketBuffer>();
+        appendBytes(*copy, packet_->Data(), packet_->Size());
+        packet_ = std::move(copy);
+    }
+    return *packet_;
+}
 
 DBResult Writer::Begin(const DSFieldDesc* fields, uint32_t fieldCount, uint16_t packetFlags) {
     return Guarded([&] {
         RowLayout layout;
         if (DBResult r = layout.Assign(fields, fieldCount))
             return r;
-        packet_.clear();
-        appendBytes(packet_, "MVDP", 4);
-        append<uint16_t>(packet_, 1);
-        append<uint16_t>(packet_, packetFlags);
-        append<uint32_t>(packet_, fieldCount);
-        append<uint32_t>(packet_, 0);  // row count, set by Finish
-        append<uint32_t>(packet_, 0);  // offset of the rows, below
-        append<uint32_t>(packet_, 0);
+        // A fresh block: a table may still share the old one.
+        auto packet = std::make_shared<PacketBuffer>();
+        PacketBuffer& p = *packet;
+        appendBytes(p, "MVDP", 4);
+        append<uint16_t>(p, 1);
+        append<uint16_t>(p, packetFlags);
+        append<uint32_t>(p, fieldCount);
+        append<uint32_t>(p, 0);  // row count, set by Finish
+        append<uint32_t>(p, 0);  // offset of the rows, below
+        append<uint32_t>(p, 0);
         for (uint32_t i = 0; i < fieldCount; ++i) {
             const DSFieldDesc& d = layout[i].desc;
             size_t nameLength = std::strlen(d.name);
-            append<uint8_t>(packet_, uint8_t(nameLength));
-            appendBytes(packet_, d.name, nameLength);
-            append<uint16_t>(packet_, d.type);
-            append<uint16_t>(packet_, d.subType);
-            append<uint32_t>(packet_, d.size);
-            append<uint16_t>(packet_, d.precision);
-            append<int16_t>(packet_, d.scale);
-            append<uint8_t>(packet_, d.attributes);
+            append<uint8_t>(p, uint8_t(nameLength));
+            appendBytes(p, d.name, nameLength);
+            append<uint16_t>(p, d.type);
+            append<uint16_t>(p, d.subType);
+            append<uint32_t>(p, d.size);
+            append<uint16_t>(p, d.precision);
+            append<int16_t>(p, d.scale);
+            append<uint8_t>(p, d.attributes);
         }
-        uint32_t rowsOffset = uint32_t(packet_.size());
-        std::memcpy(packet_.data() + 16, &rowsOffset, 4);
+        uint32_t rowsOffset = uint32_t(p.Size());
+        std::memcpy(p.Data() + 16, &rowsOffset, 4);
+        packet_ = std::move(packet);
         layout_ = std::move(layout);
         begun_ = true;
         column_ = 0;
@@ -55,24 +63,23 @@ DBResult Writer::PutValue(const void* value, uint32_t length) {
     if (DBResult r = layout_.CheckValue(column_, value, length))
         return r;
     return Guarded([&] {
+        PacketBuffer& p = writable();
         if (column_ == 0) {
-            rowStart_ = packet_.size();
-            packet_.resize(rowStart_ + layout_.FixedBytes(), 0);
+            rowStart_ = p.Size();
+            std::memset(p.Extend(layout_.FixedBytes()), 0, layout_.FixedBytes());
         }
         const RowLayout::Column& c = layout_[column_];
-        uint8_t* row = packet_.data() + rowStart_;
         if (!value) {
-            row[column_ / 8] |= uint8_t(1u << (column_ % 8));
+            p.Data()[rowStart_ + column_ / 8] |= uint8_t(1u << (column_ % 8));
         } else if (c.width) {
-            std::memcpy(row + c.rowOffset, value, c.width);
+            uint8_t* slot = p.Data() + rowStart_ + c.rowOffset;
+            std::memcpy(slot, value, c.width);
             if (c.desc.type == dsfBoolean)
-                row[c.rowOffset] = row[c.rowOffset] ? 1 : 0;
+                slot[0] = slot[0] ? 1 : 0;
         } else {
-            size_t at = packet_.size();
-            packet_.resize(at + VarLengthSize(length) + length);
-            uint8_t* p = PutVarLength(packet_.data() + at, length);
+            uint8_t* at = PutVarLength(p.Extend(VarLengthSize(length) + length), length);
             if (length)
-                std::memcpy(p, value, length);
+                std::memcpy(at, value, length);
         }
         if (++column_ == layout_.Count()) {
             column_ = 0;
@@ -89,9 +96,14 @@ DBResult Writer::Finish(const uint8_t** packet, uint64_t* length) {
         return DBERR_NOTINITIALIZED;
     if (column_ != 0)
         return DBERR_ROWINCOMPLETE;
-    std::memcpy(packet_.data() + 12, &rows_, 4);
-    *packet = packet_.data();
-    *length = packet_.size();
+    // A shared block is the packet as last finished: no row has come since, or it would be a copy.
+    if (packet_.use_count() == 1) {
+        std::memcpy(packet_->Data() + 12, &rows_, 4);
+        packet_->ShrinkToFit();
+        packet_->Publish();
+    }
+    *packet = packet_->Data();
+    *length = packet_->Size();
     return DBERR_NONE;
 }
 

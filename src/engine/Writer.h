@@ -1,9 +1,10 @@
 #pragma once
 // Builds a data packet (format in DSIntf.h) value by value.
 #include "engine/ComObject.h"
+#include "engine/PacketBuffer.h"
 #include "engine/RowLayout.h"
 
-#include <vector>
+#include <memory>
 
 namespace dsengine {
 
@@ -15,8 +16,11 @@ public:
     DBResult GetRowCount(uint32_t* rows) override;
 
 private:
+    // The packet, copied first when a table shares it (a shared packet never changes).
+    PacketBuffer& writable();
+
     RowLayout layout_;
-    std::vector<uint8_t> packet_;
+    std::shared_ptr<PacketBuffer> packet_;
     bool begun_ = false;
     uint32_t column_ = 0;  // of the next value
     uint32_t rows_ = 0;

@@ -29,7 +29,8 @@
 //     variable part: for each non-null text, bytes or blob column in column order, the
 //       length as an unsigned LEB128 number (7 bits a byte, low bits first) followed by the bytes.
 //
-// The table keeps its rows in exactly this row form, so appending a packet copies its row block once.
+// The table keeps its rows in exactly this row form, so appending a packet copies its row block once,
+// or not at all when the engine's own writer built the packet (the table then shares its bytes).
 //
 // Values, as PutValue / PutField take them and GetField gives them (`length` counts bytes):
 //   dsfText, dsfFixedText     bytes of the process code page, at most `size` of them; GetField adds a
