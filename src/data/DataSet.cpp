@@ -286,7 +286,7 @@ int TDataSet::getPriorRecords() {
     return n;
 }
 
-char* TDataSet::ActiveRecordBuffer() const {
+char* TDataSet::stateRecordBuffer() const {
     switch (state_) {
     case dsBrowse:
     case dsBlockRead:
@@ -780,11 +780,11 @@ void TDataSet::BindFields(bool binding) {
 bool TDataSet::readField(const TField* field, void* buffer) const {
     if (!ActiveRecordBuffer())
         return false;
-    if (field->IsBlob()) {
-        AnsiString v;
-        return GetBlobData(field, buffer ? *static_cast<AnsiString*>(buffer) : v);
-    }
-    return GetFieldData(field, buffer);
+    // The common case first and alone, so it costs no more than a jump.
+    if (!field->IsBlob())
+        return GetFieldData(field, buffer);
+    AnsiString v;
+    return GetBlobData(field, buffer ? *static_cast<AnsiString*>(buffer) : v);
 }
 
 void TDataSet::writeField(TField* field, const void* buffer) {

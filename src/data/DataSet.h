@@ -124,7 +124,12 @@ public:
     void DataEvent(TDataEvent event, intptr_t info);
 
     // The record buffer the fields of the current state read and write; null when there is none.
-    char* ActiveRecordBuffer() const;
+    // Browsing is answered inline: every field value read passes here.
+    char* ActiveRecordBuffer() const {
+        if (state_ == dsBrowse)
+            return IsEmpty() ? nullptr : buffers_[activeRecord_].get();
+        return stateRecordBuffer();
+    }
 
     std::function<void(TDataSet*)> BeforeOpen, AfterOpen, BeforeClose, AfterClose, BeforeEdit, AfterEdit,
         BeforePost, AfterPost, BeforeCancel, AfterCancel, BeforeScroll, AfterScroll, BeforeInsert, AfterInsert,
@@ -200,6 +205,7 @@ private:
     friend class TDataSource;
     friend class TDataLink;
 
+    char* stateRecordBuffer() const;
     void openCursor();
     void closeCursor();
     void setBufferCount(int count);

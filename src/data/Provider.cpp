@@ -188,19 +188,23 @@ void TDataSetProvider::writeRows(int count, int& recsOut, TDataPacket& packet, b
                                                (HasOption(poNoReset) ? dspfNoResetCall : 0));
         Check(w->Begin(descs.data(), static_cast<uint32_t>(descs.size()), flags), nullptr);
     }
-    // One scratch buffer for every value of every row.
+    // One scratch buffer for every value of every row; what kind each field is, asked once.
     size_t scratchSize = 16;
-    for (TField* f : fields)
+    std::vector<char> blobs;
+    for (TField* f : fields) {
         scratchSize = std::max(scratchSize, static_cast<size_t>(f->DataSize()) + 1);
+        blobs.push_back(f->IsBlob());
+    }
     std::vector<char> scratch(scratchSize);
     AnsiString blob;
     char* buf = scratch.data();
     while (!ds->Eof() && (count < 0 || recsOut < count)) {
-        for (TField* f : fields) {
+        for (size_t i = 0; i < fields.size(); ++i) {
+            TField* f = fields[i];
             const void* value = buf;
             uint32_t length = 0;
             bool present;
-            if (f->IsBlob()) {
+            if (blobs[i]) {
                 present = f->GetData(&blob);
                 value = blob.data();
                 length = static_cast<uint32_t>(blob.size());

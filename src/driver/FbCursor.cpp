@@ -34,10 +34,6 @@ SQLResult TFbCursor::setOption(int32_t, intptr_t) { return SQL_NOT_SUPPORTED; }
 
 SQLResult TFbCursor::getOption(int32_t, void*, int32_t, int32_t*) { return SQL_NOT_SUPPORTED; }
 
-const FbColumn* TFbCursor::column(uint16_t column) const {
-    return column >= 1 && column <= columns_.size() ? &columns_[column - 1u] : nullptr;
-}
-
 SQLResult TFbCursor::getColumnCount(uint16_t* count) {
     if (!count)
         return SQL_INVALID_PARAMETER;
@@ -116,21 +112,6 @@ SQLResult TFbCursor::next() {
         return SQL_EOF;
     row_ = batch_.get();
     return SQL_SUCCESS;
-}
-
-const char* TFbCursor::value(uint16_t col, bool* isNull, const FbColumn*& c, SQLResult& result) const {
-    c = column(col);
-    if (!c || !isNull) {
-        result = c ? SQL_INVALID_PARAMETER : SQL_OUT_OF_RANGE;
-        return nullptr;
-    }
-    if (!row_) {
-        result = SQL_EOF;
-        return nullptr;
-    }
-    *isNull = read<short>(row_ + c->nullOffset) == -1;
-    result = SQL_SUCCESS;
-    return row_ + c->dataOffset;
 }
 
 bool TFbCursor::integer(const FbColumn& c, const char* data, int64_t& v) {

@@ -3,6 +3,8 @@
 // rows-per-fetch) into one block of memory; a value getter reads straight from the current row there.
 #include "driver/FbCommand.h"
 
+#include <cstring>
+
 class TFbCursor : public RefCounted<ISQLCursor> {
 public:
     explicit TFbCursor(TFbCommand* command);
@@ -42,10 +44,28 @@ public:
     SQLResult getBlob(uint16_t column, void* value, bool* isNull, uint32_t length) override;
 
 private:
-    const FbColumn* column(uint16_t column) const;
+    // Inline, as the value getters below, called for every value of every row, are their only users.
+    const FbColumn* column(uint16_t column) const {
+        return column >= 1 && column <= columns_.size() ? &columns_[column - 1u] : nullptr;
+    }
     // The column's value in the current row: null when there is no such column or no current row
     // (`result` says which), else its bytes, with `isNull` filled.
-    const char* value(uint16_t column, bool* isNull, const FbColumn*& c, SQLResult& result) const;
+    const char* value(uint16_t col, bool* isNull, const FbColumn*& c, SQLResult& result) const {
+        c = column(col);
+        if (!c || !isNull) {
+            result = c ? SQL_INVALID_PARAMETER : SQL_OUT_OF_RANGE;
+            return nullptr;
+        }
+        if (!row_) {
+            result = SQL_EOF;
+            return nullptr;
+        }
+        short indicator;
+        std::memcpy(&indicator, row_ + c->nullOffset, sizeof indicator);
+        *isNull = indicator == -1;
+        result = SQL_SUCCESS;
+        return row_ + c->dataOffset;
+    }
     // Integer columns (with their scale) as a whole number.
     static bool integer(const FbColumn& c, const char* data, int64_t& v);
     // Opens the blob of the current row's column; false with the failure in `result`.

@@ -75,7 +75,12 @@ DBResult RowLayout::Assign(const DSFieldDesc* fields, uint32_t count) {
         if (recordOffset > kMaxRecordSize)
             return DBERR_INVALIDFIELDDESC;
     }
+    std::vector<uint32_t> varColumns;
+    for (uint32_t i = 0; i < count; ++i)
+        if (columns[i].width == 0)
+            varColumns.push_back(i);
     columns_ = std::move(columns);
+    varColumns_ = std::move(varColumns);
     bitmapBytes_ = bitmap;
     fixedBytes_ = uint32_t(rowOffset);
     recordSize_ = uint32_t(recordOffset);
@@ -104,9 +109,9 @@ size_t RowLayout::RowLength(const uint8_t* row, size_t available) const {
     if (available < fixedBytes_)
         return 0;
     const uint8_t *p = row + fixedBytes_, *end = row + available;
-    for (uint32_t i = 0; i < columns_.size(); ++i) {
+    for (uint32_t i : varColumns_) {
         const Column& c = columns_[i];
-        if (c.width != 0 || IsNullBit(row, i))
+        if (IsNullBit(row, i))
             continue;
         uint32_t length;
         if (!GetVarLength(p, end, length) || length > size_t(end - p) || (!c.blob && length > c.desc.size))

@@ -60,6 +60,7 @@ private:
     static DBResult checkTime(const void* value);
 
     std::vector<Column> columns_;
+    std::vector<uint32_t> varColumns_;  // the variable-length columns' indexes, in order
     uint32_t bitmapBytes_ = 0;
     uint32_t fixedBytes_ = 0;
     uint32_t recordSize_ = 0;

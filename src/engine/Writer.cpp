@@ -10,13 +10,10 @@ void appendBytes(PacketBuffer& out, const void* bytes, size_t length) { std::mem
 template <class T> void append(PacketBuffer& out, T v) { appendBytes(out, &v, sizeof v); }
 } // namespace
 
-PacketBuffer& Writer::writable() {
-    if (packet_.use_count() > 1) {
-        auto copy = std::make_shared<PacketBuffer>();
-        appendBytes(*copy, packet_->Data(), packet_->Size());
-        packet_ = std::move(copy);
-    }
-    return *packet_;
+void Writer::unshare() {
+    auto copy = std::make_shared<PacketBuffer>();
+    appendBytes(*copy, packet_->Data(), packet_->Size());
+    packet_ = std::move(copy);
 }
 
 DBResult Writer::Begin(const DSFieldDesc* fields, uint32_t fieldCount, uint16_t packetFlags) {
@@ -73,9 +70,13 @@ DBResult Writer::PutValue(const void* value, uint32_t length) {
             p.Data()[rowStart_ + column_ / 8] |= uint8_t(1u << (column_ % 8));
         } else if (c.width) {
             uint8_t* slot = p.Data() + rowStart_ + c.rowOffset;
-            std::memcpy(slot, value, c.width);
-            if (c.desc.type == dsfBoolean)
-                slot[0] = slot[0] ? 1 : 0;
+            // Widths the compiler knows copy without a call.
+            switch (c.width) {
+            case 8: std::memcpy(slot, value, 8); break;
+            case 4: std::memcpy(slot, value, 4); break;
+            case 2: std::memcpy(slot, value, 2); break;
+            default: slot[0] = *static_cast<const uint8_t*>(value) ? 1 : 0;  // the one-byte type: a boolean
+            }
         } else {
             uint8_t* at = PutVarLength(p.Extend(VarLengthSize(length) + length), length);
             if (length)

@@ -17,7 +17,12 @@ public:
 
 private:
     // The packet, copied first when a table shares it (a shared packet never changes).
-    PacketBuffer& writable();
+    PacketBuffer& writable() {
+        if (packet_.use_count() > 1)
+            unshare();
+        return *packet_;
+    }
+    void unshare();
 
     RowLayout layout_;
     std::shared_ptr<PacketBuffer> packet_;
