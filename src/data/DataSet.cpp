@@ -780,11 +780,15 @@ void TDataSet::BindFields(bool binding) {
 bool TDataSet::readField(const TField* field, void* buffer) const {
     if (!ActiveRecordBuffer())
         return false;
-    // The common case first and alone, so it costs no more than a jump.
-    if (!field->IsBlob())
-        return GetFieldData(field, buffer);
+    if (field->IsBlob())
+        return readBlob(field, static_cast<AnsiString*>(buffer));
+    return GetFieldData(field, buffer);
+}
+
+// Apart from readField, whose every call would otherwise pay for the blob's string.
+bool TDataSet::readBlob(const TField* field, AnsiString* value) const {
     AnsiString v;
-    return GetBlobData(field, buffer ? *static_cast<AnsiString*>(buffer) : v);
+    return GetBlobData(field, value ? *value : v);
 }
 
 void TDataSet::writeField(TField* field, const void* buffer) {

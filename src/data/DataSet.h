@@ -225,7 +225,7 @@ private:
     // Field access (from TField).
     bool readField(const TField* field, void* buffer) const;
     void writeField(TField* field, const void* buffer);
-    bool readBlob(const TField* field, AnsiString& value) const;
+    bool readBlob(const TField* field, AnsiString* value) const;
     void writeBlob(TField* field, const AnsiString* value);
     void addField(TField* field);
     void removeField(TField* field);
