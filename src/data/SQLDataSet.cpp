@@ -386,6 +386,17 @@ void TSQLDataSet::SetBookmarkFlag(char* buffer, TBookmarkFlag flag) {
     std::memcpy(buffer, &value, sizeof value);
 }
 
+namespace {
+// A value's place in the record buffer follows its null byte and so is not aligned: the driver
+// writes into an aligned local that is then copied in.
+template <typename T, typename Get> SQLResult readValue(char* p, Get get) {
+    T v{};
+    SQLResult r = get(&v);
+    std::memcpy(p, &v, sizeof v);
+    return r;
+}
+} // namespace
+
 TGetResult TSQLDataSet::GetRecord(char* buffer, TGetMode mode, bool) {
     if (mode != gmNext)
         return mode == gmPrior ? grBOF : grError;
@@ -410,18 +421,18 @@ TGetResult TSQLDataSet::GetRecord(char* buffer, TGetMode mode, bool) {
         case SQL_COL_INT16:
         case SQL_COL_UINT16:
         case SQL_COL_BOOL:
-            r = cursor_->getShort(c, reinterpret_cast<int16_t*>(p), &isNull);
+            r = readValue<int16_t>(p, [&](int16_t* v) { return cursor_->getShort(c, v, &isNull); });
             break;
         case SQL_COL_INT32:
         case SQL_COL_UINT32:
-            r = cursor_->getLong(c, reinterpret_cast<int32_t*>(p), &isNull);
+            r = readValue<int32_t>(p, [&](int32_t* v) { return cursor_->getLong(c, v, &isNull); });
             break;
         case SQL_COL_INT64:
         case SQL_COL_UINT64:
-            r = cursor_->getInt64(c, reinterpret_cast<int64_t*>(p), &isNull);
+            r = readValue<int64_t>(p, [&](int64_t* v) { return cursor_->getInt64(c, v, &isNull); });
             break;
         case SQL_COL_FLOAT:
-            r = cursor_->getDouble(c, reinterpret_cast<double*>(p), &isNull);
+            r = readValue<double>(p, [&](double* v) { return cursor_->getDouble(c, v, &isNull); });
             break;
         case SQL_COL_BCD:
         case SQL_COL_DECIMAL: {
