@@ -1,5 +1,7 @@
 #include "UiTest.h"
 
+#include "data/SQLConnection.h"
+
 #include "framework/core/Format.h"
 #include "framework/ui/Canvas.h"
 #include "framework/ui/CustomControl.h"
@@ -12,6 +14,7 @@
 #include "framework/ui/SpeedButton.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -313,4 +316,77 @@ TEST(Application, MessageBoxesAnswerTheirDefaultButtonAndWriteALine) {
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("Confirm: Delete record?\n"), std::string::npos);
     EXPECT_NE(err.find("Kestrin: 確定\n"), std::string::npos);
+}
+
+TEST(Controls, LabelsSizeToTheirCaptionAndFollowTheirFont) {
+    StartApplication();
+    auto form = std::make_unique<TForm>(Application);
+    form->Font()->SetName(Ansi("細明體"));
+    form->Font()->SetHeight(15);
+    auto* label = make<TLabel>(form.get(), form.get(), "Label2", Bounds(-1, 8, 10, 10));
+    label->SetCaption("BILL_DATE");
+    EXPECT_EQ(label->BoundsRect(), Bounds(-1, 8, 72, 15));  // starts left of the client edge as stored
+    label->SetCaption(Ansi("來源單號"));
+    EXPECT_EQ(label->Width(), 60);  // four Ming characters of 15 pixels
+    form->Font()->SetHeight(19);
+    EXPECT_EQ(label->Font()->Height(), 19);
+    TCanvas measure(nullptr);
+    measure.SetFont(*label->Font());
+    EXPECT_EQ(label->Height(), measure.TextHeight("0"));
+    label->SetAutoSize(false);
+    int w = label->Width();
+    label->SetCaption("a much longer caption");
+    EXPECT_EQ(label->Width(), w);  // no longer sized
+
+    // A label's own font is kept when the window font changes.
+    auto* own = make<TLabel>(form.get(), form.get(), "Own", Bounds(0, 40, 10, 10));
+    own->Font()->SetHeight(30);
+    EXPECT_FALSE(own->ParentFont());
+    form->Font()->SetHeight(15);
+    EXPECT_EQ(own->Font()->Height(), 30);
+}
+
+TEST(Controls, ClosingQueriesTheFormEndsTheMainLoopAndShowModalReturnsItsResult) {
+    StartApplication();
+    auto form = std::make_unique<TForm>(Application);
+    bool allow = false;
+    std::vector<std::string> events;
+    form->OnCloseQuery = [&](TObject*, bool& canClose) { canClose = allow; events.push_back("query"); };
+    form->OnClose = [&](TObject*, TCloseAction& action) {
+        events.push_back("close");
+        EXPECT_EQ(action, caHide);
+    };
+    form->Show();
+    form->Close();
+    EXPECT_TRUE(form->Visible());
+    allow = true;
+    form->Close();
+    EXPECT_FALSE(form->Visible());
+    EXPECT_EQ(events, (std::vector<std::string>{"query", "query", "close"}));
+
+    form->OnCloseQuery = nullptr;
+    form->OnClose = nullptr;
+    form->OnShow = [&](TObject*) { form->SetModalResult(mrOk); };
+    EXPECT_EQ(form->ShowModal(), mrOk);
+    EXPECT_FALSE(form->Visible());
+
+    // The window system's close request (the title bar's button) goes the same way.
+    form->Show();
+    QApplication::sendEvent(form->Widget(), new QCloseEvent);
+    EXPECT_FALSE(form->Visible());
+}
+
+TEST(Application, HourglassWhileConnectingNestsAndEnds) {
+    StartApplication();
+    ASSERT_TRUE(TSQLConnection::Hourglass);
+    TSQLConnection::Hourglass(true);
+    EXPECT_EQ(Screen().Cursor(), crHourGlass);
+    TSQLConnection::Hourglass(true);  // loading the driver inside connecting
+    TSQLConnection::Hourglass(false);
+    EXPECT_EQ(Screen().Cursor(), crHourGlass);
+    TSQLConnection::Hourglass(false);
+    EXPECT_EQ(Screen().Cursor(), crDefault);
+    TSQLConnection::Hourglass(false);  // an unbalanced end changes nothing
+    EXPECT_EQ(Screen().Cursor(), crDefault);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

@@ -279,11 +279,8 @@ void TForm::VisibleChanged() {
         Widget()->show();
         Widget()->activateWindow();
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        if (!shownOnce_) {
-            shownOnce_ = true;
-            if (OnShow)
-                OnShow(this);
-        }
+        if (OnShow)
+            OnShow(this);
         if (activeControl_ && activeControl_->CanFocus())
             FocusControl(activeControl_);
         else

@@ -102,5 +102,4 @@ private:
     TWinControl* focusedControl_ = nullptr;
     int modalResult_ = mrNone;
     bool closing_ = false;
-    bool shownOnce_ = false;
 };
