@@ -2,9 +2,11 @@
 
 #include "framework/core/Library.h"
 
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace fb {
 
@@ -12,6 +14,19 @@ namespace {
 template <typename F> bool entry(ModuleHandle module, const char* name, F& slot) {
     slot = reinterpret_cast<F>(FindEntry(module, name));
     return slot != nullptr;
+}
+// Every client library loaded, for the shutdown at process end.
+std::vector<const Api*>& loadedApis() {
+    static std::vector<const Api*> apis;
+    return apis;
+}
+
+// The embedded engine runs threads of its own inside the client library; they are stopped before
+// the process ends so nothing is still working in the database when the program's memory goes.
+void shutdownClients() {
+    for (const Api* api : loadedApis())
+        if (api->shutdown)
+            api->shutdown(3000, fb_shutrsn_app_stopped);
 }
 } // namespace
 
@@ -47,6 +62,10 @@ const Api* LoadApi(const char* vendorLib) {
                     entry(module, "fb_interpret", api->interpret);
     if (!complete)
         return nullptr;  // some other library of that name: keep it loaded, but never use it
+    entry(module, "fb_shutdown", api->shutdown);
+    if (loadedApis().empty())
+        std::atexit(shutdownClients);
+    loadedApis().push_back(api.get());
     return (loaded[name] = std::move(api)).get();
 }
 

@@ -33,6 +33,7 @@ struct Api {
     decltype(&::isc_close_blob) close_blob;
     decltype(&::isc_blob_info) blob_info;
     decltype(&::fb_interpret) interpret;
+    decltype(&::fb_shutdown) shutdown;  // may be absent in an old client
 };
 
 // The entries of the client library `vendorLib`; null when it cannot be loaded or lacks an entry.
