@@ -372,7 +372,8 @@ TEST(Controls, ClosingQueriesTheFormEndsTheMainLoopAndShowModalReturnsItsResult)
 
     // The window system's close request (the title bar's button) goes the same way.
     form->Show();
-    QApplication::sendEvent(form->Widget(), new QCloseEvent);
+    QCloseEvent close;
+    QApplication::sendEvent(form->Widget(), &close);
     EXPECT_FALSE(form->Visible());
 }
 
