@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -440,4 +441,84 @@ TEST(DBGrid, ScrollsAHundredThousandRecordsReadingOnlyWhatItShows) {
     EXPECT_EQ(t.cds->RecNo(), 1);
     EXPECT_EQ(g->Row(), 1);
     EXPECT_EQ(paintReads(), 0);
+}
+
+TEST(DBGrid, MouseAndWheelMoveRecordsAndAnAlwaysShownEditorFollows) {
+    Lines t(smallDb());
+    TDBGrid* g = t.grid;
+    g->SetDataSource(t.source);
+    auto clickCell = [&](int col, int row) {
+        TRect r = g->CellRect(col, row);
+        SendClick(g, r.Left + 5, r.Top + 5);
+    };
+    clickCell(2, 3);
+    EXPECT_EQ(t.cds->RecNo(), 3);
+    EXPECT_EQ(g->Col(), 2);
+    EXPECT_FALSE(g->EditorShowing());
+    clickCell(2, 3);  // a click on the current cell opens the editor
+    ASSERT_TRUE(g->EditorShowing());
+    SendKey(nullptr, 'Z', {ssShift});
+    clickCell(2, 1);  // another record: what was typed is posted
+    EXPECT_EQ(t.cds->State(), dsBrowse);
+    EXPECT_EQ(t.cds->RecNo(), 1);
+    SendWheel(g, -240);
+    EXPECT_EQ(t.cds->RecNo(), 3);
+    EXPECT_EQ(t.field("TEMPPRODID")->AsString(), "Z");
+    SendWheel(g, 120);
+    EXPECT_EQ(t.cds->RecNo(), 2);
+
+    // With the editor always shown, the caret at the end of the text hands Right to the grid and the
+    // editor follows into the next column.
+    g->SetOptions(g->Options() + TDBGridOptions{TDBGridOption::dgAlwaysShowEditor});
+    ASSERT_TRUE(g->EditorShowing());
+    EXPECT_EQ(t.editorText(), "P000002");
+    SendKey(nullptr, VK_END);
+    SendKey(nullptr, VK_RIGHT);
+    EXPECT_EQ(g->Col(), 3);
+    ASSERT_TRUE(g->EditorShowing());
+    EXPECT_EQ(t.editorText(), Ansi("商品2"));
+    SendKey(nullptr, VK_DOWN);
+    EXPECT_TRUE(g->EditorShowing());
+    EXPECT_EQ(t.editorText(), Ansi("商品3"));
+}
+
+TEST(DBGrid, IndicatorTitleFontAndPublishedProperties) {
+    Lines t(smallDb());
+    TDBGrid* g = t.grid;
+    g->SetDataSource(t.source);
+    TBitmap shot;
+    auto indicator = [&] {
+        g->PaintTo(shot);
+        TRect r = g->CellRect(0, g->Row());
+        std::vector<bool> ink;
+        for (int y = r.Top; y < r.Bottom; ++y)
+            for (int x = r.Left; x < r.Right; ++x)
+                ink.push_back(shot.Pixel(x + 2, y + 2) == clBlack);
+        return ink;
+    };
+    std::vector<bool> browse = indicator();
+    EXPECT_GT(std::count(browse.begin(), browse.end(), true), 5);
+    t.cds->Edit();
+    std::vector<bool> edit = indicator();
+    EXPECT_NE(browse, edit);
+    t.cds->Cancel();
+    EXPECT_EQ(indicator(), browse);
+
+    // The title font is the grid's own: a larger one makes only the title row taller.
+    const int rowHeight = g->DefaultRowHeight(), titleHeight = g->RowHeights(0);
+    g->TitleFont()->SetHeight(g->Font()->Height() + 10);
+    EXPECT_GT(g->RowHeights(0), titleHeight);
+    EXPECT_EQ(g->DefaultRowHeight(), rowHeight);
+    EXPECT_EQ(g->Font()->Height(), g->TitleFont()->Height() - 10);
+
+    // Options and the data source by name, as the window's description assigns them.
+    EXPECT_TRUE(g->InheritsFrom("TCustomGrid"));
+    EXPECT_EQ(std::get<int64_t>(g->GetProperty("Options")), int64_t(g->Options().Bits()));
+    TDBGridOptions noTitles = g->Options() - TDBGridOptions{TDBGridOption::dgTitles};
+    EXPECT_TRUE(g->SetProperty("Options", int64_t(noTitles.Bits())));
+    EXPECT_EQ(g->FixedRows(), 0);
+    EXPECT_EQ(g->Row(), 0);
+    EXPECT_TRUE(g->SetProperty("DataSource", static_cast<TPersistent*>(nullptr)));
+    EXPECT_EQ(g->DataSource(), nullptr);
+    EXPECT_EQ(g->RowCount(), 1);
 }
