@@ -9,8 +9,8 @@
 //
 // Without a database the large one is made in a temporary folder with scripts/make-db.sh. Each query
 // is measured RUNS times (default 5), each run in a child process of its own, so that peak memory is the
-// run's own; times and peaks shown are the best of the runs. Targets: opening within 1.5 times the loop's time; the rows held in at most 1.5 times
-// the sum of their values' lengths.
+// run's own; times and peaks shown are the best of the runs. Targets: opening within 1.5 times the
+// loop's time; the rows held in at most 1.5 times the sum of their values' lengths.
 #include "data/ClientDataSet.h"
 #include "data/Provider.h"
 #include "data/SQLConnection.h"
