@@ -1,5 +1,7 @@
 #include "data/Field.h"
 
+#include "data/DBFormat.h"
+
 #include "data/DataSet.h"
 #include "data/FieldDefs.h"
 #include "framework/core/Exception.h"
@@ -370,6 +372,15 @@ const AnsiString& TNumericField::FormatFor(bool displayText) const {
 }
 
 bool TNumericField::IsValidChar(char c) const { return (c >= '0' && c <= '9') || c == '+' || c == '-'; }
+
+// Fractions need the decimal separator, and a float may be typed with an exponent.
+bool TFloatField::IsValidChar(char c) const {
+    return TNumericField::IsValidChar(c) || c == FormatSettings().DecimalSeparator || c == 'e' || c == 'E';
+}
+
+bool TBCDField::IsValidChar(char c) const {
+    return TNumericField::IsValidChar(c) || c == FormatSettings().DecimalSeparator;
+}
 
 TIntegerField::TIntegerField(TComponent* owner) : TIntegerField(owner, ftInteger, INT32_MIN, INT32_MAX) {}
 

@@ -299,6 +299,7 @@ public:
     bool Currency() const { return currency_; }
     void SetCurrency(bool value);
     bool GetValue(double& value) const;
+    bool IsValidChar(char c) const override;
 
 protected:
     AnsiString GetAsString() const override;
@@ -330,6 +331,7 @@ public:
     void SetPrecision(int value) { precision_ = value; }
     // The unscaled value (the number times 10^Size); false when null.
     bool GetValue(int64_t& unscaled) const;
+    bool IsValidChar(char c) const override;
 
 protected:
     TBCDField(TComponent* owner, TFieldType type);

@@ -50,6 +50,14 @@ TEST(Field, TextRulesConversionsAndValidCharacters) {
     EXPECT_TRUE(id->IsValidChar('7'));
     EXPECT_FALSE(id->IsValidChar('a'));
     EXPECT_TRUE(name->IsValidChar('\xA5'));
+    EXPECT_FALSE(id->IsValidChar('.'));
+    // A quantity such as 12.5 can be typed into a float or decimal field.
+    TFloatField qty(nullptr);
+    TBCDField price(nullptr);
+    for (char c : std::string("12.5e-3"))
+        EXPECT_TRUE(qty.IsValidChar(c)) << c;
+    EXPECT_TRUE(price.IsValidChar('.'));
+    EXPECT_FALSE(price.IsValidChar('e'));
     ds->Cancel();
 
     // Field classes the grid tests for.
