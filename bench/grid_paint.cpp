@@ -18,6 +18,7 @@
 #include "framework/ui/DBGrid.h"
 #include "framework/ui/Form.h"
 #include "framework/ui/Input.h"
+#include "support/BenchFolder.h"
 #include "support/FbReference.h"
 
 #include <algorithm>
@@ -64,21 +65,6 @@ void makeDatabase(const std::string& dir, const std::string& path) {
         throw std::runtime_error("isql-fb could not make the database; see " + dir + "/make.out");
 }
 
-void writeSettings(const std::string& dir, const std::string& database) {
-    setenv("KESTRIN_REGISTRY_DIR", (dir + "/registry").c_str(), 1);
-    std::ofstream(dir + "/dbconnections.ini")
-        << "[Kestrin]\nDriverName=Firebird\nDatabase=" << database
-        << "\nRoleName=RoleName\nUser_Name=SYSDBA\nPassword=x\nServerCharSet=\nSQLDialect=3\nBlobSize=-1\n"
-           "CommitRetain=False\nWaitOnLocks=True\nErrorResourceFile=\nLocaleCode=0000\n"
-           "Firebird TransIsolation=ReadCommited\nTrim Char=False\n";
-    std::ofstream(dir + "/dbdrivers.ini") << "[Firebird]\nLibraryName=libsqldrvfb.so\nVendorLib=libfbclient.so.2\n"
-                                             "GetDriverFunc=getSQLDriverFIREBIRD\n";
-    TRegistry reg;
-    reg.OpenKey("\\Software\\Kestrin\\DbDriver", true);
-    reg.WriteString("Connection Registry File", dir + "/dbconnections.ini");
-    reg.WriteString("Driver Registry File", dir + "/dbdrivers.ini");
-}
-
 // Paints the whole grid as the window system would, into a picture.
 void paint(TDBGrid* grid, TBitmap& picture) { grid->PaintTo(picture); }
 } // namespace
@@ -88,15 +74,13 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     try {
         const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-        std::string tmpl = (fs::temp_directory_path() / "morvane-grid-XXXXXX").string();
-        if (!mkdtemp(tmpl.data()))
-            throw std::runtime_error("cannot create a temporary folder");
-        const std::string dir = tmpl;
+        BenchFolder folder;
+        const std::string& dir = folder.Path();
         const std::string database = dir + "/lines.fdb";
         std::printf("making %d bill lines in %s\n", kLines, database.c_str());
         std::fflush(stdout);
         makeDatabase(dir, database);
-        writeSettings(dir, database);
+        folder.UseDatabase(database);
 
         static char arg0[] = "grid_paint";
         static char* args[] = {arg0, nullptr};
@@ -182,8 +166,6 @@ int main(int argc, char** argv) {
         std::printf("  records read while paging %ld (of %d), while painting %ld\n", readsWhilePaging, kLines,
                     readsWhilePainting);
         delete form;
-        std::error_code ec;
-        fs::remove_all(dir, ec);
         return readsWhilePainting == 0 ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "grid_paint: %s\n", e.what());

@@ -17,6 +17,7 @@
 #include "data/SQLDataSet.h"
 #include "framework/core/Exception.h"
 #include "framework/core/Registry.h"
+#include "support/BenchFolder.h"
 #include "support/FbReference.h"
 
 #include <algorithm>
@@ -102,23 +103,6 @@ int64_t openClientDataSet(void* arg) {
     }
 }
 
-// Connection and driver files of our own, and a registry in a folder of our own pointing at them, so
-// the user's settings are neither read nor touched.
-void writeSettings(const std::string& dir, const std::string& database) {
-    setenv("KESTRIN_REGISTRY_DIR", (dir + "/registry").c_str(), 1);
-    std::ofstream(dir + "/dbconnections.ini")
-        << "[Kestrin]\nDriverName=Firebird\nDatabase=" << database
-        << "\nRoleName=RoleName\nUser_Name=SYSDBA\nPassword=x\nServerCharSet=\nSQLDialect=3\nBlobSize=-1\n"
-           "CommitRetain=False\nWaitOnLocks=True\nErrorResourceFile=\nLocaleCode=0000\n"
-           "Firebird TransIsolation=ReadCommited\nTrim Char=False\n";
-    std::ofstream(dir + "/dbdrivers.ini") << "[Firebird]\nLibraryName=libsqldrvfb.so\nVendorLib=libfbclient.so.2\n"
-                                             "GetDriverFunc=getSQLDriverFIREBIRD\n";
-    TRegistry reg;
-    reg.OpenKey("\\Software\\Kestrin\\DbDriver", true);
-    reg.WriteString("Connection Registry File", dir + "/dbconnections.ini");
-    reg.WriteString("Driver Registry File", dir + "/dbdrivers.ini");
-}
-
 struct Best {
     double seconds = 1e300;
     double cpuSeconds = 1e300;
@@ -152,19 +136,12 @@ double mb(int64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0)
 const char* verdict(double ratio, double target) { return ratio <= target ? "met" : "MISSED"; }
 
 // Answers 0 when every target is met, 1 when one is missed.
-int measure(const std::string& dir, int argc, char** argv) {
+int measure(int argc, char** argv) {
+    BenchFolder folder;
     // An empty first argument asks for the database to be made, as none does.
-    std::string database = argc > 1 && *argv[1] ? fs::absolute(argv[1]).string() : "";
+    std::string database = folder.LargeDatabase(argc > 1 ? argv[1] : "");
     int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    if (database.empty()) {
-        database = dir + "/large.fdb";
-        std::string cmd = std::string("'") + MORVANE_SOURCE_DIR + "/scripts/make-db.sh' '" + database + "' large";
-        std::printf("creating the large database: %s\n", cmd.c_str());
-        std::fflush(stdout);
-        if (std::system(cmd.c_str()) != 0)
-            throw std::runtime_error("make-db.sh failed");
-    }
-    writeSettings(dir, database);
+    folder.UseDatabase(database);
     shared = static_cast<Shared*>(
         mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
     if (shared == MAP_FAILED)
@@ -213,19 +190,10 @@ int measure(const std::string& dir, int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string dir = (fs::temp_directory_path() / "morvane-bench-XXXXXX").string();
-    if (!mkdtemp(dir.data())) {
-        std::fprintf(stderr, "open_client_dataset: cannot create a temporary folder\n");
-        return 2;
-    }
-    int result;
     try {
-        result = measure(dir, argc, argv);
+        return measure(argc, argv);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "open_client_dataset: %s\n", e.what());
-        result = 2;
+        return 2;
     }
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-    return result;
 }

@@ -11,6 +11,7 @@
 #include "app/FrmMorvane.h"
 #include "framework/core/Registry.h"
 #include "framework/ui/Application.h"
+#include "support/BenchFolder.h"
 #include "support/FbReference.h"
 
 #include <QApplication>
@@ -115,23 +116,6 @@ int64_t startProgram(void*) {
     }
 }
 
-// Connection and driver files of our own, and a registry in a folder of our own pointing at them, so
-// the user's settings are neither read nor touched.
-void writeSettings(const std::string& dir, const std::string& database) {
-    setenv("KESTRIN_REGISTRY_DIR", (dir + "/registry").c_str(), 1);
-    std::ofstream(dir + "/dbconnections.ini")
-        << "[Kestrin]\nDriverName=Firebird\nDatabase=" << database
-        << "\nRoleName=RoleName\nUser_Name=SYSDBA\nPassword=x\nServerCharSet=\nSQLDialect=3\nBlobSize=-1\n"
-           "CommitRetain=False\nWaitOnLocks=True\nErrorResourceFile=\nLocaleCode=0000\n"
-           "Firebird TransIsolation=ReadCommited\nTrim Char=False\n";
-    std::ofstream(dir + "/dbdrivers.ini") << "[Firebird]\nLibraryName=libsqldrvfb.so\nVendorLib=libfbclient.so.2\n"
-                                             "GetDriverFunc=getSQLDriverFIREBIRD\n";
-    TRegistry reg;
-    reg.OpenKey("\\Software\\Kestrin\\DbDriver", true);
-    reg.WriteString("Connection Registry File", dir + "/dbconnections.ini");
-    reg.WriteString("Driver Registry File", dir + "/dbdrivers.ini");
-}
-
 // Best wall time of the runs so far; the row counts must agree between runs.
 struct Best {
     double seconds = 1e300;
@@ -163,21 +147,10 @@ double mb(int64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0)
 
 int main(int argc, char** argv) {
     try {
-        std::string tmpl = (fs::temp_directory_path() / "morvane-bench-XXXXXX").string();
-        if (!mkdtemp(tmpl.data()))
-            throw std::runtime_error("cannot create a temporary folder");
-        const std::string dir = tmpl;
-        std::string database = argc > 1 ? fs::absolute(argv[1]).string() : "";
+        BenchFolder folder;
+        std::string database = folder.LargeDatabase(argc > 1 ? argv[1] : "");
         int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
-        if (database.empty()) {
-            database = dir + "/large.fdb";
-            std::string cmd = std::string("'") + MORVANE_SOURCE_DIR + "/scripts/make-db.sh' '" + database + "' large";
-            std::printf("creating the large database: %s\n", cmd.c_str());
-            std::fflush(stdout);
-            if (std::system(cmd.c_str()) != 0)
-                throw std::runtime_error("make-db.sh failed");
-        }
-        writeSettings(dir, database);
+        folder.UseDatabase(database);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         setenv("MORVANE_DIALOGS", "auto", 1);
         unsetenv("MORVANE_SCREENSHOT");
@@ -203,8 +176,6 @@ int main(int argc, char** argv) {
         std::printf("  of which: window system up %.3f s, window built and bill loaded %.3f s, shown and painted %.3f s\n",
                     program.initialized, program.built - program.initialized, program.seconds - program.built);
         std::printf("ratio %.2f (target %.1f: %s)\n", ratio, kTimeTarget, ratio <= kTimeTarget ? "met" : "MISSED");
-        std::error_code ec;
-        fs::remove_all(dir, ec);
         return ratio <= kTimeTarget ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "startup: %s\n", e.what());

@@ -13,7 +13,9 @@ if ! (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; then
   started=1
 fi
 bash scripts/fbserver.sh start
-cleanup() { [ "$started" = 1 ] && bash "$root/scripts/fbserver.sh" stop; }
+cleanup() {
+  if [ "$started" = 1 ]; then bash "$root/scripts/fbserver.sh" stop; fi
+}
 trap cleanup EXIT
 
 jobs=$(nproc)
