@@ -229,7 +229,7 @@ TEST(SQLConnection, ReportsMissingConfigurationWithTheSystemsMessages) {
     }
     {
         WriteConnectionFiles(db.Dir(), db.Path());
-        editFile(drivers, "[Firebird]", "[Interbase]");
+        editFile(drivers, "[Firebird]", "[OtherDriver]");
         auto c = windowConnection();
         EXPECT_EQ(connectError(*c), "SQLConnection1: DLL/Shared Library Name not Set");
         std::remove(drivers.c_str());
