@@ -18,6 +18,7 @@
 #include "framework/ui/DBGrid.h"
 #include "framework/ui/Form.h"
 #include "framework/ui/Input.h"
+#include "support/DataChain.h"
 #include "support/BenchFolder.h"
 #include "support/FbReference.h"
 
@@ -86,17 +87,7 @@ int main(int argc, char** argv) {
         static char* args[] = {arg0, nullptr};
         Application->Initialize(1, args);
         TComponent owner(nullptr);
-        auto* conn = new TSQLConnection(&owner);
-        conn->SetConnectionName("Kestrin");
-        conn->SetDriverName("Firebird");
-        conn->SetLoadParamsOnConnect(true);
-        conn->SetLoginPrompt(false);
-        auto* sql = new TSQLDataSet(&owner);
-        sql->SetSQLConnection(conn);
-        sql->SetCommandText("select * from SAL_SUB order by ITEM_NO");
-        auto* provider = new TDataSetProvider(&owner);
-        provider->SetName("DSP");
-        provider->SetDataSet(sql);
+        const DataChain chain(owner, "select * from SAL_SUB order by ITEM_NO");
         auto* cds = new CountingDataSet(&owner);
         cds->SetProviderName("DSP");
         auto* source = new TDataSource(&owner);

@@ -17,6 +17,7 @@
 #include "data/SQLDataSet.h"
 #include "framework/core/Exception.h"
 #include "framework/core/Registry.h"
+#include "support/DataChain.h"
 #include "support/BenchFolder.h"
 #include "support/FbReference.h"
 
@@ -78,17 +79,7 @@ int64_t openClientDataSet(void* arg) {
     const Job& job = *static_cast<const Job*>(arg);
     try {
         TComponent form(nullptr);
-        auto* conn = new TSQLConnection(&form);
-        conn->SetConnectionName("Kestrin");
-        conn->SetDriverName("Firebird");
-        conn->SetLoadParamsOnConnect(true);
-        conn->SetLoginPrompt(false);
-        auto* sql = new TSQLDataSet(&form);
-        sql->SetSQLConnection(conn);
-        sql->SetCommandText(job.query->sql);
-        auto* provider = new TDataSetProvider(&form);
-        provider->SetName("DSP");
-        provider->SetDataSet(sql);
+        const DataChain chain(form, job.query->sql);
         auto* cds = new TClientDataSet(&form);
         cds->SetProviderName("DSP");
         double start = NowSeconds();

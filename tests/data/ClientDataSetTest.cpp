@@ -6,6 +6,7 @@
 #include "data/VectorDataSet.h"
 #include "framework/core/Exception.h"
 #include "framework/core/Registry.h"
+#include "support/DataChain.h"
 #include "support/FirebirdDb.h"
 
 #include <gtest/gtest.h>
@@ -29,19 +30,12 @@ struct Chain {
 
     explicit Chain(const TestDatabase& db, bool declareFields = true) {
         WriteConnectionFiles(db.Dir(), db.Path());
-        conn = new TSQLConnection(&form);
+        DataChain chain(form, kCustStatement, "DSP_CUST");
+        sql = chain.sql;
+        provider = chain.provider;
+        conn = sql->SQLConnection();
         conn->SetName("SQLConnection1");
-        conn->SetConnectionName("Kestrin");
-        conn->SetDriverName("Firebird");
-        conn->SetLoadParamsOnConnect(true);
-        conn->SetLoginPrompt(false);
-        sql = new TSQLDataSet(&form);
         sql->SetName("SQL_CUST");
-        sql->SetSQLConnection(conn);
-        sql->SetCommandText(kCustStatement);
-        provider = new TDataSetProvider(&form);
-        provider->SetName("DSP_CUST");
-        provider->SetDataSet(sql);
         cds = new TClientDataSet(&form);
         cds->SetName("CDS_CUST");
         cds->SetProviderName("DSP_CUST");

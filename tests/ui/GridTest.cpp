@@ -12,6 +12,7 @@
 #include "framework/ui/Form.h"
 #include "framework/ui/InplaceEdit.h"
 #include "framework/ui/Input.h"
+#include "support/DataChain.h"
 #include "support/FirebirdDb.h"
 
 #include <gtest/gtest.h>
@@ -51,17 +52,7 @@ struct Lines {
     Lines(const TestDatabase& db, bool open = true) {
         StartApplication();
         WriteConnectionFiles(db.Dir(), db.Path());
-        auto* conn = new TSQLConnection(&owner);
-        conn->SetConnectionName("Kestrin");
-        conn->SetDriverName("Firebird");
-        conn->SetLoadParamsOnConnect(true);
-        conn->SetLoginPrompt(false);
-        auto* sql = new TSQLDataSet(&owner);
-        sql->SetSQLConnection(conn);
-        sql->SetCommandText("select ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY from SAL_SUB order by ITEM_NO");
-        auto* provider = new TDataSetProvider(&owner);
-        provider->SetName("DSP");
-        provider->SetDataSet(sql);
+        const DataChain chain(owner, "select ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY from SAL_SUB order by ITEM_NO");
         cds = new CountingDataSet(&owner);
         cds->SetProviderName("DSP");
         source = new TDataSource(&owner);

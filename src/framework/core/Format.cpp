@@ -43,11 +43,11 @@ AnsiString FormatArgs(std::string_view fmt, const std::vector<FormatArg>& args) 
             out += '%';
             continue;
         }
-        std::string spec = "%";
+        std::string directive = "%";
         while (i < fmt.size() && std::string_view("-+ #0").find(fmt[i]) != std::string_view::npos)
-            spec += fmt[i++];
+            directive += fmt[i++];
         while (i < fmt.size() && ((fmt[i] >= '0' && fmt[i] <= '9') || fmt[i] == '.'))
-            spec += fmt[i++];
+            directive += fmt[i++];
         if (i >= fmt.size()) {
             out.append(fmt.substr(start));
             break;
@@ -64,7 +64,7 @@ AnsiString FormatArgs(std::string_view fmt, const std::vector<FormatArg>& args) 
                 out.append(a.asText());
                 continue;
             }
-            std::snprintf(buf, sizeof buf, (spec + "lld").c_str(), static_cast<long long>(a.asInt()));
+            std::snprintf(buf, sizeof buf, (directive + "lld").c_str(), static_cast<long long>(a.asInt()));
             break;
         case 'u':
         case 'x':
@@ -78,7 +78,7 @@ AnsiString FormatArgs(std::string_view fmt, const std::vector<FormatArg>& args) 
                 uint64_t v = a.asUInt();
                 if (a.kind() == FormatArg::Int && a.asInt() < 0 && a.asInt() >= INT32_MIN)
                     v &= 0xFFFFFFFFu;
-                std::snprintf(buf, sizeof buf, (spec + "ll" + conv).c_str(), static_cast<unsigned long long>(v));
+                std::snprintf(buf, sizeof buf, (directive + "ll" + conv).c_str(), static_cast<unsigned long long>(v));
             }
             break;
         case 'p':
@@ -90,7 +90,7 @@ AnsiString FormatArgs(std::string_view fmt, const std::vector<FormatArg>& args) 
         case 'e':
         case 'G':
         case 'E':
-            std::snprintf(buf, sizeof buf, (spec + conv).c_str(), a.asFloat());
+            std::snprintf(buf, sizeof buf, (directive + conv).c_str(), a.asFloat());
             break;
         case 'c':
             buf[0] = static_cast<char>(a.asInt());
@@ -105,15 +105,15 @@ AnsiString FormatArgs(std::string_view fmt, const std::vector<FormatArg>& args) 
             else if (a.kind() == FormatArg::UInt)
                 text = std::to_string(a.asUInt());
             // Width and precision for text, done here so long text is never cut by a fixed buffer.
-            size_t dot = spec.find('.');
-            bool left = spec.find('-') != std::string::npos;
+            size_t dot = directive.find('.');
+            bool left = directive.find('-') != std::string::npos;
             size_t width = 0;
-            std::string w = spec.substr(1, dot == std::string::npos ? std::string::npos : dot - 1);
+            std::string w = directive.substr(1, dot == std::string::npos ? std::string::npos : dot - 1);
             for (char ch : w)
                 if (ch >= '0' && ch <= '9')
                     width = width * 10 + (ch - '0');
             if (dot != std::string::npos)
-                text = text.substr(0, std::stoul("0" + spec.substr(dot + 1)));
+                text = text.substr(0, std::stoul("0" + directive.substr(dot + 1)));
             if (text.size() < width)
                 text = left ? text + std::string(width - text.size(), ' ')
                             : std::string(width - text.size(), ' ') + text;
