@@ -9,8 +9,8 @@
 // the best of RUNS runs (default 3), the program and the loop alternating. Target: at most 1.5 times
 // the loop's time.
 #include "app/FrmMorvane.h"
-#include "framework/core/Registry.h"
-#include "framework/ui/Application.h"
+#include "core/Registry.h"
+#include "ui/Application.h"
 #include "support/BenchFolder.h"
 #include "support/FbReference.h"
 

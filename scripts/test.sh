@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 bash scripts/setup.sh
+echo "== layer check"
+bash scripts/check-layers.sh
 
 export MORVANE_FB_PASSWORD=${MORVANE_FB_PASSWORD:-masterkey}
 started=0

@@ -1,7 +1,7 @@
 #include "app/FrmMorvane.h"
 
 #include "app/ButtonPicture.h"
-#include "framework/ui/Application.h"
+#include "ui/Application.h"
 
 #include <string_view>
 

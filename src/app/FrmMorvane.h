@@ -13,13 +13,13 @@
 #include "data/Provider.h"
 #include "data/SQLConnection.h"
 #include "data/SQLDataSet.h"
-#include "framework/ui/DBEdit.h"
-#include "framework/ui/DBGrid.h"
-#include "framework/ui/Edit.h"
-#include "framework/ui/Form.h"
-#include "framework/ui/Label.h"
-#include "framework/ui/Panel.h"
-#include "framework/ui/SpeedButton.h"
+#include "ui/DBEdit.h"
+#include "ui/DBGrid.h"
+#include "ui/Edit.h"
+#include "ui/Form.h"
+#include "ui/Label.h"
+#include "ui/Panel.h"
+#include "ui/SpeedButton.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 // Morvane: opens the source bill named by the first argument beside the shop's customer list.
 #include "app/FrmMorvane.h"
-#include "framework/ui/Application.h"
+#include "ui/Application.h"
 
 int main(int argc, char** argv) {
     Application->Initialize(argc, argv);

@@ -1,8 +1,8 @@
 #include "data/DBFormat.h"
 
-#include "framework/core/Exception.h"
-#include "framework/core/Format.h"
-#include "framework/core/SysUtils.h"
+#include "core/Exception.h"
+#include "core/Format.h"
+#include "core/SysUtils.h"
 
 #include <cmath>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // Dates, times and numbers as the data layer shows and reads them: the date-time value (days since
 // 30 December 1899, the time of day as the fraction), the locale settings fields format with, and
 // the display-format formatting of numbers and dates.
-#include "framework/core/AnsiString.h"
+#include "core/AnsiString.h"
 
 #include <array>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "data/DSEngine.h"
 
-#include "framework/core/Exception.h"
-#include "framework/core/Format.h"
-#include "framework/core/Registry.h"
+#include "core/Exception.h"
+#include "core/Format.h"
+#include "core/Registry.h"
 
 #include <cstdio>
 #include <mutex>

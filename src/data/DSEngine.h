@@ -1,8 +1,8 @@
 #pragma once
 // The client dataset engine library libdsengine.so, loaded once per process on first use: creating
 // its tables, cursors and packet writers, and turning its status codes into EDBClient.
-#include "framework/core/AnsiString.h"
-#include "framework/core/Library.h"
+#include "core/AnsiString.h"
+#include "core/Library.h"
 #include "interfaces/DSIntf.h"
 
 #include <utility>

@@ -2,8 +2,8 @@
 
 #include "data/DataLink.h"
 #include "data/DataSource.h"
-#include "framework/core/Exception.h"
-#include "framework/core/Format.h"
+#include "core/Exception.h"
+#include "core/Format.h"
 
 #include <algorithm>
 #include <cstring>

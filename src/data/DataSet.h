@@ -11,7 +11,7 @@
 // active record buffer, and stores posted, inserted and deleted records.
 #include "data/Field.h"
 #include "data/FieldDefs.h"
-#include "framework/core/Component.h"
+#include "core/Component.h"
 
 #include <cstdint>
 #include <functional>

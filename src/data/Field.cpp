@@ -4,9 +4,9 @@
 
 #include "data/DataSet.h"
 #include "data/FieldDefs.h"
-#include "framework/core/Exception.h"
-#include "framework/core/Format.h"
-#include "framework/core/SysUtils.h"
+#include "core/Exception.h"
+#include "core/Format.h"
+#include "core/SysUtils.h"
 
 #include <cmath>
 #include <cstring>

@@ -16,7 +16,7 @@
 //   variable bytes                        uint16_t length, then Size bytes
 //   blob, memo, graphic                   not in the record: read and written whole through the dataset
 #include "data/DBFormat.h"
-#include "framework/core/Component.h"
+#include "core/Component.h"
 
 #include <cstdint>
 #include <functional>

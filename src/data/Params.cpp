@@ -1,7 +1,7 @@
 #include "data/Params.h"
 
-#include "framework/core/Exception.h"
-#include "framework/core/Format.h"
+#include "core/Exception.h"
+#include "core/Format.h"
 
 namespace {
 bool nameChar(char c) {

@@ -1,7 +1,7 @@
 #pragma once
 // Parameters of a statement text: a colon followed by a name, outside quoted text, marks one.
 // Values travel as text; a parameter without a value is null.
-#include "framework/core/AnsiString.h"
+#include "core/AnsiString.h"
 
 #include <vector>
 

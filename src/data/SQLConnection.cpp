@@ -1,9 +1,9 @@
 #include "data/SQLConnection.h"
 
-#include "framework/core/Format.h"
-#include "framework/core/IniFile.h"
-#include "framework/core/Registry.h"
-#include "framework/core/SysUtils.h"
+#include "core/Format.h"
+#include "core/IniFile.h"
+#include "core/Registry.h"
+#include "core/SysUtils.h"
 
 #include <algorithm>
 

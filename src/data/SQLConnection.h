@@ -5,10 +5,10 @@
 // loaded with LibraryName and asked, through its entry GetDriverFunc, for a driver over the client
 // library VendorLib. Driver failures become EDatabaseError messages composed of the library's text
 // for the result code and the failing object's own (server) text.
-#include "framework/core/Component.h"
-#include "framework/core/Exception.h"
-#include "framework/core/Library.h"
-#include "framework/core/StringList.h"
+#include "core/Component.h"
+#include "core/Exception.h"
+#include "core/Library.h"
+#include "core/StringList.h"
 #include "interfaces/SQLDriver.h"
 
 #include <functional>

@@ -5,7 +5,7 @@
 #include "data/DataSet.h"
 #include "data/Params.h"
 #include "data/SQLConnection.h"
-#include "framework/core/StringList.h"
+#include "core/StringList.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #include "driver/FbClient.h"
 
-#include "framework/core/Library.h"
+#include "core/Library.h"
 
 #include <cstdlib>
 #include <map>

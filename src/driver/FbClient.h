@@ -2,7 +2,7 @@
 // The Firebird client library as the driver reaches it: its C entries looked up by name in the library
 // that VendorLib names, never linked. Also the small pieces every driver object shares: reference
 // counting and the error text an object answers about its last failure.
-#include "framework/core/AnsiString.h"
+#include "core/AnsiString.h"
 #include "interfaces/SQLDriver.h"
 
 #include <ibase.h>

@@ -1,7 +1,7 @@
 #include "app/AppSupport.h"
 
-#include "framework/core/SysUtils.h"
-#include "framework/ui/Application.h"
+#include "core/SysUtils.h"
+#include "ui/Application.h"
 
 #include <QJsonDocument>
 

@@ -2,10 +2,10 @@
 #include "app/AppSupport.h"
 #include "app/ButtonPicture.h"
 #include "app/FrmMorvane.h"
-#include "framework/ui/Application.h"
-#include "framework/ui/Canvas.h"
-#include "framework/ui/Dialogs.h"
-#include "framework/ui/Input.h"
+#include "ui/Application.h"
+#include "ui/Canvas.h"
+#include "ui/Dialogs.h"
+#include "ui/Input.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "framework/core/AnsiString.h"
-#include "framework/core/Component.h"
-#include "framework/core/Exception.h"
-#include "framework/core/Format.h"
-#include "framework/core/IniFile.h"
-#include "framework/core/Registry.h"
-#include "framework/core/StringList.h"
-#include "framework/core/SysUtils.h"
+#include "core/AnsiString.h"
+#include "core/Component.h"
+#include "core/Exception.h"
+#include "core/Format.h"
+#include "core/IniFile.h"
+#include "core/Registry.h"
+#include "core/StringList.h"
+#include "core/SysUtils.h"
 
 #include <gtest/gtest.h>
 

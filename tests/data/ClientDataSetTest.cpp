@@ -4,8 +4,8 @@
 #include "data/SQLConnection.h"
 #include "data/SQLDataSet.h"
 #include "data/VectorDataSet.h"
-#include "framework/core/Exception.h"
-#include "framework/core/Registry.h"
+#include "core/Exception.h"
+#include "core/Registry.h"
 #include "support/DataChain.h"
 #include "support/FirebirdDb.h"
 

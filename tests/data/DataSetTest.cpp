@@ -1,5 +1,5 @@
 #include "data/VectorDataSet.h"
-#include "framework/core/Exception.h"
+#include "core/Exception.h"
 
 #include <gtest/gtest.h>
 

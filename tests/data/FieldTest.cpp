@@ -1,6 +1,6 @@
 #include "data/DBFormat.h"
 #include "data/VectorDataSet.h"
-#include "framework/core/Exception.h"
+#include "core/Exception.h"
 
 #include <gtest/gtest.h>
 

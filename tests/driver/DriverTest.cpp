@@ -1,6 +1,6 @@
 // The Firebird driver library through its published interfaces, against real databases.
-#include "framework/core/AnsiString.h"
-#include "framework/core/Library.h"
+#include "core/AnsiString.h"
+#include "core/Library.h"
 #include "interfaces/SQLDriver.h"
 #include "support/FirebirdDb.h"
 

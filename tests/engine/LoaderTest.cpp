@@ -1,8 +1,8 @@
 #include "engine/EngineTestSupport.h"
 
-#include "framework/core/Exception.h"
-#include "framework/core/Registry.h"
-#include "framework/core/SysUtils.h"
+#include "core/Exception.h"
+#include "core/Registry.h"
+#include "core/SysUtils.h"
 #include "support/FirebirdDb.h"
 
 #include <gtest/gtest.h>

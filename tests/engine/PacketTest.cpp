@@ -1,6 +1,6 @@
 #include "engine/EngineTestSupport.h"
 
-#include "framework/core/Exception.h"
+#include "core/Exception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "support/FirebirdDb.h"
 
-#include "framework/core/AnsiString.h"
-#include "framework/core/Registry.h"
+#include "core/AnsiString.h"
+#include "core/Registry.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,11 +1,11 @@
 #include "UiTest.h"
 
-#include "framework/core/Exception.h"
-#include "framework/ui/Bitmap.h"
-#include "framework/ui/Canvas.h"
-#include "framework/ui/Form.h"
-#include "framework/ui/Panel.h"
-#include "framework/ui/SpeedButton.h"
+#include "core/Exception.h"
+#include "ui/Bitmap.h"
+#include "ui/Canvas.h"
+#include "ui/Form.h"
+#include "ui/Panel.h"
+#include "ui/SpeedButton.h"
 
 #include <gtest/gtest.h>
 

@@ -2,16 +2,16 @@
 
 #include "data/SQLConnection.h"
 
-#include "framework/core/Format.h"
-#include "framework/ui/Canvas.h"
-#include "framework/ui/CustomControl.h"
-#include "framework/ui/Dialogs.h"
-#include "framework/ui/Edit.h"
-#include "framework/ui/Form.h"
-#include "framework/ui/Input.h"
-#include "framework/ui/Label.h"
-#include "framework/ui/Panel.h"
-#include "framework/ui/SpeedButton.h"
+#include "core/Format.h"
+#include "ui/Canvas.h"
+#include "ui/CustomControl.h"
+#include "ui/Dialogs.h"
+#include "ui/Edit.h"
+#include "ui/Form.h"
+#include "ui/Input.h"
+#include "ui/Label.h"
+#include "ui/Panel.h"
+#include "ui/SpeedButton.h"
 
 #include <QApplication>
 #include <QCloseEvent>

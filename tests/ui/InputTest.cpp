@@ -1,14 +1,14 @@
 #include "UiTest.h"
 
 #include "data/VectorDataSet.h"
-#include "framework/ui/Bitmap.h"
-#include "framework/ui/Clipboard.h"
-#include "framework/ui/CustomControl.h"
-#include "framework/ui/DBEdit.h"
-#include "framework/ui/Edit.h"
-#include "framework/ui/Form.h"
-#include "framework/ui/Input.h"
-#include "framework/ui/Label.h"
+#include "ui/Bitmap.h"
+#include "ui/Clipboard.h"
+#include "ui/CustomControl.h"
+#include "ui/DBEdit.h"
+#include "ui/Edit.h"
+#include "ui/Form.h"
+#include "ui/Input.h"
+#include "ui/Label.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #pragma once
 // Shared start of the window tests: the application exists once, on the offscreen platform.
-#include "framework/ui/Application.h"
+#include "ui/Application.h"
 
 inline void StartApplication() {
     static char arg0[] = "test_ui";

@@ -1,0 +1,175 @@
+#include "core/AnsiString.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <iconv.h>
+#include <mutex>
+#include <vector>
+
+namespace codepage {
+namespace {
+std::string& current() {
+    static std::string name = [] {
+        const char* env = std::getenv("KESTRIN_CODEPAGE");
+        return std::string(env && *env ? env : "BIG5");
+    }();
+    return name;
+}
+
+bool isDoubleByte() {
+    const std::string& n = current();
+    return n == "BIG5" || n == "BIG5-HKSCS" || n == "CP950" || n == "GBK" || n == "CP936" || n == "SJIS" ||
+           n == "CP932" || n == "EUC-KR" || n == "CP949";
+}
+
+// Converts with iconv, replacing what cannot be converted by `bad` and going on.
+std::string convert(const char* to, const char* from, const char* in, size_t inLen, std::string_view bad,
+                    size_t unit) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::string(in, inLen);
+    std::string out;
+    std::vector<char> buf(inLen * 4 + 16);
+    char* src = const_cast<char*>(in);
+    size_t left = inLen;
+    while (left > 0) {
+        char* dst = buf.data();
+        size_t room = buf.size();
+        size_t r = iconv(cd, &src, &left, &dst, &room);
+        out.append(buf.data(), dst - buf.data());
+        if (r == static_cast<size_t>(-1)) {
+            if (errno == E2BIG)
+                continue;
+            out.append(bad);
+            size_t skip = std::min(left, unit);
+            src += skip;
+            left -= skip;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+} // namespace
+
+const std::string& Name() { return current(); }
+void SetName(const std::string& iconvName) { current() = iconvName; }
+
+bool IsLeadByte(unsigned char c) {
+    if (current() == "UTF-8")
+        return false;
+    return isDoubleByte() && c >= 0x81 && c <= 0xFE;
+}
+
+AnsiString FromUtf8(std::string_view utf8) {
+    if (current() == "UTF-8")
+        return AnsiString(utf8);
+    return convert(current().c_str(), "UTF-8", utf8.data(), utf8.size(), "?", 1);
+}
+
+std::string ToUtf8(std::string_view ansi) {
+    if (current() == "UTF-8")
+        return std::string(ansi);
+    return convert("UTF-8", current().c_str(), ansi.data(), ansi.size(), "\xEF\xBF\xBD", 1);
+}
+
+std::u16string ToUtf16(std::string_view ansi) {
+    std::string raw = convert("UTF-16LE", current().c_str(), ansi.data(), ansi.size(), "\xFD\xFF", 1);
+    std::u16string out(raw.size() / 2, u'\0');
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<char16_t>(static_cast<unsigned char>(raw[2 * i]) |
+                                       (static_cast<unsigned char>(raw[2 * i + 1]) << 8));
+    return out;
+}
+
+AnsiString FromUtf16(std::u16string_view utf16) {
+    std::string raw(utf16.size() * 2, '\0');
+    for (size_t i = 0; i < utf16.size(); ++i) {
+        raw[2 * i] = static_cast<char>(utf16[i] & 0xFF);
+        raw[2 * i + 1] = static_cast<char>(utf16[i] >> 8);
+    }
+    return convert(current().c_str(), "UTF-16LE", raw.data(), raw.size(), "?", 2);
+}
+} // namespace codepage
+
+namespace {
+template <typename Fold> AnsiString foldCase(std::string_view s, Fold fold) {
+    AnsiString out(s);
+    for (size_t i = 0; i < out.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(out[i]);
+        if (codepage::IsLeadByte(c) && i + 1 < out.size()) {
+            ++i;
+            continue;
+        }
+        out[i] = fold(out[i]);
+    }
+    return out;
+}
+} // namespace
+
+AnsiString UpperCase(std::string_view s) {
+    return foldCase(s, [](char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; });
+}
+AnsiString LowerCase(std::string_view s) {
+    return foldCase(s, [](char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; });
+}
+
+int CompareText(std::string_view a, std::string_view b) {
+    AnsiString ua = UpperCase(a), ub = UpperCase(b);
+    return CompareStr(ua, ub);
+}
+bool SameText(std::string_view a, std::string_view b) { return a.size() == b.size() && CompareText(a, b) == 0; }
+
+int CompareStr(std::string_view a, std::string_view b) {
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+AnsiString TrimLeft(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size() && static_cast<unsigned char>(s[i]) <= ' ')
+        ++i;
+    return AnsiString(s.substr(i));
+}
+AnsiString TrimRight(std::string_view s) {
+    size_t n = s.size();
+    while (n > 0 && static_cast<unsigned char>(s[n - 1]) <= ' ')
+        --n;
+    return AnsiString(s.substr(0, n));
+}
+AnsiString Trim(std::string_view s) { return TrimLeft(TrimRight(s)); }
+
+size_t AnsiFind(std::string_view s, std::string_view sub, size_t from) {
+    if (sub.empty())
+        return from <= s.size() ? from : std::string_view::npos;
+    size_t i = 0;
+    while (i < s.size()) {
+        if (i >= from && s.compare(i, sub.size(), sub) == 0)
+            return i;
+        i += (codepage::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+    }
+    return std::string_view::npos;
+}
+
+size_t AnsiCharCount(std::string_view s) {
+    size_t n = 0;
+    for (size_t i = 0; i < s.size(); ++n)
+        i += (codepage::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+    return n;
+}
+
+AnsiString AnsiLeft(std::string_view s, size_t maxBytes) {
+    size_t i = 0;
+    while (i < s.size()) {
+        size_t step = (codepage::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+        if (i + step > maxBytes)
+            break;
+        i += step;
+    }
+    return AnsiString(s.substr(0, i));
+}

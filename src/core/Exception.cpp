@@ -1,0 +1,3 @@
+#include "core/Exception.h"
+
+void Abort() { throw EAbort("Operation aborted"); }

@@ -1,0 +1,56 @@
+#pragma once
+// Profile (ini) files with the classic rules: lines are trimmed; empty lines and lines starting with
+// ";" are skipped; "[name]" starts a section; an entry's name and value are trimmed around the first
+// "="; lines before the first section are ignored; section and key names ignore ASCII letter case;
+// a missing file reads as having no sections. Writes go to the file at once.
+#include "core/AnsiString.h"
+#include "core/StringList.h"
+
+#include <vector>
+
+class TIniFile {
+public:
+    // A name without a directory is placed in ~/.config/kestrin/ (KESTRIN_PROFILE_DIR overrides).
+    explicit TIniFile(const AnsiString& fileName);
+
+    const AnsiString& FileName() const { return path_; }
+    bool SectionExists(std::string_view section) const;
+    bool ValueExists(std::string_view section, std::string_view key) const;
+    AnsiString ReadString(std::string_view section, std::string_view key, const AnsiString& def = {}) const;
+    int ReadInteger(std::string_view section, std::string_view key, int def) const;
+    bool ReadBool(std::string_view section, std::string_view key, bool def) const;
+    // The keys of a section, and its entry lines ("name=value", or the line as it stands).
+    void ReadSection(std::string_view section, TStringList& keys) const;
+    void ReadSectionValues(std::string_view section, TStringList& lines) const;
+    void ReadSections(TStringList& sections) const;
+
+    // Writing fails with EInOutError when the file cannot be written.
+    void WriteString(std::string_view section, std::string_view key, const AnsiString& value);
+    void WriteInteger(std::string_view section, std::string_view key, int value);
+    void WriteBool(std::string_view section, std::string_view key, bool value);
+    void DeleteKey(std::string_view section, std::string_view key);
+    void EraseSection(std::string_view section);
+    // Adds an empty section when there is none of that name.
+    void AddSection(std::string_view section);
+
+    // Where a bare profile name is placed.
+    static AnsiString ProfileDir();
+
+private:
+    struct Section {
+        AnsiString name;
+        std::vector<AnsiString> entries;
+    };
+    const Section* find(std::string_view section) const;
+    Section& ensure(std::string_view section);
+    void load();
+    void save() const;
+
+    AnsiString path_;
+    std::vector<Section> sections_;
+};
+
+// Splits an ini entry at its first "=": the trimmed name, and the value after it.
+bool SplitIniEntry(std::string_view entry, AnsiString& name, AnsiString& value);
+// Creates a folder and its parents; false when that fails.
+bool ForceDirectories(const AnsiString& dir);

@@ -1,0 +1,130 @@
+#include "core/Registry.h"
+
+#include "core/Exception.h"
+#include "core/Format.h"
+#include "core/SysUtils.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+AnsiString TRegistry::Dir() {
+    if (const char* dir = std::getenv("KESTRIN_REGISTRY_DIR"); dir && *dir)
+        return AnsiString(dir) + (AnsiString(dir).back() == '/' ? "" : "/");
+    const char* home = std::getenv("HOME");
+    return AnsiString(home && *home ? home : "/tmp") + "/.config/kestrin/registry/";
+}
+
+AnsiString TRegistry::HiveFile(RegistryHive root) {
+    switch (root) {
+    case RegistryHive::CurrentUser: return Dir() + "HKEY_CURRENT_USER.ini";
+    case RegistryHive::ClassesRoot: return Dir() + "HKEY_CLASSES_ROOT.ini";
+    case RegistryHive::LocalMachine: return Dir() + "HKEY_LOCAL_MACHINE.ini";
+    }
+    return Dir() + "HKEY_CURRENT_USER.ini";
+}
+
+void TRegistry::SetRootKey(RegistryHive root) {
+    CloseKey();
+    root_ = root;
+    file_.reset();
+}
+
+TIniFile& TRegistry::file() const {
+    if (!file_)
+        file_ = std::make_unique<TIniFile>(HiveFile(root_));
+    return *file_;
+}
+
+AnsiString TRegistry::normalize(std::string_view key) {
+    AnsiString k(key);
+    while (!k.empty() && k.front() == '\\')
+        k.erase(0, 1);
+    while (!k.empty() && k.back() == '\\')
+        k.pop_back();
+    return k;
+}
+
+bool TRegistry::KeyExists(std::string_view key) const { return file().SectionExists(normalize(key)); }
+
+bool TRegistry::OpenKey(std::string_view key, bool canCreate) {
+    AnsiString k = normalize(key);
+    if (!file().SectionExists(k)) {
+        if (!canCreate)
+            return false;
+        file().AddSection(k);
+    }
+    key_ = k;
+    open_ = true;
+    readOnly_ = false;
+    return true;
+}
+
+bool TRegistry::OpenKeyReadOnly(std::string_view key) {
+    AnsiString k = normalize(key);
+    if (!file().SectionExists(k))
+        return false;
+    key_ = k;
+    open_ = true;
+    readOnly_ = true;
+    return true;
+}
+
+void TRegistry::CloseKey() {
+    key_.clear();
+    open_ = false;
+}
+
+bool TRegistry::DeleteKey(std::string_view key) {
+    AnsiString k = normalize(key);
+    if (!file().SectionExists(k))
+        return false;
+    file().EraseSection(k);
+    return true;
+}
+
+bool TRegistry::ValueExists(std::string_view name) const {
+    return open_ && file().ValueExists(key_, valueName(name));
+}
+
+AnsiString TRegistry::ReadString(std::string_view name) const {
+    if (!open_)
+        return {};
+    AnsiString v = file().ReadString(key_, valueName(name));
+    if (v.rfind("dword:", 0) == 0)
+        throw ERegistryException(Format("Invalid data type for '%s'", name));
+    return v;
+}
+
+int TRegistry::ReadInteger(std::string_view name) const {
+    AnsiString v = open_ ? file().ReadString(key_, valueName(name)) : AnsiString();
+    if (v.rfind("dword:", 0) != 0)
+        throw ERegistryException(Format("Invalid data type for '%s'", name));
+    return StrToInt("$" + v.substr(6));
+}
+
+void TRegistry::WriteString(std::string_view name, const AnsiString& value) {
+    if (!open_ || readOnly_)
+        throw ERegistryException(Format("Failed to set data for '%s'", name));
+    file().WriteString(key_, valueName(name), value);
+}
+
+void TRegistry::WriteInteger(std::string_view name, int value) {
+    if (!open_ || readOnly_)
+        throw ERegistryException(Format("Failed to set data for '%s'", name));
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(value));
+    file().WriteString(key_, valueName(name), buf);
+}
+
+bool TRegistry::DeleteValue(std::string_view name) {
+    if (!open_ || readOnly_ || !ValueExists(name))
+        return false;
+    file().DeleteKey(key_, valueName(name));
+    return true;
+}
+
+void TRegistry::GetValueNames(TStringList& names) const {
+    names.Clear();
+    if (open_)
+        file().ReadSection(key_, names);
+}

@@ -1,3 +1,0 @@
-#include "framework/core/Exception.h"
-
-void Abort() { throw EAbort("Operation aborted"); }

@@ -1,0 +1,128 @@
+#pragma once
+// Drawing on a window or an off-screen bitmap with the device-context rules: a line ends one pixel
+// before its end point, rectangles are half-open, nothing is antialiased, text is code-page text
+// placed by its top-left corner. Copies go through the platform's raster operations with exact
+// per-pixel results; the focus rectangle inverts every other pixel, so drawing it twice removes it.
+#include "ui/Graphics.h"
+
+#include <memory>
+#include <vector>
+
+class QImage;
+class QPainter;
+class QRegion;
+class QString;
+class TBitmap;
+
+// Classic frame-control states of a check box.
+enum : unsigned { DFCS_BUTTONCHECK = 0x0, DFCS_INACTIVE = 0x100, DFCS_PUSHED = 0x200, DFCS_CHECKED = 0x400,
+                  DFCS_FLAT = 0x4000 };
+// Themed check-box states and header-item states.
+enum TThemedCheckBox { CBS_UNCHECKEDNORMAL = 1, CBS_UNCHECKEDHOT, CBS_UNCHECKEDPRESSED, CBS_UNCHECKEDDISABLED,
+                       CBS_CHECKEDNORMAL, CBS_CHECKEDHOT, CBS_CHECKEDPRESSED, CBS_CHECKEDDISABLED };
+enum TThemedHeader { HIS_NORMAL = 1, HIS_HOT, HIS_PRESSED };
+// Edges: a raised or sunken border of one or two pixels.
+enum : unsigned { BDR_RAISEDOUTER = 0x1, BDR_SUNKENOUTER = 0x2, BDR_RAISEDINNER = 0x4, BDR_SUNKENINNER = 0x8,
+                  EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER, EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER };
+
+// Visual styles: the themed look is available unless switched off for the process.
+bool ThemeServicesEnabled();
+void SetThemeServicesEnabled(bool enabled);
+
+class TCanvas : public TPersistent {
+    MORVANE_CLASS(TCanvas, TPersistent)
+public:
+    // A canvas draws on an image it does not own (a bitmap's, or a window's while it paints).
+    explicit TCanvas(QImage* target);
+    ~TCanvas() override;
+    TCanvas(const TCanvas&) = delete;
+    TCanvas& operator=(const TCanvas&) = delete;
+
+    TFont* Font() { return &font_; }
+    TBrush* Brush() { return &brush_; }
+    TPen* Pen() { return &pen_; }
+    void SetFont(const TFont& f) { font_.Assign(f); }
+    TCopyMode CopyMode() const { return copyMode_; }
+    void SetCopyMode(TCopyMode mode) { copyMode_ = mode; }
+    TPoint PenPos() const { return penPos_; }
+    void SetPenPos(TPoint p) { penPos_ = p; }
+
+    // Lines and shapes.
+    void MoveTo(int x, int y) { penPos_ = {x, y}; }
+    void LineTo(int x, int y);
+    void Polyline(const std::vector<TPoint>& points);
+    // Outline with the pen on the rectangle's edge pixels, inside filled with the brush.
+    void Rectangle(const TRect& r);
+    void Rectangle(int l, int t, int r, int b) { Rectangle(Rect(l, t, r, b)); }
+    void Ellipse(const TRect& r);
+    void FillRect(const TRect& r);
+    // A one-pixel frame in the brush colour.
+    void FrameRect(const TRect& r);
+    void DrawFocusRect(const TRect& r);
+    TColor Pixels(int x, int y) const;
+    void SetPixels(int x, int y, TColor color);
+
+    // Text. With a solid brush the text's cells are filled first; with a clear brush only the
+    // characters are drawn.
+    void TextOut(int x, int y, const AnsiString& text);
+    // Text clipped to the rectangle, which a solid brush fills first.
+    void TextRect(const TRect& r, int x, int y, const AnsiString& text);
+    int TextWidth(const AnsiString& text);
+    int TextHeight(const AnsiString& text);
+    TSize TextExtent(const AnsiString& text);
+    // Formats text in a rectangle with DT_ flags; answers the height of the text. With DT_CALCRECT
+    // nothing is drawn and the rectangle's right and bottom are set to fit the text.
+    int DrawText(const AnsiString& text, TRect& rect, unsigned flags);
+
+    // Pictures, through the copy mode's raster operation (the brush is the pattern).
+    void Draw(int x, int y, TBitmap& bitmap);
+    void StretchDraw(const TRect& dest, TBitmap& bitmap);
+    void CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRect);
+    // Copies leaving out the pixels of one colour of the source (shows what is below).
+    void BrushCopy(const TRect& dest, TBitmap& source, const TRect& sourceRect, TColor transparent);
+
+    // Clipping, in this canvas's coordinates. With no clip the whole target is drawable.
+    TRect ClipRect() const;
+    void SetClipRect(const TRect& r);
+    void IntersectClipRect(const TRect& r);
+    void ExcludeClipRect(const TRect& r);
+    void ResetClip();
+    // Saves and restores the clip region (as nested as needed).
+    void SaveClip();
+    void RestoreClip();
+
+    // The platform's drawing elements.
+    void DrawFrameControlCheck(const TRect& r, unsigned state);
+    void DrawThemedCheckBox(const TRect& r, TThemedCheckBox state);
+    void DrawThemedHeaderItem(const TRect& r, TThemedHeader state);
+    void DrawEdge(const TRect& r, unsigned edge);
+    // Top-left lines in one colour, bottom-right in another, `width` pixels thick, inside the rectangle.
+    void Frame3D(const TRect& r, TColor topColor, TColor bottomColor, int width);
+
+    // The framework's own: where (0, 0) of this canvas lies on the target, and the target.
+    TPoint Origin() const { return origin_; }
+    void SetOrigin(TPoint origin);
+    QImage* Target() const { return target_; }
+    // Ends any pending drawing so the target can be used or resized.
+    void Release();
+    void SetTarget(QImage* target);
+
+private:
+    QPainter& painter();
+    bool inClip(int dx, int dy) const;
+    void plot(int x, int y, uint32_t (*op)(uint32_t dst, uint32_t arg), uint32_t arg);
+    void blit(const TRect& dest, const QImage& src, const TRect& srcRect, bool useTransparent, uint32_t transparent);
+    void drawTextLine(int x, int y, const QString& line);
+
+    QImage* target_;
+    std::unique_ptr<QPainter> painter_;
+    std::unique_ptr<QRegion> clip_;  // device coordinates; null = no clip
+    std::vector<std::unique_ptr<QRegion>> savedClips_;
+    bool stateDirty_ = true;
+    TPoint origin_;
+    TFont font_;
+    TBrush brush_;
+    TPen pen_;
+    TPoint penPos_;
+    TCopyMode copyMode_ = SRCCOPY;
+};

@@ -1,0 +1,279 @@
+#pragma once
+// The base grid: a rectangle of cells in columns and rows, the first FixedCols columns and FixedRows
+// rows fixed (titles, indicators) and the rest scrolling under them. It keeps the geometry (widths,
+// heights, lines, the scrolled top-left cell), the current cell and the selection, the in-place
+// editor's mechanics, column and row sizing and column moving by the mouse, keyboard navigation and
+// a plain painting of its cells. Descendants decide what a cell holds through the overridable
+// operations below; a descendant that paints everything itself overrides Paint() whole.
+#include "ui/CustomControl.h"
+
+#include <vector>
+
+class TInplaceEdit;
+
+enum class TGridOption {
+    goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect, goRowSizing, goColSizing, goColMoving,
+    goEditing, goTabs, goRowSelect, goAlwaysShowEditor
+};
+using TGridOptions = TSmallSet<TGridOption>;
+constexpr TGridOption goFixedVertLine = TGridOption::goFixedVertLine;
+constexpr TGridOption goFixedHorzLine = TGridOption::goFixedHorzLine;
+constexpr TGridOption goVertLine = TGridOption::goVertLine;
+constexpr TGridOption goHorzLine = TGridOption::goHorzLine;
+constexpr TGridOption goRangeSelect = TGridOption::goRangeSelect;
+constexpr TGridOption goRowSizing = TGridOption::goRowSizing;
+constexpr TGridOption goColSizing = TGridOption::goColSizing;
+constexpr TGridOption goColMoving = TGridOption::goColMoving;
+constexpr TGridOption goEditing = TGridOption::goEditing;
+constexpr TGridOption goTabs = TGridOption::goTabs;
+constexpr TGridOption goRowSelect = TGridOption::goRowSelect;
+constexpr TGridOption goAlwaysShowEditor = TGridOption::goAlwaysShowEditor;
+
+enum class TGridDrawStateMember { gdSelected, gdFocused, gdFixed };
+using TGridDrawState = TSmallSet<TGridDrawStateMember>;
+constexpr TGridDrawStateMember gdSelected = TGridDrawStateMember::gdSelected;
+constexpr TGridDrawStateMember gdFocused = TGridDrawStateMember::gdFocused;
+constexpr TGridDrawStateMember gdFixed = TGridDrawStateMember::gdFixed;
+
+// What the mouse is doing to the grid.
+enum TGridState { gsNormal, gsRowSizing, gsColSizing, gsColMoving };
+
+struct TGridCoord {
+    int X = 0;
+    int Y = 0;
+    bool operator==(const TGridCoord&) const = default;
+};
+
+// A block of cells, both corners included.
+struct TGridRect {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+    bool Contains(int col, int row) const { return col >= Left && col <= Right && row >= Top && row <= Bottom; }
+    bool operator==(const TGridRect&) const = default;
+};
+
+// The layout of one axis (columns across, rows down) as it is on the screen now. A cell occupies its
+// extent and is followed by a line of EffectiveLineWidth pixels.
+struct TGridAxisDrawInfo {
+    int EffectiveLineWidth = 0;  // the grid line width when the axis has lines, else 0
+    int FixedBoundary = 0;       // first pixel after the fixed cells and their lines
+    int GridBoundary = 0;        // first pixel after the last cell shown (at most GridExtent)
+    int GridExtent = 0;          // the client width or height
+    int LastFullVisibleCell = 0; // the last cell shown whole (FirstGridCell when none is)
+    int FullVisBoundary = 0;     // first pixel after that cell and its line
+    int FixedCellCount = 0;
+    int FirstGridCell = 0;       // the left column or the top row
+    int GridCellCount = 0;
+    const std::vector<int>* Extents = nullptr;
+    int GetExtent(int index) const { return (*Extents)[size_t(index)]; }
+};
+
+struct TGridDrawInfo {
+    TGridAxisDrawInfo Horz;
+    TGridAxisDrawInfo Vert;
+};
+
+class TCustomGrid;
+using TDrawCellEvent = std::function<void(TObject* sender, int col, int row, const TRect& rect, TGridDrawState state)>;
+using TSelectCellEvent = std::function<void(TObject* sender, int col, int row, bool& canSelect)>;
+using TMovedEvent = std::function<void(TObject* sender, int fromIndex, int toIndex)>;
+
+class TCustomGrid : public TCustomControl {
+    MORVANE_CLASS_PROPS(TCustomGrid, TCustomControl)
+public:
+    explicit TCustomGrid(TComponent* owner);
+    ~TCustomGrid() override;
+
+    // ---- geometry ----
+    int ColCount() const { return int(colWidths_.size()); }
+    void SetColCount(int v);
+    int RowCount() const { return int(rowHeights_.size()); }
+    void SetRowCount(int v);
+    int FixedCols() const { return fixedCols_; }
+    void SetFixedCols(int v);
+    int FixedRows() const { return fixedRows_; }
+    void SetFixedRows(int v);
+    // Setting a default gives every column (row) that width (height).
+    int DefaultColWidth() const { return defaultColWidth_; }
+    void SetDefaultColWidth(int v);
+    int DefaultRowHeight() const { return defaultRowHeight_; }
+    void SetDefaultRowHeight(int v);
+    int ColWidths(int col) const { return colWidths_.at(size_t(col)); }
+    void SetColWidths(int col, int width);
+    int RowHeights(int row) const { return rowHeights_.at(size_t(row)); }
+    void SetRowHeights(int row, int height);
+    bool TabStops(int col) const { return tabStops_.at(size_t(col)) != 0; }
+    void SetTabStops(int col, bool v) { tabStops_.at(size_t(col)) = v; }
+    int GridLineWidth() const { return gridLineWidth_; }
+    void SetGridLineWidth(int v);
+    TGridOptions Options() const { return options_; }
+    void SetOptions(TGridOptions v);
+    TColor FixedColor() const { return fixedColor_; }
+    void SetFixedColor(TColor v);
+    // Off: the grid fills no cell and draws no fixed-cell edge; DrawCell does it all.
+    bool DefaultDrawing() const { return defaultDrawing_; }
+    void SetDefaultDrawing(bool v);
+
+    // The layout of both axes now; the fixed part alone (as if nothing scrolled).
+    void CalcDrawInfo(TGridDrawInfo& info) const;
+    void CalcFixedInfo(TGridDrawInfo& info) const;
+    // The rectangle of a cell (without its lines); empty when the cell is not on the screen.
+    TRect CellRect(int col, int row) const;
+    // The rectangle covering the shown part of a block of cells.
+    TRect BoxRect(int left, int top, int right, int bottom) const;
+    // The cell under a client point; -1 on an axis where the point is outside every cell.
+    TGridCoord MouseCoord(int x, int y) const;
+
+    // ---- current cell, scrolling, selection ----
+    int Col() const { return current_.X; }
+    void SetCol(int v) { FocusCell(v, current_.Y, true); }
+    int Row() const { return current_.Y; }
+    void SetRow(int v) { FocusCell(current_.X, v, true); }
+    // Moves the current cell (and the selection anchor with it when moveAnchor or without range
+    // selection), scrolling it into view when show. "Grid index out of range" outside the grid.
+    void MoveColRow(int col, int row, bool moveAnchor, bool show);
+    // As the keyboard does: move, scroll into view, follow with the editor, click.
+    void FocusCell(int col, int row, bool moveAnchor);
+    int LeftCol() const { return topLeft_.X; }
+    void SetLeftCol(int v) { MoveTopLeft(v, topLeft_.Y); }
+    int TopRow() const { return topLeft_.Y; }
+    void SetTopRow(int v) { MoveTopLeft(topLeft_.X, v); }
+    // Scrolling columns (rows) shown whole from LeftCol (TopRow); at least 1.
+    int VisibleColCount() const;
+    int VisibleRowCount() const;
+    TGridRect Selection() const;
+    TGridState GridState() const { return gridState_; }
+    // Moves a column with its width and tab stop; the current column goes with it.
+    void MoveColumn(int fromIndex, int toIndex);
+    // Whether a point starts column or row sizing: the state, the column or row whose far border is
+    // under the point, the border's position and the point's distance from it.
+    virtual void CalcSizingState(int x, int y, TGridState& state, int& index, int& sizingPos, int& sizingOfs,
+                                 const TGridDrawInfo& fixedInfo);
+
+    // ---- the in-place editor ----
+    bool EditorMode() const { return editorMode_; }
+    void SetEditorMode(bool v) { v ? ShowEditor() : HideEditor(); }
+    void ShowEditor();
+    void HideEditor();
+    // Shows the editor and types the character into it.
+    void ShowEditorChar(char ch);
+    TInplaceEdit* InplaceEditor() const { return editor_; }
+    bool EditorShowing() const;
+
+    void InvalidateCell(int col, int row);
+    void InvalidateCol(int col);
+    void InvalidateRow(int row);
+    void InvalidateEditor();
+    void InvalidateGrid() { Invalidate(); }
+
+    // ---- what a descendant decides (the editor calls these too) ----
+    virtual bool CanEditAcceptKey(char key);
+    virtual bool CanEditModify();
+    virtual bool CanEditShow();
+    virtual AnsiString GetEditText(int col, int row);
+    virtual void SetEditText(int col, int row, const AnsiString& value);
+    virtual AnsiString GetEditMask(int col, int row);
+    // Bytes the editor takes; 0 for no limit.
+    virtual int GetEditLimit();
+
+    // ---- input ----
+    int DialogCode() const override;
+    void KeyDown(Word& key, TShiftState shift) override;
+    void KeyPress(char& key) override;
+    void WMHScroll(int code, int pos) override;
+    void WMVScroll(int code, int pos) override;
+    // Focus moving between the grid and its own editor is not entering or leaving the grid.
+    void DoEnter() final;
+    void DoExit() final;
+
+    TDrawCellEvent OnDrawCell;
+    TSelectCellEvent OnSelectCell;
+    TNotifyEvent OnTopLeftChanged;
+    TMovedEvent OnColumnMoved;
+
+protected:
+    friend class TInplaceEdit;
+
+    void Paint() override;
+    virtual void DrawCell(int col, int row, const TRect& rect, TGridDrawState state);
+    // May the current cell move there?
+    virtual bool SelectCell(int col, int row);
+    virtual TInplaceEdit* CreateEditor();
+    virtual void ColWidthsChanged();
+    virtual void RowHeightsChanged();
+    virtual void ColumnMoved(int fromIndex, int toIndex);
+    virtual void TopLeftChanged();
+    virtual void SizeChanged(int oldColCount, int oldRowCount);
+    // The focus came into the grid (or its editor) from elsewhere, or left both.
+    virtual void GridEnter();
+    virtual void GridExit();
+    // Sets the scroll bars' ranges and positions from the grid; a descendant that drives a bar its
+    // own way overrides it.
+    virtual void UpdateScrollRange();
+    void MoveTopLeft(int left, int top);
+    // Scrolls so that the cell is shown whole.
+    void ClampInView(TGridCoord cell);
+    // Follows the current cell with the editor when editor mode is on.
+    void UpdateEdit();
+    // Hides the editor, reporting its text, without leaving editor mode.
+    void HideEdit();
+    bool FocusedWithin() const;
+    // The tab-stop column after (before) col in this row; -1 when none.
+    int NextTabStop(int col, bool forward) const;
+    // The grid's own keyboard navigation, without firing OnKeyDown (KeyDown fires it first).
+    void GridKeyDown(Word& key, TShiftState shift);
+
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    bool DoMouseWheelDown(TShiftState shift, TPoint mousePos) override;
+    bool DoMouseWheelUp(TShiftState shift, TPoint mousePos) override;
+    void Resize() override;
+    void CreateWnd() override;
+
+    // Column moving in progress: the column pressed and where it would go.
+    int MoveIndex() const { return moveIndex_; }
+    int MovePos() const { return movePos_; }
+    // Sizing in progress: the column or row and the pointer's position.
+    int SizingIndex() const { return sizingIndex_; }
+    int SizingPos() const { return sizingPos_; }
+
+private:
+    void calcAxis(TGridAxisDrawInfo& a, int extent, int fixed, int first, const std::vector<int>& cells,
+                  int lineWidth) const;
+    int maxTopLeft(const TGridAxisDrawInfo& a) const;
+    void moveCurrent(int col, int row, bool moveAnchor, bool show);
+    void invalidateSelection(const TGridRect& r);
+    void paintLines(TCanvas& canvas, const TGridDrawInfo& di);
+    void resizeCells(std::vector<int>& cells, int count, int extent);
+    void updateEditorText();
+
+    std::vector<int> colWidths_;
+    std::vector<int> rowHeights_;
+    std::vector<char> tabStops_;
+    int fixedCols_ = 0;
+    int fixedRows_ = 0;
+    int defaultColWidth_ = 64;
+    int defaultRowHeight_ = 24;
+    int gridLineWidth_ = 1;
+    TGridOptions options_;
+    TColor fixedColor_ = clBtnFace;
+    bool defaultDrawing_ = true;
+    TGridCoord current_;
+    TGridCoord anchor_;
+    TGridCoord topLeft_;
+    TGridState gridState_ = gsNormal;
+    int sizingIndex_ = -1;
+    int sizingPos_ = 0;
+    int sizingOfs_ = 0;
+    int moveIndex_ = -1;
+    int movePos_ = -1;
+    TPoint movePress_;
+    bool moveStarted_ = false;
+    TInplaceEdit* editor_ = nullptr;
+    TGridCoord editCell_{-1, -1};
+    bool editorMode_ = false;
+    bool focusInside_ = false;
+};

@@ -1,0 +1,119 @@
+#include "ui/Dialogs.h"
+
+#include "ui/Application.h"
+#include "ui/QtBridge.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+using namespace bridge;
+
+std::function<int(const AnsiString&, const AnsiString&, unsigned)> MessageBoxHook;
+
+namespace {
+std::vector<int> buttonsOf(unsigned flags) {
+    switch (flags & 0xF) {
+    case MB_OKCANCEL:
+        return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE:
+        return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL:
+        return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO:
+        return {IDYES, IDNO};
+    case MB_RETRYCANCEL:
+        return {IDRETRY, IDCANCEL};
+    default:
+        return {IDOK};
+    }
+}
+
+QMessageBox::StandardButton standardOf(int id) {
+    switch (id) {
+    case IDCANCEL:
+        return QMessageBox::Cancel;
+    case IDABORT:
+        return QMessageBox::Abort;
+    case IDRETRY:
+        return QMessageBox::Retry;
+    case IDIGNORE:
+        return QMessageBox::Ignore;
+    case IDYES:
+        return QMessageBox::Yes;
+    case IDNO:
+        return QMessageBox::No;
+    default:
+        return QMessageBox::Ok;
+    }
+}
+} // namespace
+
+int DefaultButtonAnswer(unsigned flags) {
+    std::vector<int> buttons = buttonsOf(flags);
+    size_t index = (flags >> 8) & 0xF;
+    return buttons[index < buttons.size() ? index : 0];
+}
+
+int MessageBox(const AnsiString& text, const AnsiString& caption, unsigned flags) {
+    std::string line = codepage::ToUtf8(caption) + ": " + codepage::ToUtf8(text);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+    if (MessageBoxHook)
+        return MessageBoxHook(text, caption, flags);
+    const char* mode = std::getenv("MORVANE_DIALOGS");
+    if ((mode && std::strcmp(mode, "auto") == 0) || !qApp)
+        return DefaultButtonAnswer(flags);
+    QMessageBox box;
+    box.setWindowTitle(ToQString(caption));
+    box.setText(ToQString(text));
+    switch (flags & 0xF0) {
+    case MB_ICONSTOP:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MB_ICONQUESTION:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MB_ICONWARNING:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MB_ICONINFORMATION:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        break;
+    }
+    std::vector<int> ids = buttonsOf(flags);
+    for (int id : ids)
+        box.addButton(standardOf(id));
+    box.setDefaultButton(standardOf(DefaultButtonAnswer(flags)));
+    box.exec();
+    for (int id : ids)
+        if (box.clickedButton() == box.button(standardOf(id)))
+            return id;
+    // Closed without a button: Cancel where there is one, else the default.
+    for (int id : ids)
+        if (id == IDCANCEL)
+            return id;
+    return DefaultButtonAnswer(flags);
+}
+
+void ShowMessage(const AnsiString& text) { MessageBox(text, Application->Title(), MB_OK); }
+
+void MessageBeep() {
+    if (qApp)
+        QApplication::beep();
+}
+
+bool ShellOpen(const AnsiString& link) {
+    return qApp && QDesktopServices::openUrl(QUrl::fromUserInput(ToQString(link)));
+}

@@ -1,0 +1,71 @@
+#include "ui/QtBridge.h"
+
+#include <QFont>
+
+namespace bridge {
+
+void InstallFontSubstitutions() {
+    static const bool done = [] {
+        QFont::insertSubstitution(QString::fromUtf8("細明體"), QStringLiteral("AR PL UMing TW"));
+        QFont::insertSubstitution(QString::fromUtf8("新細明體"), QStringLiteral("AR PL UMing TW"));
+        return true;
+    }();
+    (void)done;
+}
+
+QFont ToQFont(const TFont& font) {
+    InstallFontSubstitutions();
+    QFont f(ToQString(font.Name()));
+    f.setPixelSize(std::max(1, font.Height()));
+    f.setBold(font.Style().Contains(TFontStyle::fsBold));
+    f.setItalic(font.Style().Contains(TFontStyle::fsItalic));
+    f.setUnderline(font.Style().Contains(TFontStyle::fsUnderline));
+    f.setStrikeOut(font.Style().Contains(TFontStyle::fsStrikeOut));
+    f.setStyleStrategy(QFont::NoAntialias);
+    f.setHintingPreference(QFont::PreferFullHinting);
+    return f;
+}
+
+QCursor ToQCursor(TCursor cursor) {
+    switch (cursor) {
+    case crNone:
+        return Qt::BlankCursor;
+    case crCross:
+        return Qt::CrossCursor;
+    case crIBeam:
+        return Qt::IBeamCursor;
+    case crSizeNESW:
+        return Qt::SizeBDiagCursor;
+    case crSizeNS:
+    case crVSplit:
+        return Qt::SizeVerCursor;
+    case crSizeNWSE:
+        return Qt::SizeFDiagCursor;
+    case crSizeWE:
+    case crHSplit:
+        return Qt::SizeHorCursor;
+    case crUpArrow:
+        return Qt::UpArrowCursor;
+    case crHourGlass:
+    case crSQLWait:
+        return Qt::WaitCursor;
+    case crDrag:
+    case crMultiDrag:
+        return Qt::DragMoveCursor;
+    case crNoDrop:
+    case crNo:
+        return Qt::ForbiddenCursor;
+    case crAppStart:
+        return Qt::BusyCursor;
+    case crHelp:
+        return Qt::WhatsThisCursor;
+    case crHandPoint:
+        return Qt::PointingHandCursor;
+    case crSizeAll:
+        return Qt::SizeAllCursor;
+    default:
+        return Qt::ArrowCursor;
+    }
+}
+
+} // namespace bridge
