@@ -7,20 +7,21 @@
 //   grid_paint [RUNS]
 //
 // Runs on the offscreen platform when no display is set. The database is made in a temporary folder.
+#include "core/Registry.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
 #include "data/Provider.h"
 #include "data/SQLConnection.h"
 #include "data/SQLDataSet.h"
-#include "core/Registry.h"
+#include "support/BenchFolder.h"
+#include "support/CountingDataSet.h"
+#include "support/DataChain.h"
+#include "support/FbReference.h"
 #include "ui/Application.h"
 #include "ui/Bitmap.h"
 #include "ui/DBGrid.h"
 #include "ui/Form.h"
 #include "ui/Input.h"
-#include "support/DataChain.h"
-#include "support/BenchFolder.h"
-#include "support/FbReference.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -37,17 +38,6 @@ constexpr int kLines = 100000;
 constexpr int kRows = 40;
 constexpr int kEmptyFrames = 300;
 
-class CountingDataSet : public TClientDataSet {
-public:
-    using TClientDataSet::TClientDataSet;
-    long reads = 0;
-
-protected:
-    TGetResult GetRecord(char* buffer, TGetMode mode, bool doCheck) override {
-        ++reads;
-        return TClientDataSet::GetRecord(buffer, mode, doCheck);
-    }
-};
 
 void makeDatabase(const std::string& dir, const std::string& path) {
     std::ifstream schemaFile(std::string(MORVANE_SOURCE_DIR) + "/db/schema.sql");
@@ -88,7 +78,7 @@ int main(int argc, char** argv) {
         Application->Initialize(1, args);
         TComponent owner(nullptr);
         const DataChain chain(owner, "select * from SAL_SUB order by ITEM_NO");
-        auto* cds = new CountingDataSet(&owner);
+        auto* cds = new TCountingDataSet(&owner);
         cds->SetProviderName("DSP");
         auto* source = new TDataSource(&owner);
         source->SetDataSet(cds);

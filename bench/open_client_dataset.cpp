@@ -11,14 +11,14 @@
 // is measured RUNS times (default 5), each run in a child process of its own, so that peak memory is the
 // run's own; times and peaks shown are the best of the runs. Targets: opening within 1.5 times the
 // loop's time; the rows held in at most 1.5 times the sum of their values' lengths.
+#include "core/Exception.h"
+#include "core/Registry.h"
 #include "data/ClientDataSet.h"
 #include "data/Provider.h"
 #include "data/SQLConnection.h"
 #include "data/SQLDataSet.h"
-#include "core/Exception.h"
-#include "core/Registry.h"
-#include "support/DataChain.h"
 #include "support/BenchFolder.h"
+#include "support/DataChain.h"
 #include "support/FbReference.h"
 
 #include <algorithm>

@@ -10,9 +10,9 @@
 // the loop's time.
 #include "app/FrmMorvane.h"
 #include "core/Registry.h"
-#include "ui/Application.h"
 #include "support/BenchFolder.h"
 #include "support/FbReference.h"
+#include "ui/Application.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -38,6 +38,9 @@ public:
     void Add(const char* name, V (C::*getter)() const, void (C::*setter)(V) = nullptr);
     template <typename C, typename V>
     void Add(const char* name, const V& (C::*getter)() const, void (C::*setter)(const V&) = nullptr);
+    // A set-valued property, read and written as its stored value (the set's Bits()).
+    template <typename C, typename S>
+    void AddSet(const char* name, S (C::*getter)() const, void (C::*setter)(S));
 
 private:
     const char* name_;
@@ -205,5 +208,15 @@ void ClassInfo::Add(const char* name, const V& (C::*getter)() const, void (C::*s
                         (static_cast<C&>(o).*setter)(*typed);
             };
     }
+    AddProperty(std::move(p));
+}
+
+template <typename C, typename S>
+void ClassInfo::AddSet(const char* name, S (C::*getter)() const, void (C::*setter)(S)) {
+    PropInfo p{name, [getter](const TPersistent& o) { return PropValue(int64_t((static_cast<const C&>(o).*getter)().Bits())); },
+               [setter](TPersistent& o, const PropValue& v) {
+                   if (auto i = std::get_if<int64_t>(&v))
+                       (static_cast<C&>(o).*setter)(S::FromBits(uint32_t(*i)));
+               }};
     AddProperty(std::move(p));
 }

@@ -76,3 +76,19 @@ private:
     bool updating_ = false;
     bool visualControl_ = false;
 };
+
+// Moves a link's active record for the extent of a scope (painting and hit tests reach the other
+// records of the window this way) and always moves it back, also when reading a field raises.
+class TActiveRecordScope {
+public:
+    TActiveRecordScope(TDataLink& link, int record) : link_(link), saved_(link.ActiveRecord()) {
+        link_.SetActiveRecord(record);
+    }
+    ~TActiveRecordScope() { link_.SetActiveRecord(saved_); }
+    TActiveRecordScope(const TActiveRecordScope&) = delete;
+    TActiveRecordScope& operator=(const TActiveRecordScope&) = delete;
+
+private:
+    TDataLink& link_;
+    int saved_;
+};

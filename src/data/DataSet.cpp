@@ -1,9 +1,9 @@
 #include "data/DataSet.h"
 
-#include "data/DataLink.h"
-#include "data/DataSource.h"
 #include "core/Exception.h"
 #include "core/Format.h"
+#include "data/DataLink.h"
+#include "data/DataSource.h"
 
 #include <algorithm>
 #include <cstring>

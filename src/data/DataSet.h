@@ -9,9 +9,9 @@
 // into a record buffer of GetRecordSize() bytes (which also carries the record's bookmark and
 // bookmark flag, in a layout of the subclass's choosing), reads and writes field values of the
 // active record buffer, and stores posted, inserted and deleted records.
+#include "core/Component.h"
 #include "data/Field.h"
 #include "data/FieldDefs.h"
-#include "core/Component.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,11 +2,11 @@
 
 #include "data/DBFormat.h"
 
-#include "data/DataSet.h"
-#include "data/FieldDefs.h"
 #include "core/Exception.h"
 #include "core/Format.h"
 #include "core/SysUtils.h"
+#include "data/DataSet.h"
+#include "data/FieldDefs.h"
 
 #include <cmath>
 #include <cstring>

@@ -15,8 +15,8 @@
 //   bytes                                 Size bytes
 //   variable bytes                        uint16_t length, then Size bytes
 //   blob, memo, graphic                   not in the record: read and written whole through the dataset
-#include "data/DBFormat.h"
 #include "core/Component.h"
+#include "data/DBFormat.h"
 
 #include <cstdint>
 #include <functional>

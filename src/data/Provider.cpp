@@ -1,8 +1,8 @@
 #include "data/Provider.h"
 
-#include "data/SQLDataSet.h"
 #include "core/Exception.h"
 #include "core/Format.h"
+#include "data/SQLDataSet.h"
 
 #include <cmath>
 #include <cstring>

@@ -2,10 +2,10 @@
 // TSQLDataSet: one SQL statement run over a TSQLConnection, its rows read forward only. The statement
 // stays prepared while its connection keeps connected and is run again on the next open; changing
 // the text frees it. TSQLQuery is the same with the text kept as lines (SQL).
+#include "core/StringList.h"
 #include "data/DataSet.h"
 #include "data/Params.h"
 #include "data/SQLConnection.h"
-#include "core/StringList.h"
 
 #include <memory>
 

@@ -1,10 +1,10 @@
 #include "ui/Application.h"
 
+#include "core/Format.h"
+#include "core/SysUtils.h"
 #include "data/DataSet.h"
 #include "data/Field.h"
 #include "data/SQLConnection.h"
-#include "core/Format.h"
-#include "core/SysUtils.h"
 #include "ui/Bitmap.h"
 #include "ui/Dialogs.h"
 #include "ui/Form.h"

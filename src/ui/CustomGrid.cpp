@@ -64,12 +64,7 @@ void TCustomGrid::DefineProperties(ClassInfo& info) {
     info.Add("GridLineWidth", &TCustomGrid::GridLineWidth, &TCustomGrid::SetGridLineWidth);
     info.Add("FixedColor", &TCustomGrid::FixedColor, &TCustomGrid::SetFixedColor);
     info.Add("DefaultDrawing", &TCustomGrid::DefaultDrawing, &TCustomGrid::SetDefaultDrawing);
-    info.AddProperty({"Options",
-                      [](const TPersistent& o) { return PropValue(int64_t(static_cast<const TCustomGrid&>(o).Options().Bits())); },
-                      [](TPersistent& o, const PropValue& v) {
-                          if (auto i = std::get_if<int64_t>(&v))
-                              static_cast<TCustomGrid&>(o).SetOptions(TGridOptions::FromBits(uint32_t(*i)));
-                      }});
+    info.AddSet("Options", &TCustomGrid::Options, &TCustomGrid::SetOptions);
 }
 
 TCustomGrid::TCustomGrid(TComponent* owner) : TCustomControl(owner) {

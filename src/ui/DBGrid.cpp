@@ -1,5 +1,6 @@
 #include "ui/DBGrid.h"
 
+#include "core/Guard.h"
 #include "data/DataLink.h"
 #include "data/DataSource.h"
 #include "data/Field.h"
@@ -38,29 +39,6 @@ private:
     TDBGrid* grid_;
 };
 
-namespace {
-// Painting reaches other records of the link's window by moving its active record; it always goes
-// back, also when a field's text raises.
-class ActiveRecordScope {
-public:
-    ActiveRecordScope(TDataLink& link, int record) : link_(link), saved_(link.ActiveRecord()) {
-        link_.SetActiveRecord(record);
-    }
-    ~ActiveRecordScope() { link_.SetActiveRecord(saved_); }
-    ActiveRecordScope(const ActiveRecordScope&) = delete;
-    ActiveRecordScope& operator=(const ActiveRecordScope&) = delete;
-
-private:
-    TDataLink& link_;
-    int saved_;
-};
-
-struct Counter {
-    int& n;
-    explicit Counter(int& count) : n(count) { ++n; }
-    ~Counter() { --n; }
-};
-} // namespace
 
 // ---- columns ----
 
@@ -150,12 +128,7 @@ void TDBGrid::DefineProperties(ClassInfo& info) {
     info.Add("DataSource", &TDBGrid::DataSource, &TDBGrid::SetDataSource);
     info.Add("ReadOnly", &TDBGrid::ReadOnly, &TDBGrid::SetReadOnly);
     info.Add("TitleFont", &TDBGrid::GetTitleFont, &TDBGrid::SetTitleFont);
-    info.AddProperty({"Options",
-                      [](const TPersistent& o) { return PropValue(int64_t(static_cast<const TDBGrid&>(o).Options().Bits())); },
-                      [](TPersistent& o, const PropValue& v) {
-                          if (auto i = std::get_if<int64_t>(&v))
-                              static_cast<TDBGrid&>(o).SetOptions(TDBGridOptions::FromBits(uint32_t(*i)));
-                      }});
+    info.AddSet("Options", &TDBGrid::Options, &TDBGrid::SetOptions);
 }
 
 TDBGrid::TDBGrid(TComponent* owner) : TCustomGrid(owner), link_(std::make_unique<DBGridLink>(this)) {
@@ -230,7 +203,7 @@ int TDBGrid::dataRows() const {
 void TDBGrid::layoutChanged() {
     if (!link_ || layoutBusy_ || Loading())
         return;
-    Counter busy(layoutBusy_);
+    TCountGuard busy(layoutBusy_);
     TGridOptions o;
     if (dbOptions_.Contains(dgColLines))
         o = o + TGridOptions{goFixedVertLine, goVertLine};
@@ -686,7 +659,7 @@ void TDBGrid::ColumnMoved(int fromIndex, int toIndex) {
     const int from = fromIndex - ind, to = toIndex - ind;
     if (from >= 0 && to >= 0 && from < columns_.Count() && to < columns_.Count()) {
         if (columns_.stored_) {
-            Counter busy(layoutBusy_);
+            TCountGuard busy(layoutBusy_);
             columns_.Move(from, to);
         } else {
             // Columns made from the fields follow the fields' order.
@@ -774,7 +747,7 @@ void TDBGrid::DrawCell(int col, int row, const TRect& rect, TGridDrawState state
         if (f) {
             AnsiString text;
             {
-                ActiveRecordScope scope(*link_, dataRow);
+                TActiveRecordScope scope(*link_, dataRow);
                 text = f->DisplayText();
             }
             writeText(canvas, rect, text, f->Alignment());

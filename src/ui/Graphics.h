@@ -2,8 +2,8 @@
 // Plain graphics types of the window framework: points, rectangles, colours with the system colours,
 // the drawing tools (font, brush, pen), text-output flags, raster operations and system metrics.
 // Nothing here names a Qt type, so the grid and the application use them without Qt headers.
-#include "data/Field.h"  // TAlignment, shared with fields
 #include "core/Component.h"
+#include "data/Field.h"  // TAlignment, shared with fields
 
 #include <cstdint>
 #include <functional>

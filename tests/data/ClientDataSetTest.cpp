@@ -1,11 +1,11 @@
+#include "core/Exception.h"
+#include "core/Registry.h"
 #include "data/ClientDataSet.h"
 #include "data/DataLink.h"
 #include "data/DataSource.h"
 #include "data/SQLConnection.h"
 #include "data/SQLDataSet.h"
 #include "data/VectorDataSet.h"
-#include "core/Exception.h"
-#include "core/Registry.h"
 #include "support/DataChain.h"
 #include "support/FirebirdDb.h"
 

@@ -1,5 +1,5 @@
-#include "data/VectorDataSet.h"
 #include "core/Exception.h"
+#include "data/VectorDataSet.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
+#include "core/Exception.h"
 #include "data/DBFormat.h"
 #include "data/VectorDataSet.h"
-#include "core/Exception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // TSQLConnection over the real driver library and real Firebird databases.
-#include "data/SQLConnection.h"
 #include "core/Registry.h"
 #include "core/SysUtils.h"
+#include "data/SQLConnection.h"
 #include "support/FirebirdDb.h"
 
 #include <gtest/gtest.h>

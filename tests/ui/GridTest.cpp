@@ -1,10 +1,13 @@
 #include "UiTest.h"
 
+#include "core/Exception.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
 #include "data/SQLConnection.h"
 #include "data/SQLDataSet.h"
-#include "core/Exception.h"
+#include "support/CountingDataSet.h"
+#include "support/DataChain.h"
+#include "support/FirebirdDb.h"
 #include "ui/Bitmap.h"
 #include "ui/DBGrid.h"
 #include "ui/Dialogs.h"
@@ -12,8 +15,6 @@
 #include "ui/Form.h"
 #include "ui/InplaceEdit.h"
 #include "ui/Input.h"
-#include "support/DataChain.h"
-#include "support/FirebirdDb.h"
 
 #include <gtest/gtest.h>
 
@@ -21,18 +22,6 @@
 #include <memory>
 
 namespace {
-// A client dataset that counts the records it reads into its buffers.
-class CountingDataSet : public TClientDataSet {
-public:
-    using TClientDataSet::TClientDataSet;
-    int reads = 0;
-
-protected:
-    TGetResult GetRecord(char* buffer, TGetMode mode, bool doCheck) override {
-        ++reads;
-        return TClientDataSet::GetRecord(buffer, mode, doCheck);
-    }
-};
 
 std::string linesSql(int count) {
     return "SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " + std::to_string(count) +
@@ -43,7 +32,7 @@ std::string linesSql(int count) {
 // Bill lines from Firebird through a provider into a client dataset, shown by a grid on a form.
 struct Lines {
     TComponent owner{nullptr};
-    CountingDataSet* cds;
+    TCountingDataSet* cds;
     TDataSource* source;
     TForm* form;
     TDBGrid* grid;
@@ -53,7 +42,7 @@ struct Lines {
         StartApplication();
         WriteConnectionFiles(db.Dir(), db.Path());
         const DataChain chain(owner, "select ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY from SAL_SUB order by ITEM_NO");
-        cds = new CountingDataSet(&owner);
+        cds = new TCountingDataSet(&owner);
         cds->SetProviderName("DSP");
         source = new TDataSource(&owner);
         source->SetDataSet(cds);
