@@ -349,10 +349,20 @@ void TFormMorvane::SpeedButton1Click(TObject*) {
     if (CDS_CUST->State() == dsEdit)
         CDS_CUST->Post();
     tickedCustomers_.clear();
+    // The program that started the tool receives the selection on standard output: a line per ticked
+    // customer in list order (code, tab, name, in UTF-8), then an empty line that closes the block.
+    // Every confirmation writes the whole selection again.
+    std::string block;
     CDS_CUST->First();
     while (!CDS_CUST->Eof()) {
-        if (CDS_CUSTSELECT_YN->AsString() == "Y")
+        if (CDS_CUSTSELECT_YN->AsString() == "Y") {
             tickedCustomers_.push_back(CDS_CUSTCUST_ID->AsString());
+            block += codepage::ToUtf8(CDS_CUSTCUST_ID->AsString()) + '\t' +
+                     codepage::ToUtf8(CDS_CUSTCUST_NAME->AsString()) + '\n';
+        }
         CDS_CUST->Next();
     }
+    block += '\n';
+    std::fwrite(block.data(), 1, block.size(), selectionOut_);
+    std::fflush(selectionOut_);
 }

@@ -21,6 +21,7 @@
 #include "ui/Panel.h"
 #include "ui/SpeedButton.h"
 
+#include <cstdio>
 #include <vector>
 
 // The 44 columns of a bill header as the window declares them: name, field class, size (0: none).
@@ -98,9 +99,10 @@ public:
     // Posts a pending tick and walks the customer list from the first to the last row.
     void SpeedButton1Click(TObject* sender);
 
-    // The codes of the customers ticked at the last confirmation, in list order. What the shop does
-    // with them is not decided yet; the confirmation only gathers them.
+    // The codes of the customers ticked at the last confirmation, in list order.
     const std::vector<AnsiString>& TickedCustomers() const { return tickedCustomers_; }
+    // Where the confirmation hands the selection on: standard output unless a test says otherwise.
+    void SetSelectionOutput(std::FILE* out) { selectionOut_ = out; }
 
 private:
     // Creates a component of the description: owned by the window, named, loading until its
@@ -114,4 +116,5 @@ private:
 
     std::vector<TComponent*> dataOrder_;
     std::vector<AnsiString> tickedCustomers_;
+    std::FILE* selectionOut_ = stdout;
 };

@@ -123,6 +123,47 @@ TEST_F(FormTest, ConfirmationPostsAPendingTickAndWalksToTheLastCustomer) {
     EXPECT_EQ(form->CDS_CUSTSELECT_YN->AsString(), "Y");
 }
 
+namespace {
+// Everything written to a temporary file, as the calling program would read it.
+std::string readBack(std::FILE* f) {
+    std::fflush(f);
+    std::rewind(f);
+    std::string text;
+    char buf[256];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+        text.append(buf, n);
+    return text;
+}
+} // namespace
+
+TEST_F(FormTest, ConfirmationHandsTheWholeSelectionOnAsUtf8Blocks) {
+    auto form = Build(DemoDatabase());
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), &std::fclose);
+    form->SetSelectionOutput(out.get());
+    form->Show();
+    TClientDataSet* cust = form->CDS_CUST;
+
+    // No tick: an empty block is still a block, so the caller never waits.
+    SendClick(form->SpeedButton1, 5, 5);
+    EXPECT_EQ(readBack(out.get()), "\n");
+
+    // Two ticks, one still pending, and a lower-case "y" that is not a tick; list order, not tick order.
+    for (int recNo : {3, 1, 2}) {
+        cust->SetRecNo(recNo);
+        cust->Edit();
+        form->CDS_CUSTSELECT_YN->SetText(recNo == 2 ? "y" : "Y");
+        if (recNo != 1)
+            cust->Post();
+    }
+    SendClick(form->SpeedButton1, 5, 5);
+    // Each confirmation writes the whole current selection again.
+    SendClick(form->SpeedButton1, 5, 5);
+    const std::string block = "C0001\t許怡君\nC0003\t黃家豪\n\n";
+    EXPECT_EQ(readBack(out.get()), "\n" + block + block);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(cust->State(), dsBrowse);
+}
+
 TEST_F(FormTest, ConfirmationOnAnEmptyListAndOnAFailingTick) {
     TestDatabase empty;
     auto form = Build(empty);
