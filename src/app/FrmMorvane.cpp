@@ -195,13 +195,34 @@ void TFormMorvane::createControls() {
             }
         }
 
-        // The customer selection grid joins this panel with the grid library; until then it stays empty.
         Panel5 = create<TPanel>("Panel5");
         Panel5->SetParent(Panel2);
         Panel5->SetBounds(417, 1, 403, 457);
         Panel5->SetAlign(alClient);
         Panel5->SetCaption("");
         Panel5->SetTabOrder(1);
+        {
+            // The customers, each with its tick box: four columns from the list, the fields' own
+            // order and attributes replaced by it when the customers open.
+            kxDBGrid1 = create<TkxDBGrid>("kxDBGrid1");
+            kxDBGrid1->SetParent(Panel5);
+            kxDBGrid1->SetBounds(1, 1, 401, 455);
+            kxDBGrid1->SetAlign(alClient);
+            kxDBGrid1->SetTabOrder(0);
+            kxDBGrid1->SetSelected(TStringList{Ansi("SELECT_YN\t4\t選擇\t\t"), Ansi("CUST_ID\t8\t客戶代號\t\t"),
+                                               Ansi("CUST_NAME\t17\t客戶名稱\t\t"), Ansi("CUST_CLASSID\t8\t客戶類別\tT")});
+            kxDBGrid1->SetControlType(TStringList{"SELECT_YN;CheckBox;Y;N"});
+            kxDBGrid1->SetEditControlOptions({ecoCheckboxSingleClick, ecoSearchOwnerForm});
+            kxDBGrid1->IniAttributes()->SetDelimiter(";;");
+            kxDBGrid1->SetTitleColor(clBtnFace);
+            kxDBGrid1->SetTitleAlignment(taLeftJustify);
+            kxDBGrid1->SetTitleFont(*Font());
+            kxDBGrid1->SetTitleLines(1);
+            kxDBGrid1->SetTitleButtons(false);
+            kxDBGrid1->SetFixedCols(0);
+            kxDBGrid1->SetShowHorzScrollBar(true);
+            kxDBGrid1->SetDisableThemes(false);
+        }
     }
 
     Panel3 = create<TPanel>("Panel3");
@@ -320,6 +341,7 @@ void TFormMorvane::resolveReferences() {
     for (TDBEdit* edit : {DBEdit1, DBEdit2, DBEdit3})
         edit->SetDataSource(DS_BILLM);
     DBGrid1->SetDataSource(DS_BILLS);
+    kxDBGrid1->SetDataSource(DS_CUST);
     SQL_BILLM->SetSQLConnection(SQLConnection1);
     DSP_BILLM->SetDataSet(SQL_BILLM);
     DS_BILLM->SetDataSet(CDS_SaleMaster);

@@ -13,6 +13,7 @@
 #include "data/Provider.h"
 #include "data/SQLConnection.h"
 #include "data/SQLDataSet.h"
+#include "grid/KxDBGrid.h"
 #include "ui/DBEdit.h"
 #include "ui/DBGrid.h"
 #include "ui/Edit.h"
@@ -64,6 +65,7 @@ public:
     TPanel* Panel7 = nullptr;
     TDBGrid* DBGrid1 = nullptr;
     TPanel* Panel5 = nullptr;
+    TkxDBGrid* kxDBGrid1 = nullptr;
     TPanel* Panel3 = nullptr;
 
     // ---- data ----

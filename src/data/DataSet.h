@@ -80,6 +80,8 @@ public:
     // Refills the record buffers around the cursor's record (rmExact: it must still exist;
     // rmCenter: put it in the middle of the window).
     void Resync(int mode);
+    // Puts the cursor on the active record when it may have moved elsewhere (as Resync needs it).
+    void UpdateCursorPos();
 
     // Bookmarks. GetBookmark answers an empty bookmark when the current record has none.
     TBookmark GetBookmark() const;
@@ -193,8 +195,6 @@ protected:
     char* ActiveBuffer() const { return recordCount_ > 0 || state_ == dsInsert ? buffers_[activeRecord_].get() : nullptr; }
     int BufferCount() const { return bufferCount_; }
     int ActiveRecord() const { return activeRecord_; }
-    // Puts the cursor on the active record when it may have moved elsewhere.
-    void UpdateCursorPos();
     void CursorPosChanged() { currentRecord_ = -1; }
     void SetState(TDataSetState value);
     // Subclasses destroy their cursor before the base goes: their destructor calls this.

@@ -1,0 +1,146 @@
+// The selection grid's making and unmaking, its data source, the components it refers to, the text
+// of its cells and its plain drawing. Cell text costs one field read; nothing here reads records.
+#include "grid/KxCustomDBGrid.h"
+
+#include "data/DataSource.h"
+#include "grid/KxGridDataLink.h"
+#include "ui/Canvas.h"
+
+TkxCustomDBGrid::TkxCustomDBGrid(TComponent* owner)
+    : TCustomGrid(owner), link_(std::make_unique<TkxGridDataLink>(this)),
+      nullColumn_(std::make_unique<TkxColumn>(this, AnsiString(), true)) {
+    titleFont_.Assign(*Font());
+    titleFont_.OnChange = [this](TGraphicsObject*) {
+        // A title font of its own: the grid stops following its parent's font.
+        if (!copyingTitleFont_ && !Loading())
+            SetParentFont(false);
+        RebuildLayout();
+    };
+    // The default options as stored, and the base grid's options derived from them: lines both
+    // ways, column sizing and moving, editing, Tab.
+    applyBaseOptions();
+    SetColCount(2);
+    SetRowCount(2);
+    applyScrollBars();
+    SetFixedColor(titleColor_);
+}
+
+TkxCustomDBGrid::~TkxCustomDBGrid() {
+    // No notification may reach a grid that is going.
+    link_.reset();
+}
+
+TDataSource* TkxCustomDBGrid::DataSource() const { return link_ ? link_->DataSource() : nullptr; }
+
+TDataSet* TkxCustomDBGrid::DataSet() const { return link_ ? link_->DataSet() : nullptr; }
+
+void TkxCustomDBGrid::SetDataSource(TDataSource* source) {
+    if (source == link_->DataSource())
+        return;
+    if (TDataSource* old = link_->DataSource())
+        RemoveFreeNotification(old);
+    link_->SetDataSource(source);
+    if (source)
+        FreeNotification(source);
+    ActivationChanged(link_->Active());
+}
+
+void TkxCustomDBGrid::Notification(TComponent* component, Operation operation) {
+    TCustomGrid::Notification(component, operation);
+    if (operation != Operation::Remove || !link_)
+        return;
+    if (component == link_->DataSource())
+        SetDataSource(nullptr);
+    for (TkxCacheColInfoItem& item : cache_)
+        if (item.Control == component)
+            item.Control = nullptr;
+    if (component == currentEmbeddedControl_)
+        currentEmbeddedControl_ = nullptr;
+    if (component == dateTimePicker_)
+        dateTimePicker_ = nullptr;
+    if (component == indicatorButton_)
+        indicatorButton_ = nullptr;
+}
+
+void TkxCustomDBGrid::Loaded() {
+    TCustomGrid::Loaded();
+    RebuildLayout();
+}
+
+void TkxCustomDBGrid::FontChanged() {
+    TCustomGrid::FontChanged();
+    if (!link_)
+        return;
+    followFont();
+    RebuildLayout();
+}
+
+void TkxCustomDBGrid::followFont() {
+    // While the grid follows its parent's font, the title font follows the grid's.
+    if (!ParentFont() || titleFont_.SameAs(*Font()))
+        return;
+    bool saved = copyingTitleFont_;
+    copyingTitleFont_ = true;
+    try {
+        titleFont_.Assign(*Font());
+    } catch (...) {
+        copyingTitleFont_ = saved;
+        throw;
+    }
+    copyingTitleFont_ = saved;
+}
+
+// ---- measuring ----
+
+int TkxCustomDBGrid::TextWidthIn(const TFont& font, const AnsiString& text) const {
+    measure_.SetFont(font);
+    return measure_.TextWidth(text);
+}
+
+int TkxCustomDBGrid::TextHeightIn(const TFont& font, const AnsiString& text) const {
+    measure_.SetFont(font);
+    return measure_.TextHeight(text);
+}
+
+// ---- cells ----
+
+bool TkxCustomDBGrid::IsMemoField(const TField* field) {
+    return field && (field->DataType() == ftMemo || field->DataType() == ftOraClob);
+}
+
+TField* TkxCustomDBGrid::DataCellField(int gridCol, int gridRow) const {
+    if (gridRow < TitleRowCount() || !DataSource() || !DataSet())
+        return nullptr;
+    return MappedField(gridCol - IndicatorOffset());
+}
+
+AnsiString TkxCustomDBGrid::GetCellText(int dataCol) const {
+    TField* f = MappedField(dataCol);
+    return f ? f->DisplayText() : AnsiString();
+}
+
+void TkxCustomDBGrid::DrawCell(int col, int row, const TRect& rect, TGridDrawState state) {
+    // A plain look: the title text and the cell texts only, until the grid paints its cells itself.
+    const int t = TitleRowCount(), ind = IndicatorOffset();
+    AnsiString text;
+    TAlignment alignment = taLeftJustify;
+    TCanvas& canvas = *Canvas();
+    if (col >= ind && row < t) {
+        canvas.Font()->Assign(titleFont_);
+        text = TitleText(col - ind);
+    } else if (col >= ind && row >= t && link_->Active() && row - t < link_->RecordCount()) {
+        TActiveRecordScope scope(*link_, row - t);
+        text = GetCellText(col - ind);
+        if (TField* f = MappedField(col - ind))
+            alignment = f->Alignment();
+    }
+    if (!text.empty()) {
+        TRect r = Rect(rect.Left + 2, rect.Top + 2, rect.Right - 2, rect.Bottom);
+        unsigned flags = DT_SINGLELINE | DT_NOPREFIX |
+                         (alignment == taRightJustify ? DT_RIGHT : alignment == taCenter ? DT_CENTER : DT_LEFT);
+        canvas.Brush()->SetStyle(bsClear);
+        canvas.DrawText(text, r, flags);
+        canvas.Brush()->SetStyle(bsSolid);
+    }
+    TCustomGrid::DrawCell(col, row, rect, state);
+}

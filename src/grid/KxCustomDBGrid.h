@@ -1,0 +1,454 @@
+#pragma once
+// TkxCustomDBGrid: the selection grid's common part, on the base grid TCustomGrid. It shows the
+// records of one dataset (through TkxGridDataLink, KxGridDataLink.h) in data columns chosen, ordered,
+// sized and titled by the column list `Selected`, and types the cells of some columns by the
+// control-type list `ControlType` (a check box for "SELECT_YN;CheckBox;Y;N").
+//
+// Everything the grid's topics share is declared here; each topic's behaviour lives in its own file:
+//   KxGridColumns.cpp       column model: TkxColumn, the field map's use, widths, titles, row heights,
+//                           fixed columns, options and their setters, group header runs and bands
+//   KxGridControlTypes.cpp  control types, check-box values, embedded controls, the column cache,
+//                           link values, picture masks
+//   KxGridDataLink.cpp      the data link, layout rebuild, activation, the record window (row count,
+//                           current row, scroll bar), scroll messages, row and footer change checks
+//   KxDBGrid.cpp            TkxDBGrid, the published face the window stores its settings into
+//
+// Indices, as every topic uses them: a grid column counts from the left edge, indicator included; a
+// data column is grid column - IndicatorOffset(). A grid row counts from the top, title row included;
+// a data row is grid row - TitleRowCount() and is the record at that position of the link's buffer.
+// The grid never holds records: its data rows are a window onto the data link's record buffer.
+//
+// Two names mean another thing than the base grid's: Options() answers the selection grid's option
+// set (TCustomGrid::Options() the derived base set) and FixedCols() the stored count of frozen data
+// columns, not counting the indicator (TCustomGrid::FixedCols() the base grid's fixed count).
+#include "core/StringList.h"
+#include "data/DataSet.h"
+#include "ui/CustomGrid.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class TDataSource;
+class TkxCustomDBGrid;
+class TkxGridDataLink;
+
+// ---- option sets (the stored value is the set's bits; the default grid options store 7421) ----
+
+enum class TkxDBGridOption {
+    dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
+    dgRowSelect, dgAlwaysShowSelection, dgConfirmDelete, dgCancelOnExit, dgWordWrap, dgPerfectRowFit,
+    dgMultiSelect, dgShowFooter, dgFooter3DCells, dgNoLimitColSize, dgTrailingEllipsis, dgShowCellHint,
+    dgTabExitsOnLastCol, dgFixedResizable, dgFixedEditable, dgProportionalColResize, dgRowResize,
+    dgRowLinesDisableFixed, dgColLinesDisableFixed, dgFixedProportionalResize, dgHideBottomDataLine,
+    dgDblClickColSizing
+};
+using TkxDBGridOptions = TSmallSet<TkxDBGridOption>;
+constexpr TkxDBGridOption dgEditing = TkxDBGridOption::dgEditing;
+constexpr TkxDBGridOption dgAlwaysShowEditor = TkxDBGridOption::dgAlwaysShowEditor;
+constexpr TkxDBGridOption dgTitles = TkxDBGridOption::dgTitles;
+constexpr TkxDBGridOption dgIndicator = TkxDBGridOption::dgIndicator;
+constexpr TkxDBGridOption dgColumnResize = TkxDBGridOption::dgColumnResize;
+constexpr TkxDBGridOption dgColLines = TkxDBGridOption::dgColLines;
+constexpr TkxDBGridOption dgRowLines = TkxDBGridOption::dgRowLines;
+constexpr TkxDBGridOption dgTabs = TkxDBGridOption::dgTabs;
+constexpr TkxDBGridOption dgRowSelect = TkxDBGridOption::dgRowSelect;
+constexpr TkxDBGridOption dgAlwaysShowSelection = TkxDBGridOption::dgAlwaysShowSelection;
+constexpr TkxDBGridOption dgConfirmDelete = TkxDBGridOption::dgConfirmDelete;
+constexpr TkxDBGridOption dgCancelOnExit = TkxDBGridOption::dgCancelOnExit;
+constexpr TkxDBGridOption dgWordWrap = TkxDBGridOption::dgWordWrap;
+constexpr TkxDBGridOption dgPerfectRowFit = TkxDBGridOption::dgPerfectRowFit;
+constexpr TkxDBGridOption dgMultiSelect = TkxDBGridOption::dgMultiSelect;
+constexpr TkxDBGridOption dgShowFooter = TkxDBGridOption::dgShowFooter;
+constexpr TkxDBGridOption dgFooter3DCells = TkxDBGridOption::dgFooter3DCells;
+constexpr TkxDBGridOption dgNoLimitColSize = TkxDBGridOption::dgNoLimitColSize;
+constexpr TkxDBGridOption dgTrailingEllipsis = TkxDBGridOption::dgTrailingEllipsis;
+constexpr TkxDBGridOption dgShowCellHint = TkxDBGridOption::dgShowCellHint;
+constexpr TkxDBGridOption dgTabExitsOnLastCol = TkxDBGridOption::dgTabExitsOnLastCol;
+constexpr TkxDBGridOption dgFixedResizable = TkxDBGridOption::dgFixedResizable;
+constexpr TkxDBGridOption dgFixedEditable = TkxDBGridOption::dgFixedEditable;
+constexpr TkxDBGridOption dgProportionalColResize = TkxDBGridOption::dgProportionalColResize;
+constexpr TkxDBGridOption dgRowResize = TkxDBGridOption::dgRowResize;
+constexpr TkxDBGridOption dgRowLinesDisableFixed = TkxDBGridOption::dgRowLinesDisableFixed;
+constexpr TkxDBGridOption dgColLinesDisableFixed = TkxDBGridOption::dgColLinesDisableFixed;
+constexpr TkxDBGridOption dgFixedProportionalResize = TkxDBGridOption::dgFixedProportionalResize;
+constexpr TkxDBGridOption dgHideBottomDataLine = TkxDBGridOption::dgHideBottomDataLine;
+constexpr TkxDBGridOption dgDblClickColSizing = TkxDBGridOption::dgDblClickColSizing;
+// 7421.
+constexpr TkxDBGridOptions kxDefaultGridOptions{dgEditing,  dgTitles, dgIndicator,     dgColumnResize, dgColLines,
+                                                dgRowLines, dgTabs,   dgConfirmDelete, dgCancelOnExit, dgWordWrap};
+
+enum class TkxDBGridKeyOption { dgEnterToTab, dgAllowDelete, dgAllowInsert };
+using TkxDBGridKeyOptions = TSmallSet<TkxDBGridKeyOption>;
+constexpr TkxDBGridKeyOption dgEnterToTab = TkxDBGridKeyOption::dgEnterToTab;
+constexpr TkxDBGridKeyOption dgAllowDelete = TkxDBGridKeyOption::dgAllowDelete;
+constexpr TkxDBGridKeyOption dgAllowInsert = TkxDBGridKeyOption::dgAllowInsert;
+
+enum class TkxMultiSelectOption { msoAutoUnselect, msoShiftSelect };
+using TkxMultiSelectOptions = TSmallSet<TkxMultiSelectOption>;
+constexpr TkxMultiSelectOption msoAutoUnselect = TkxMultiSelectOption::msoAutoUnselect;
+constexpr TkxMultiSelectOption msoShiftSelect = TkxMultiSelectOption::msoShiftSelect;
+
+enum class TkxEditControlOption {
+    ecoCheckboxSingleClick, ecoSearchOwnerForm, ecoDisableCustomControls, ecoDisableDateTimePicker,
+    ecoDisableEditorIfReadOnly
+};
+using TkxEditControlOptions = TSmallSet<TkxEditControlOption>;
+constexpr TkxEditControlOption ecoCheckboxSingleClick = TkxEditControlOption::ecoCheckboxSingleClick;
+constexpr TkxEditControlOption ecoSearchOwnerForm = TkxEditControlOption::ecoSearchOwnerForm;
+constexpr TkxEditControlOption ecoDisableCustomControls = TkxEditControlOption::ecoDisableCustomControls;
+constexpr TkxEditControlOption ecoDisableDateTimePicker = TkxEditControlOption::ecoDisableDateTimePicker;
+constexpr TkxEditControlOption ecoDisableEditorIfReadOnly = TkxEditControlOption::ecoDisableEditorIfReadOnly;
+
+enum TkxPadColumnStyle { pcsPlain, pcsPadHeader, pcsPadHeaderAndData };
+
+// Sender, the field that changed.
+using TkxFieldChangedEvent = std::function<void(TObject* sender, TField* field)>;
+
+// ---- column records ----
+
+// One data column's record, in data column order, rebuilt with every layout rebuild. Every other
+// topic asks a column's width, title, read-only flag and group through it. The null column (empty
+// field name, never in the list) stands in wherever a lookup finds no column: its reads answer
+// empty, 0 or false and its writes do nothing. Not a TPersistent and nothing virtual.
+class TkxColumn {
+public:
+    TkxColumn(TkxCustomDBGrid* grid, AnsiString fieldName, bool nullColumn = false)
+        : grid_(grid), fieldName_(std::move(fieldName)), null_(nullColumn) {}
+    TkxColumn(const TkxColumn&) = delete;
+    TkxColumn& operator=(const TkxColumn&) = delete;
+
+    const AnsiString& FieldName() const { return fieldName_; }
+    TkxCustomDBGrid* Grid() const { return grid_; }
+    bool IsNullColumn() const { return null_; }
+
+    // Characters. TFields mode: the dataset field's DisplayWidth; otherwise the line's width field
+    // ("'%s' is not a valid integer value" when it is no number). Writing stores the width into the
+    // line (and the field in TFields mode, "Field '%s' not found" without it) and re-applies the
+    // column widths under the layout-busy guard, without a layout rebuild.
+    int DisplayWidth() const;
+    void SetDisplayWidth(int n);
+    // The field's display label in TFields mode when the field exists, else the line's title field.
+    AnsiString DisplayLabel() const;
+    // The line's read-only flag is exactly "T".
+    bool ReadOnly() const;
+    // The line's fifth field.
+    AnsiString GroupHeaderName() const;
+    // Shown in the footer cell; survives layout rebuilds by field name. Writing a new text
+    // invalidates the footer area.
+    const AnsiString& FooterText() const { return footerText_; }
+    void SetFooterText(const AnsiString& text);
+    // One byte per visible data row 0 to 255 (written before a cell is drawn, read by the line
+    // painter); allocated on first use and freed with the record.
+    uint8_t* RowDrawFlags();
+    const uint8_t* RowDrawFlagsIfAny() const { return rowDrawFlags_.get(); }
+    static constexpr int kRowDrawFlagRows = 256;
+
+private:
+    friend class TkxCustomDBGrid;
+    // The column-list line of this field name, or -1.
+    int line() const;
+
+    TkxCustomDBGrid* grid_;
+    AnsiString fieldName_;
+    bool null_;
+    AnsiString footerText_;
+    std::unique_ptr<uint8_t[]> rowDrawFlags_;
+};
+
+// One item per grid column (indicator included) of the control-type cache, rebuilt at the end of
+// every ApplyColumnWidths: what painting, the editor and link clicks read of a column's type.
+struct TkxCacheColInfoItem {
+    TWinControl* Control = nullptr;  // the embedded control found for the column
+    AnsiString Type;                 // control type name; empty for a plain column
+    AnsiString Parameters;           // the type's parameters (text after the second ";")
+    bool PaintFlag = false;          // the embedded control paints the cell in every row
+};
+
+// ---- the grid ----
+
+class TkxCustomDBGrid : public TCustomGrid {
+    MORVANE_CLASS(TkxCustomDBGrid, TCustomGrid)
+public:
+    explicit TkxCustomDBGrid(TComponent* owner);
+    ~TkxCustomDBGrid() override;
+
+    // ---- data ----
+    TDataSource* DataSource() const;
+    // Hands the source to the link, then ActivationChanged with the link's state; the grid lets go
+    // of a source that is freed.
+    void SetDataSource(TDataSource* source);
+    TDataSet* DataSet() const;
+    TkxGridDataLink& DataLink() const { return *link_; }
+
+    // ---- column model (KxGridColumns.cpp) ----
+    const TStringList& Selected() const { return selected_; }
+    // Copies the lines; the next layout rebuild or ApplyColumnList picks them up.
+    void SetSelected(const TStringList& lines) { selected_.Assign(lines); }
+    bool UseTFields() const { return useTFields_; }
+    void SetUseTFields(bool v);
+    TkxDBGridOptions Options() const { return options_; }
+    void SetOptions(TkxDBGridOptions v);
+    TkxDBGridKeyOptions KeyOptions() const { return keyOptions_; }
+    void SetKeyOptions(TkxDBGridKeyOptions v) { keyOptions_ = v; }
+    TkxMultiSelectOptions MultiSelectOptions() const { return multiSelectOptions_; }
+    void SetMultiSelectOptions(TkxMultiSelectOptions v) { multiSelectOptions_ = v; }
+    TkxEditControlOptions EditControlOptions() const { return editControlOptions_; }
+    void SetEditControlOptions(TkxEditControlOptions v) { editControlOptions_ = v; }
+    TkxPadColumnStyle PadColumnStyle() const { return padColumnStyle_; }
+    void SetPadColumnStyle(TkxPadColumnStyle v);
+    // Data columns frozen at the left, not counting the indicator; stored always, applied only while
+    // in range with an active dataset.
+    int FixedCols() const { return fixedCols_; }
+    void SetFixedCols(int v);
+    int TitleLines() const { return titleLines_; }
+    void SetTitleLines(int v);
+    // Follows the grid font while ParentFont is on; a change of its own sets ParentFont off.
+    const TFont& TitleFont() const { return titleFont_; }
+    void SetTitleFont(const TFont& f) { titleFont_.Assign(f); }
+    TAlignment TitleAlignment() const { return titleAlignment_; }
+    void SetTitleAlignment(TAlignment v);
+    TColor TitleColor() const { return titleColor_; }
+    void SetTitleColor(TColor v);
+    int RowHeightPercent() const { return rowHeightPercent_; }
+    void SetRowHeightPercent(int v);
+    // The last value assigned to RowHeightPercent: the lower limit of row resizing.
+    int RowHeightFloor() const { return rowHeightFloor_; }
+    bool EditCalculated() const { return editCalculated_; }
+    void SetEditCalculated(bool v) { editCalculated_ = v; }
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool v) { readOnly_ = v; }
+    bool ShowHorzScrollBar() const { return showHorzScrollBar_; }
+    void SetShowHorzScrollBar(bool v);
+    bool ShowVertScrollBar() const { return showVertScrollBar_; }
+    void SetShowVertScrollBar(bool v);
+    // The optional corner button: its width - 1 becomes the indicator width, its height enters the
+    // title row height.
+    TControl* IndicatorButton() const { return indicatorButton_; }
+    void SetIndicatorButton(TControl* button);
+    int IndicatorButtonTop() const { return indicatorButtonTop_; }
+
+    int IndicatorOffset() const { return options_.Contains(dgIndicator) ? 1 : 0; }
+    // 0 or 1, set from dgTitles by every layout rebuild.
+    int TitleRowCount() const { return titleRowCount_; }
+    // Data columns of the grid now (grid columns after the indicator).
+    int DataColumnCount() const { return ColCount() - IndicatorOffset(); }
+    // Proportional sizing is on: dgProportionalColResize in column-list mode.
+    bool ProportionalSizing() const { return options_.Contains(dgProportionalColResize) && !useTFields_; }
+
+    TkxColumn& ColumnAt(int dataCol) const;
+    TkxColumn& FindColumn(std::string_view fieldName) const;
+    TkxColumn& NullColumn() const { return *nullColumn_; }
+    const std::vector<std::unique_ptr<TkxColumn>>& Columns() const { return columns_; }
+    int MappedFieldCount() const;
+    // The field of data column i; null for an index outside the map and while the link is inactive.
+    TField* MappedField(int dataCol) const;
+    // With an active link the field mapped at c - ind, else field 1 of list line c - ind; empty when none.
+    AnsiString GridColumnFieldName(int gridCol) const;
+    // The first line whose field name equals `name` with ASCII letters upper-cased; -1 when none.
+    int FindSelectedLine(std::string_view fieldName) const;
+    // The title a data column shows: the field's display label, or in column-list mode the title
+    // field of its line.
+    AnsiString TitleText(int dataCol) const;
+
+    void BuildColumns();
+    virtual void ApplyColumnWidths();
+    void ApplyColumnList();
+    void ApplyRowHeights();
+
+    // Group headers: the run of neighbouring data columns with the same non-empty group header name
+    // (exact case) around dataCol, limited to the shown columns when visibleOnly; false without one.
+    bool GroupHeaderRun(int dataCol, bool visibleOnly, int& first, int& last) const;
+    // The band over the run in the upper half of the title row (extended to the left over columns
+    // scrolled out); empty when the column has no group.
+    TRect GroupBandRect(int dataCol, bool visibleOnly = true) const;
+    // The title area of a grid column: the lower half of the title cell for a grouped column.
+    TRect TitleCellRect(int gridCol) const;
+
+    // Makes a data column current: writes pending editor text, clamps to the columns (and past the
+    // fixed ones unless dgFixedEditable), fires OnColExit, OnColEnter and OnCellChanged.
+    void SelectColumn(int dataCol);
+
+    // ---- control types (KxGridControlTypes.cpp) ----
+    const TStringList& ControlType() const { return controlType_; }
+    void SetControlType(const TStringList& lines) { controlType_.Assign(lines); }
+    bool ControlInfoInDataset() const { return controlInfoInDataset_; }
+    void SetControlInfoInDataset(bool v) { controlInfoInDataset_ = v; }
+    const TStringList& PictureMasks() const { return pictureMasks_; }
+    void SetPictureMasks(const TStringList& lines) { pictureMasks_.Assign(lines); }
+    bool PictureMaskFromDataSet() const { return pictureMaskFromDataSet_; }
+    void SetPictureMaskFromDataSet(bool v) { pictureMaskFromDataSet_ = v; }
+
+    // The dataset's own list when allowed and published, else the grid's.
+    const TStringList& EffectiveControlTypeList() const;
+    const TStringList& EffectivePictureMaskList() const;
+    // The last line whose field name equals `fieldName` exactly: its type and parameters.
+    virtual void GetControlType(std::string_view fieldName, AnsiString& type, AnsiString& parameters) const;
+    // The first "CheckBox" line of at least four parts for the cell's field (a data cell only).
+    bool FindCheckBoxValues(int gridCol, int gridRow, AnsiString& checkedValue, AnsiString& uncheckedValue) const;
+    // A cell the text editor never serves; the common grid answers false for every cell.
+    virtual bool IsControlCell(int gridCol, int gridRow) const;
+    // The control (or the date/time picker) that edits the cell; null when none.
+    TWinControl* FindEmbeddedControl(int gridCol, int gridRow) const;
+    // A windowed control of the search form (or of a frame on it) by plain or "frame.control" name.
+    TWinControl* FindControlByName(std::string_view name) const;
+    virtual void SetUpEmbeddedControls() {}
+    virtual void RebuildControlTypeCache();
+    const std::vector<TkxCacheColInfoItem>& ControlTypeCache() const { return cache_; }
+    // The cache item of a grid column; an empty item outside the cache.
+    const TkxCacheColInfoItem& CacheItem(int gridCol) const;
+    // Painting's pair: the parameters up to the first ";" and between the first and second ";".
+    static void CheckBoxValuesFromParameters(std::string_view parameters, AnsiString& checkedValue,
+                                             AnsiString& uncheckedValue);
+    // Whether a check-box column's box shows checked for the record at the link's active record.
+    bool CellShowsChecked(int gridCol) const;
+    // Removes the dataset's own control-type lines that name no field of the dataset.
+    void CleanDataSetControlTypes();
+    // Mask, auto-fill and use-mask of a field (empty, true, true without a line).
+    void GetPictureMask(std::string_view fieldName, AnsiString& mask, bool& autoFill, bool& useMask) const;
+    // Writes a picture-mask line; null arguments keep the line's values. An empty mask deletes it.
+    void SetPictureMask(std::string_view fieldName, const AnsiString* mask, const bool* autoFill,
+                        const bool* useMask);
+    // "CustomEdit", "Combo", "LookupCombo", "RichEdit", ASCII case ignored.
+    static bool IsEmbeddedControlType(std::string_view type);
+    // A "URL-Link" value: display part before the first "#", address up to the second.
+    static void SplitLinkValue(std::string_view text, AnsiString& display, AnsiString& address);
+
+    // ---- cells ----
+    // The text of a data column's cell for the record at the link's active record.
+    virtual AnsiString GetCellText(int dataCol) const;
+    // A memo or Oracle clob field.
+    static bool IsMemoField(const TField* field);
+
+    // ---- data link and record window (KxGridDataLink.cpp) ----
+    virtual void RebuildLayout();
+    virtual void ActivationChanged(bool active);
+    virtual void RecordsChanged();
+    virtual void RecordsScrolled(int distance);
+    virtual void DetectRowChange();
+    virtual void CheckFooter();
+    // The three synchronisations of the record window; not overridable.
+    void SyncRowCount();
+    void SyncCurrentRow();
+    void SyncScrollBar();
+    // Moves an embedded control that has the focus out of sight and takes the focus back (aborts
+    // silently when the grid cannot take it).
+    virtual void HideEmbeddedControl();
+    // Writes the editor's pending text into the current field (the link's update data).
+    virtual void UpdateData();
+    // A field of the current record changed (the link's record changed); null: the whole record.
+    virtual void RecordChanged(TField* field);
+    void WMVScroll(int code, int pos) override;
+
+    // ---- events ----
+    TNotifyEvent OnRowChanged;
+    TNotifyEvent OnCellChanged;
+    TNotifyEvent OnTopRowChanged;
+    TNotifyEvent OnColEnter;
+    TNotifyEvent OnColExit;
+    TkxFieldChangedEvent OnFieldChanged;
+    TNotifyEvent OnUpdateFooter;
+
+    void KeyDown(Word& key, TShiftState shift) override;
+    void Loaded() override;
+
+protected:
+    friend class TkxGridDataLink;
+    friend class TkxColumn;
+
+    bool SelectCell(int col, int row) override;
+    void CreateWnd() override;
+    void Resize() override;
+    void UpdateScrollRange() override;
+    void FontChanged() override;
+    void Notification(TComponent* component, Operation operation) override;
+    void DrawCell(int col, int row, const TRect& rect, TGridDrawState state) override;
+    // Proportional sizing (column sizing and moving): redistributes the reference widths.
+    virtual void ProportionalResize();
+    void DiscardProportionalWidths() { referenceWidths_.clear(); }
+    // Places the current embedded control over the current cell.
+    virtual void PlaceEmbeddedControl();
+    // Follows the current cell with the embedded control the control-type list names for it.
+    virtual void UpdateCurrentEmbeddedControl();
+    // The cell-changed report: OnCellChanged unless a row-change report is being made.
+    void CellChangedReport();
+    // Fires an event (a no-op when not assigned).
+    void Fire(const TNotifyEvent& event) {
+        if (event)
+            event(this);
+    }
+    // Width of text in the grid font or the title font (measured outside painting).
+    int TextWidthIn(const TFont& font, const AnsiString& text) const;
+    int TextHeightIn(const TFont& font, const AnsiString& text) const;
+    // A data cell: a data column with a field, a data row, a data source with a dataset.
+    TField* DataCellField(int gridCol, int gridRow) const;
+    // The title width of a title: the widest "~" piece up to the first empty one, + 4.
+    int TitleWidth(const AnsiString& title) const;
+    // Checks the record window's invariants (debug builds).
+    void CheckRecordWindow() const;
+    // Record moves shared by the scroll messages and the keys.
+    void PriorRecord();
+    void NextRecord();
+
+    // ---- per-grid state ----
+    std::unique_ptr<TkxGridDataLink> link_;
+    std::vector<std::unique_ptr<TkxColumn>> columns_;
+    std::unique_ptr<TkxColumn> nullColumn_;
+    std::vector<TkxCacheColInfoItem> cache_;
+    std::vector<int16_t> referenceWidths_;  // proportional sizing, one per grid column
+
+    int layoutBusy_ = 0;           // a rebuild or a guarded width write runs; rebuilds are dropped
+    int widthSetting_ = 0;         // the rebuild assigns widths: no write-back of user sizing
+    int titleRowCount_ = 0;        // t
+    bool rowCountBusy_ = false;    // the row-count synchronisation runs
+    bool syncingRow_ = false;      // the grid moves its current row onto the active record
+    TBookmark rowBookmark_;        // the current record at the last row-change check
+    TBookmark footerBookmark_;     // the master's record at the last footer check
+    bool footerPending_ = false;
+    int lastEnteredColumn_ = -1;   // grid column of the last OnColEnter; -1 while inactive
+    bool pendingColumnEnter_ = false;
+    bool rowChangedFired_ = false;
+    int indicatorRow_ = -1;        // grid row whose indicator last showed the current mark (painting)
+    bool alternatePhase_ = false;  // alternating-row parity, flipped by odd record scrolls
+    TBookmark anchorBookmark_;     // multi-selection anchor
+    int clientWidthAtLayout_ = 0;  // client width at the last layout (painting)
+    int clientWidthAtWidths_ = 0;  // client width when the widths were last applied
+    AnsiString editText_;          // the text last handed to the in-place editor
+    TWinControl* currentEmbeddedControl_ = nullptr;
+    TWinControl* dateTimePicker_ = nullptr;  // created by the editor for date/time cells
+
+private:
+    void applyBaseOptions();
+    void applyScrollBars();
+    void followFont();
+    void applyFixedColumns();
+    AnsiString columnListTitle(int line, TField* field) const;
+
+    TStringList selected_;
+    TStringList controlType_;
+    TStringList pictureMasks_;
+    bool useTFields_ = true;
+    TkxDBGridOptions options_ = kxDefaultGridOptions;
+    TkxDBGridKeyOptions keyOptions_{dgAllowDelete, dgAllowInsert};
+    TkxMultiSelectOptions multiSelectOptions_;
+    TkxEditControlOptions editControlOptions_{ecoSearchOwnerForm};
+    TkxPadColumnStyle padColumnStyle_ = pcsPadHeaderAndData;
+    int fixedCols_ = 0;
+    int titleLines_ = 1;
+    TFont titleFont_;
+    bool copyingTitleFont_ = false;
+    TAlignment titleAlignment_ = taLeftJustify;
+    TColor titleColor_ = clBtnFace;
+    int rowHeightPercent_ = 100;
+    int rowHeightFloor_ = 100;
+    bool editCalculated_ = false;
+    bool readOnly_ = false;
+    bool showHorzScrollBar_ = true;
+    bool showVertScrollBar_ = true;
+    TControl* indicatorButton_ = nullptr;
+    int indicatorButtonTop_ = 2;
+    bool controlInfoInDataset_ = true;
+    bool pictureMaskFromDataSet_ = true;
+    TScrollInfo vertBar_;  // the record bar as the grid last set it
+    mutable TCanvas measure_{nullptr};  // measures text outside painting
+};

@@ -1,0 +1,59 @@
+#pragma once
+// TkxDBGrid: the selection grid as a form stores it. It publishes the settings of TkxCustomDBGrid
+// by name and adds what the published grid does beyond the common one: the set-up of embedded
+// controls, the control-cell test, the refinements of cell text, what activation does after the
+// layout (the column list applied onto the fields), the tab stops of calculated control columns,
+// the field-changed mark and the layout persistence settings.
+#include "grid/KxCustomDBGrid.h"
+#include "grid/support/KxIniAttributes.h"
+
+class TkxDBGrid : public TkxCustomDBGrid {
+    MORVANE_CLASS_PROPS(TkxDBGrid, TkxCustomDBGrid)
+public:
+    explicit TkxDBGrid(TComponent* owner);
+    ~TkxDBGrid() override;
+
+    TkxIniAttributes* IniAttributes() const { return iniAttributes_.get(); }
+    // Titles behave as push buttons (their looks and clicks come with painting and the mouse).
+    bool TitleButtons() const { return titleButtons_; }
+    void SetTitleButtons(bool v);
+    // The classic look even where the platform's visual styles are active.
+    bool DisableThemes() const { return disableThemes_; }
+    void SetDisableThemes(bool v);
+    // A field of the current record changed since the editor's text was last written; the editor's
+    // commit reads and clears it.
+    bool FieldChangedMark() const { return fieldChangedMark_; }
+    void SetFieldChangedMark(bool v) { fieldChangedMark_ = v; }
+    bool EmbeddedControlsSetUp() const { return embeddedSetUp_; }
+
+    // An embedded-control type answers no type while custom controls are disabled.
+    void GetControlType(std::string_view fieldName, AnsiString& type, AnsiString& parameters) const override;
+    // Check box, picture, image, embedded control (when found) or date/time cell.
+    bool IsControlCell(int gridCol, int gridRow) const override;
+    // Once: the controls the control-type list names are hidden, put into the grid and bound.
+    void SetUpEmbeddedControls() override;
+    void ActivationChanged(bool active) override;
+    void ApplyColumnWidths() override;
+    void RecordsScrolled(int distance) override;
+    void RecordChanged(TField* field) override;
+    void UpdateData() override;
+    AnsiString GetCellText(int dataCol) const override;
+    void Loaded() override;
+
+    // Layout persistence: the column layout read back at the first window creation and written at
+    // destruction while IniAttributes()->Enabled().
+    virtual void LoadLayout();
+    virtual void SaveLayout();
+
+protected:
+    void CreateWnd() override;
+
+private:
+    std::unique_ptr<TkxIniAttributes> iniAttributes_;
+    bool titleButtons_ = false;
+    bool disableThemes_ = false;
+    bool fieldChangedMark_ = false;
+    bool embeddedSetUp_ = false;
+    bool layoutLoadPending_ = true;
+    int activating_ = 0;  // activation in progress (nested count)
+};
