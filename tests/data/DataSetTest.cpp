@@ -318,3 +318,31 @@ TEST(DataLink, SeesItsWindowOfTheRecordBuffers) {
     EXPECT_FALSE(grid.Active());
     EXPECT_EQ(grid.RecordCount(), 0);
 }
+
+TEST(DataSet, ResyncKeepsTheCurrentRecordOnceTheCursorIsOnIt) {
+    // After Last the cursor sits on the window's first record; Resync reads from the cursor, so a
+    // control that resynchronises puts the cursor on the current record first.
+    TComponent owner(nullptr);
+    auto* ds = new TVectorDataSet(&owner, 20);
+    auto* src = new TDataSource(&owner);
+    src->SetDataSet(ds);
+    TLogLink link;
+    link.SetDataSource(src);
+    ds->Open();
+    link.SetBufferCount(5);
+    for (int step = 0; step < 3; ++step) {
+        if (step == 0)
+            ds->Last();
+        else if (step == 1)
+            ds->SetRecNo(9);
+        else
+            ds->First();
+        const int id = ds->FieldByName("ID")->AsInteger();
+        const int active = link.ActiveRecord();
+        ds->UpdateCursorPos();
+        ds->Resync(0);
+        EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), id) << step;
+        EXPECT_EQ(link.ActiveRecord(), active) << step;
+        EXPECT_EQ(link.RecordCount(), 5) << step;
+    }
+}
