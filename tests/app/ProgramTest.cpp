@@ -117,3 +117,63 @@ TEST(Program, FailuresWhileBuildingEndWithTheStartUpBox) {
     expectStartupBox(RunProgram({}), "EDatabaseError",
                      ".\r\nCDS_CUST: Type mismatch for field '客戶類別', expecting: String actual: Integer.\n");
 }
+
+TEST(Program, CustomerGridSectionOfTheStateFile) {
+    // Names with Big5 characters whose second byte is "~" or "\" (外, 功), and more customers than fit.
+    std::string sql = "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) VALUES ('C0001', '外功五金', 'A');"
+                      "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) VALUES ('C0002', '許才~品', 'B');"
+                      "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME) VALUES ('C0003', 'A&B \"Ltd\"');"
+                      "SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 4; BEGIN WHILE (i <= 60) DO BEGIN "
+                      "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) VALUES ('C' || LPAD(:i, 4, '0'), "
+                      "'客戶' || :i, 'V'); i = i + 1; END END^\nSET TERM ; ^\n";
+    TestDatabase db(sql);
+    WriteConnectionFiles(db.Dir(), db.Path());
+    ProgramRun run = RunProgram({});
+    ASSERT_TRUE(run.hasState) << run.errors;
+    EXPECT_EQ(run.Boxes(), "");
+    QJsonObject grid = run.state["kxDBGrid1"].toObject();
+    ASSERT_FALSE(grid.isEmpty()) << run.errors;
+
+    QJsonArray columns = grid["columns"].toArray();
+    ASSERT_EQ(columns.size(), 4);
+    const char* fields[] = {"SELECT_YN", "CUST_ID", "CUST_NAME", "CUST_CLASSID"};
+    const char* titles[] = {"選擇", "客戶代號", "客戶名稱", "客戶類別"};
+    const int widths[] = {36, 68, 140, 68};  // "0" is 8 pixels wide in the window's font
+    for (int i = 0; i < 4; ++i) {
+        QJsonObject c = columns[i].toObject();
+        EXPECT_EQ(c["field"].toString(), fields[i]);
+        EXPECT_EQ(c["title"].toString(), U(titles[i]));
+        EXPECT_EQ(c["width"].toInt(), widths[i]) << i;
+        EXPECT_EQ(c["readOnly"].toBool(), i == 3);
+        EXPECT_EQ(c["tabStop"].toBool(), i != 3);
+        EXPECT_EQ(c["controlType"].toString(), i == 0 ? "CheckBox" : "");
+    }
+    EXPECT_EQ(grid["fixedCols"].toInt(), 0);
+    EXPECT_EQ(grid["fixedGridCols"].toInt(), 1);
+    EXPECT_EQ(grid["col"].toInt(), 1);
+    EXPECT_EQ(grid["row"].toInt(), 1);
+    EXPECT_EQ(grid["topRow"].toInt(), 1);
+
+    QJsonArray rows = grid["rows"].toArray();
+    ASSERT_GT(rows.size(), 10);
+    ASSERT_LT(rows.size(), 60);
+    QJsonObject bar = grid["vertScrollBar"].toObject();
+    EXPECT_EQ(bar["min"].toInt(), 1);
+    EXPECT_EQ(bar["page"].toInt(), rows.size());
+    EXPECT_EQ(bar["max"].toInt(), 60 + rows.size() - 1);
+    EXPECT_EQ(bar["position"].toInt(), 1);
+    auto cells = [&](int r) { return rows[r].toObject()["cells"].toArray(); };
+    EXPECT_EQ(cells(0)[1].toString(), "C0001");
+    EXPECT_EQ(cells(0)[2].toString(), U("外功五金"));
+    EXPECT_EQ(cells(1)[2].toString(), U("許才~品"));
+    EXPECT_EQ(cells(2)[2].toString(), "A&B \"Ltd\"");
+    EXPECT_EQ(cells(2)[3].toString(), "");
+    EXPECT_EQ(cells(1)[0].toString(), "N");
+    for (const QJsonValue& r : rows) {
+        QJsonArray checked = r.toObject()["checked"].toArray();
+        ASSERT_EQ(checked.size(), 4);
+        EXPECT_EQ(checked[0], QJsonValue(false));
+        EXPECT_TRUE(checked[1].isNull());
+    }
+    EXPECT_EQ(cells(rows.size() - 1)[1].toString(), QString("C%1").arg(rows.size(), 4, 10, QChar('0')));
+}
