@@ -1,0 +1,200 @@
+// What the customer grid costs on the generator's 100,000 customers: the time from the customer
+// dataset being open to the grid's first complete layout and the records read for it, then paging
+// through every customer by keyboard (Page Down to the end) with the time and records read per page.
+// References measured in the same run: the same first layout over the first 100 customers (the
+// layout must not grow with the number of records), and the same page moves through a plain data
+// link with the grid's buffer (what the grid adds to a page).
+//
+//   grid_open [DATABASE] [RUNS]
+//
+// Without a database the large one is made in a temporary folder with scripts/make-db.sh. The grid is
+// the window's kxDBGrid1 (its list, control type, size and font) on the offscreen platform. Targets:
+// the layout reads no more records than it shows; the first, middle and last hundred pages cost
+// within 20 % of each other.
+#include "data/ClientDataSet.h"
+#include "data/DataSource.h"
+#include "grid/KxDBGrid.h"
+#include "grid/KxGridDataLink.h"
+#include "support/BenchFolder.h"
+#include "support/CountingDataSet.h"
+#include "support/DataChain.h"
+#include "support/FbReference.h"
+#include "ui/Application.h"
+#include "ui/Form.h"
+#include "ui/Input.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+constexpr double kPageTarget = 1.20;
+constexpr int kPagesPerPart = 100;
+const char* kCustomers =
+    "select CUST_ID, CUST_NAME, CUST_CLASSID,'N' AS SELECT_YN from CUSTOMER\r\nORDER BY CUST_ID";
+const char* kFirstCustomers =
+    "select FIRST 100 CUST_ID, CUST_NAME, CUST_CLASSID,'N' AS SELECT_YN from CUSTOMER\r\nORDER BY CUST_ID";
+
+// A customer chain and the window's grid on a form of the window's font, shown without data.
+struct Scene {
+    TComponent owner{nullptr};
+    TCountingDataSet* cds;
+    TDataSource* source;
+    std::unique_ptr<TForm> form;
+    TkxDBGrid* grid;
+
+    explicit Scene(const char* sql) {
+        const DataChain chain(owner, sql);
+        cds = new TCountingDataSet(&owner);
+        cds->SetProviderName("DSP");
+        source = new TDataSource(&owner);
+        source->SetDataSet(cds);
+        form = std::make_unique<TForm>(Application);
+        TFont font;
+        font.SetCharset(CHINESEBIG5_CHARSET);
+        font.SetHeight(15);
+        font.SetName(Ansi("細明體"));
+        form->SetFont(font);
+        form->SetBounds(0, 0, 460, 520);
+        grid = new TkxDBGrid(form.get());
+        grid->SetParent(form.get());
+        grid->SetBounds(1, 1, 401, 455);
+        grid->SetSelected(TStringList{Ansi("SELECT_YN\t4\t選擇\t\t"), Ansi("CUST_ID\t8\t客戶代號\t\t"),
+                                      Ansi("CUST_NAME\t17\t客戶名稱\t\t"), Ansi("CUST_CLASSID\t8\t客戶類別\tT")});
+        grid->SetControlType(TStringList{"SELECT_YN;CheckBox;Y;N"});
+        grid->SetEditControlOptions({ecoCheckboxSingleClick, ecoSearchOwnerForm});
+        form->Show();
+        grid->SetFocus();
+        cds->Open();
+    }
+    // Seconds from the open dataset to the grid's first complete layout; the records read.
+    double firstLayout(long& reads) {
+        long before = cds->reads;
+        double start = NowSeconds();
+        grid->SetDataSource(source);
+        double seconds = NowSeconds() - start;
+        reads = cds->reads - before;
+        return seconds;
+    }
+};
+
+// A plain link with the grid's buffer, for the same moves without the grid.
+class PlainLink : public TDataLink {};
+
+struct Figures {
+    double layout = 1e300, smallLayout = 1e300;
+    long layoutReads = 0, smallLayoutReads = 0;
+    int rows = 0, pages = 0, records = 0;
+    double page = 1e300, plainPage = 1e300;  // mean per page over all pages
+    double medianPage = 1e300;
+    double part[3] = {1e300, 1e300, 1e300};  // mean per page: first, middle, last hundred pages
+    long readsPerPage = 0, maxReadsPerPage = 0;
+};
+
+void measure(Figures& f) {
+    {
+        Scene small(kFirstCustomers);
+        long reads = 0;
+        f.smallLayout = std::min(f.smallLayout, small.firstLayout(reads));
+        f.smallLayoutReads = reads;
+    }
+    Scene scene(kCustomers);
+    long reads = 0;
+    f.layout = std::min(f.layout, scene.firstLayout(reads));
+    f.layoutReads = reads;
+    TkxDBGrid* grid = scene.grid;
+    f.rows = grid->VisibleRowCount();
+    f.records = scene.cds->RecordCount();
+
+    // Page Down from the first customer to the last, each page timed alone.
+    std::vector<double> times;
+    std::vector<long> pageReads;
+    scene.cds->First();
+    while (scene.cds->RecNo() < f.records) {
+        long before = scene.cds->reads;
+        double start = NowSeconds();
+        SendKey(grid, VK_NEXT);
+        times.push_back(NowSeconds() - start);
+        pageReads.push_back(scene.cds->reads - before);
+    }
+    f.pages = int(times.size());
+    if (f.pages < 3 * kPagesPerPart)
+        throw std::runtime_error("too few pages to compare");
+    auto mean = [&](size_t from, size_t count) {
+        double sum = 0;
+        for (size_t i = from; i < from + count; ++i)
+            sum += times[i];
+        return sum / double(count);
+    };
+    f.page = std::min(f.page, mean(0, times.size()));
+    std::vector<double> sorted = times;
+    std::nth_element(sorted.begin(), sorted.begin() + long(sorted.size() / 2), sorted.end());
+    f.medianPage = std::min(f.medianPage, sorted[sorted.size() / 2]);
+    const size_t n = kPagesPerPart;
+    const size_t starts[3] = {0, times.size() / 2 - n / 2, times.size() - n};
+    for (int p = 0; p < 3; ++p)
+        f.part[p] = std::min(f.part[p], mean(starts[p], n));
+    long total = 0;
+    for (long r : pageReads)
+        total += r;
+    f.readsPerPage = total / long(pageReads.size());
+    f.maxReadsPerPage = *std::max_element(pageReads.begin(), pageReads.end());
+
+    // The same moves through a plain link of the grid's buffer.
+    grid->SetDataSource(nullptr);
+    PlainLink link;
+    link.SetDataSource(scene.source);
+    link.SetBufferCount(f.rows);
+    scene.cds->First();
+    double start = NowSeconds();
+    int moves = 0;
+    while (scene.cds->RecNo() < f.records) {
+        link.MoveBy(f.rows);
+        ++moves;
+    }
+    f.plainPage = std::min(f.plainPage, (NowSeconds() - start) / moves);
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    try {
+        BenchFolder folder;
+        std::string database = folder.LargeDatabase(argc > 1 ? argv[1] : "");
+        const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+        folder.UseDatabase(database);
+        static char arg0[] = "grid_open";
+        static char* args[] = {arg0, nullptr};
+        Application->Initialize(1, args);
+
+        Figures f;
+        for (int run = 0; run < runs; ++run)
+            measure(f);
+        const double spread = *std::max_element(f.part, f.part + 3) / *std::min_element(f.part, f.part + 3);
+        const bool readsMet = f.layoutReads <= f.rows && f.maxReadsPerPage <= f.rows;
+        std::printf("database %s, %d customers, grid 401 x 455 pixels showing %d rows, best of %d runs\n",
+                    database.c_str(), f.records, f.rows, runs);
+        std::printf("first layout, open dataset to complete grid   %8.3f ms   %ld records read\n", f.layout * 1e3,
+                    f.layoutReads);
+        std::printf("  the same over the first 100 customers       %8.3f ms   %ld records read   (ratio %.2f)\n",
+                    f.smallLayout * 1e3, f.smallLayoutReads, f.layout / f.smallLayout);
+        std::printf("Page Down to the end: %d pages                %8.4f ms a page (median %.4f), %ld records read a "
+                    "page (at most %ld)\n",
+                    f.pages, f.page * 1e3, f.medianPage * 1e3, f.readsPerPage, f.maxReadsPerPage);
+        std::printf("  first, middle, last %d pages                %8.4f / %.4f / %.4f ms a page (spread %.2f)\n",
+                    kPagesPerPart, f.part[0] * 1e3, f.part[1] * 1e3, f.part[2] * 1e3, spread);
+        std::printf("  the same moves through a plain data link    %8.4f ms a page (the grid costs %.1f x)\n",
+                    f.plainPage * 1e3, f.page / f.plainPage);
+        std::printf("records read: %s; pages within %.0f %%: %s\n", readsMet ? "met" : "MISSED",
+                    (kPageTarget - 1) * 100, spread <= kPageTarget ? "met" : "MISSED");
+        Application->Shutdown();
+        return readsMet && spread <= kPageTarget ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "grid_open: %s\n", e.what());
+        return 2;
+    }
+}
