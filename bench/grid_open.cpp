@@ -63,7 +63,8 @@ struct Scene {
         grid->SetParent(form.get());
         grid->SetBounds(1, 1, 401, 455);
         grid->SetSelected(TStringList{Ansi("SELECT_YN\t4\t選擇\t\t"), Ansi("CUST_ID\t8\t客戶代號\t\t"),
-                                      Ansi("CUST_NAME\t17\t客戶名稱\t\t"), Ansi("CUST_CLASSID\t8\t客戶類別\tT")});
+                                      Ansi("CUST_NAME\t17\t客戶名稱\t\t"),
+                                      Ansi("CUST_CLASSID\t8\t客戶類別\tT")});
         grid->SetControlType(TStringList{"SELECT_YN;CheckBox;Y;N"});
         grid->SetEditControlOptions({ecoCheckboxSingleClick, ecoSearchOwnerForm});
         form->Show();
@@ -88,9 +89,9 @@ struct Figures {
     double layout = 1e300, smallLayout = 1e300;
     long layoutReads = 0, smallLayoutReads = 0;
     int rows = 0, pages = 0, records = 0;
-    double page = 1e300, plainPage = 1e300;  // mean per page over all pages
+    double page = 1e300, plainPage = 1e300; // mean per page over all pages
     double medianPage = 1e300;
-    double part[3] = {1e300, 1e300, 1e300};  // mean per page: first, middle, last hundred pages
+    double part[3] = {1e300, 1e300, 1e300}; // mean per page: first, middle, last hundred pages
     long readsPerPage = 0, maxReadsPerPage = 0;
 };
 
@@ -121,8 +122,7 @@ void measure(Figures& f) {
         pageReads.push_back(scene.cds->reads - before);
     }
     f.pages = int(times.size());
-    if (f.pages < 3 * kPagesPerPart)
-        throw std::runtime_error("too few pages to compare");
+    if (f.pages < 3 * kPagesPerPart) throw std::runtime_error("too few pages to compare");
     auto mean = [&](size_t from, size_t count) {
         double sum = 0;
         for (size_t i = from; i < from + count; ++i)
@@ -160,8 +160,7 @@ void measure(Figures& f) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     try {
         BenchFolder folder;
         std::string database = folder.LargeDatabase(argc > 1 ? argv[1] : "");
@@ -178,15 +177,18 @@ int main(int argc, char** argv) {
         const bool readsMet = f.layoutReads <= f.rows && f.maxReadsPerPage <= f.rows;
         std::printf("database %s, %d customers, grid 401 x 455 pixels showing %d rows, best of %d runs\n",
                     database.c_str(), f.records, f.rows, runs);
-        std::printf("first layout, open dataset to complete grid   %8.3f ms   %ld records read\n", f.layout * 1e3,
-                    f.layoutReads);
-        std::printf("  the same over the first 100 customers       %8.3f ms   %ld records read   (ratio %.2f)\n",
-                    f.smallLayout * 1e3, f.smallLayoutReads, f.layout / f.smallLayout);
-        std::printf("Page Down to the end: %d pages                %8.4f ms a page (median %.4f), %ld records read a "
-                    "page (at most %ld)\n",
-                    f.pages, f.page * 1e3, f.medianPage * 1e3, f.readsPerPage, f.maxReadsPerPage);
-        std::printf("  first, middle, last %d pages                %8.4f / %.4f / %.4f ms a page (spread %.2f)\n",
-                    kPagesPerPart, f.part[0] * 1e3, f.part[1] * 1e3, f.part[2] * 1e3, spread);
+        std::printf("first layout, open dataset to complete grid   %8.3f ms   %ld records read\n",
+                    f.layout * 1e3, f.layoutReads);
+        std::printf(
+            "  the same over the first 100 customers       %8.3f ms   %ld records read   (ratio %.2f)\n",
+            f.smallLayout * 1e3, f.smallLayoutReads, f.layout / f.smallLayout);
+        std::printf(
+            "Page Down to the end: %d pages                %8.4f ms a page (median %.4f), %ld records read a "
+            "page (at most %ld)\n",
+            f.pages, f.page * 1e3, f.medianPage * 1e3, f.readsPerPage, f.maxReadsPerPage);
+        std::printf(
+            "  first, middle, last %d pages                %8.4f / %.4f / %.4f ms a page (spread %.2f)\n",
+            kPagesPerPart, f.part[0] * 1e3, f.part[1] * 1e3, f.part[2] * 1e3, spread);
         std::printf("  the same moves through a plain data link    %8.4f ms a page (the grid costs %.1f x)\n",
                     f.plainPage * 1e3, f.page / f.plainPage);
         std::printf("records read: %s; pages within %.0f %%: %s\n", readsMet ? "met" : "MISSED",

@@ -12,8 +12,7 @@ TkxCustomDBGrid::TkxCustomDBGrid(TComponent* owner)
     titleFont_.Assign(*Font());
     titleFont_.OnChange = [this](TGraphicsObject*) {
         // A title font of its own: the grid stops following its parent's font.
-        if (!copyingTitleFont_ && !Loading())
-            SetParentFont(false);
+        if (!copyingTitleFont_ && !Loading()) SetParentFont(false);
         RebuildLayout();
     };
     // The default options as stored, and the base grid's options derived from them: lines both
@@ -30,36 +29,31 @@ TkxCustomDBGrid::~TkxCustomDBGrid() {
     link_.reset();
 }
 
-TDataSource* TkxCustomDBGrid::DataSource() const { return link_ ? link_->DataSource() : nullptr; }
+TDataSource* TkxCustomDBGrid::DataSource() const {
+    return link_ ? link_->DataSource() : nullptr;
+}
 
-TDataSet* TkxCustomDBGrid::DataSet() const { return link_ ? link_->DataSet() : nullptr; }
+TDataSet* TkxCustomDBGrid::DataSet() const {
+    return link_ ? link_->DataSet() : nullptr;
+}
 
 void TkxCustomDBGrid::SetDataSource(TDataSource* source) {
-    if (source == link_->DataSource())
-        return;
-    if (TDataSource* old = link_->DataSource())
-        RemoveFreeNotification(old);
+    if (source == link_->DataSource()) return;
+    if (TDataSource* old = link_->DataSource()) RemoveFreeNotification(old);
     link_->SetDataSource(source);
-    if (source)
-        FreeNotification(source);
+    if (source) FreeNotification(source);
     ActivationChanged(link_->Active());
 }
 
 void TkxCustomDBGrid::Notification(TComponent* component, Operation operation) {
     TCustomGrid::Notification(component, operation);
-    if (operation != Operation::Remove || !link_)
-        return;
-    if (component == link_->DataSource())
-        SetDataSource(nullptr);
+    if (operation != Operation::Remove || !link_) return;
+    if (component == link_->DataSource()) SetDataSource(nullptr);
     for (TkxCacheColInfoItem& item : cache_)
-        if (item.Control == component)
-            item.Control = nullptr;
-    if (component == currentEmbeddedControl_)
-        currentEmbeddedControl_ = nullptr;
-    if (component == dateTimePicker_)
-        dateTimePicker_ = nullptr;
-    if (component == indicatorButton_)
-        indicatorButton_ = nullptr;
+        if (item.Control == component) item.Control = nullptr;
+    if (component == currentEmbeddedControl_) currentEmbeddedControl_ = nullptr;
+    if (component == dateTimePicker_) dateTimePicker_ = nullptr;
+    if (component == indicatorButton_) indicatorButton_ = nullptr;
 }
 
 void TkxCustomDBGrid::Loaded() {
@@ -69,16 +63,14 @@ void TkxCustomDBGrid::Loaded() {
 
 void TkxCustomDBGrid::FontChanged() {
     TCustomGrid::FontChanged();
-    if (!link_)
-        return;
+    if (!link_) return;
     followFont();
     RebuildLayout();
 }
 
 void TkxCustomDBGrid::followFont() {
     // While the grid follows its parent's font, the title font follows the grid's.
-    if (!ParentFont() || titleFont_.SameAs(*Font()))
-        return;
+    if (!ParentFont() || titleFont_.SameAs(*Font())) return;
     bool saved = copyingTitleFont_;
     copyingTitleFont_ = true;
     try {
@@ -109,8 +101,7 @@ bool TkxCustomDBGrid::IsMemoField(const TField* field) {
 }
 
 TField* TkxCustomDBGrid::DataCellField(int gridCol, int gridRow) const {
-    if (gridRow < TitleRowCount() || !DataSource() || !DataSet())
-        return nullptr;
+    if (gridRow < TitleRowCount() || !DataSource() || !DataSet()) return nullptr;
     return MappedField(gridCol - IndicatorOffset());
 }
 
@@ -131,13 +122,14 @@ void TkxCustomDBGrid::DrawCell(int col, int row, const TRect& rect, TGridDrawSta
     } else if (col >= ind && row >= t && link_->Active() && row - t < link_->RecordCount()) {
         TActiveRecordScope scope(*link_, row - t);
         text = GetCellText(col - ind);
-        if (TField* f = MappedField(col - ind))
-            alignment = f->Alignment();
+        if (TField* f = MappedField(col - ind)) alignment = f->Alignment();
     }
     if (!text.empty()) {
         TRect r = Rect(rect.Left + 2, rect.Top + 2, rect.Right - 2, rect.Bottom);
         unsigned flags = DT_SINGLELINE | DT_NOPREFIX |
-                         (alignment == taRightJustify ? DT_RIGHT : alignment == taCenter ? DT_CENTER : DT_LEFT);
+                         (alignment == taRightJustify ? DT_RIGHT
+                          : alignment == taCenter     ? DT_CENTER
+                                                      : DT_LEFT);
         canvas.Brush()->SetStyle(bsClear);
         canvas.DrawText(text, r, flags);
         canvas.Brush()->SetStyle(bsSolid);

@@ -35,6 +35,7 @@ class TkxGridDataLink;
 
 // ---- option sets (the stored value is the set's bits; the default grid options store 7421) ----
 
+// clang-format off
 enum class TkxDBGridOption {
     dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
     dgRowSelect, dgAlwaysShowSelection, dgConfirmDelete, dgCancelOnExit, dgWordWrap, dgPerfectRowFit,
@@ -43,6 +44,7 @@ enum class TkxDBGridOption {
     dgRowLinesDisableFixed, dgColLinesDisableFixed, dgFixedProportionalResize, dgHideBottomDataLine,
     dgDblClickColSizing
 };
+// clang-format on
 using TkxDBGridOptions = TSmallSet<TkxDBGridOption>;
 constexpr TkxDBGridOption dgEditing = TkxDBGridOption::dgEditing;
 constexpr TkxDBGridOption dgAlwaysShowEditor = TkxDBGridOption::dgAlwaysShowEditor;
@@ -75,8 +77,10 @@ constexpr TkxDBGridOption dgFixedProportionalResize = TkxDBGridOption::dgFixedPr
 constexpr TkxDBGridOption dgHideBottomDataLine = TkxDBGridOption::dgHideBottomDataLine;
 constexpr TkxDBGridOption dgDblClickColSizing = TkxDBGridOption::dgDblClickColSizing;
 // 7421.
-constexpr TkxDBGridOptions kxDefaultGridOptions{dgEditing,  dgTitles, dgIndicator,     dgColumnResize, dgColLines,
-                                                dgRowLines, dgTabs,   dgConfirmDelete, dgCancelOnExit, dgWordWrap};
+// clang-format off
+constexpr TkxDBGridOptions kxDefaultGridOptions{dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines,
+                                                dgRowLines, dgTabs, dgConfirmDelete, dgCancelOnExit, dgWordWrap};
+// clang-format on
 
 enum class TkxDBGridKeyOption { dgEnterToTab, dgAllowDelete, dgAllowInsert };
 using TkxDBGridKeyOptions = TSmallSet<TkxDBGridKeyOption>;
@@ -90,7 +94,10 @@ constexpr TkxMultiSelectOption msoAutoUnselect = TkxMultiSelectOption::msoAutoUn
 constexpr TkxMultiSelectOption msoShiftSelect = TkxMultiSelectOption::msoShiftSelect;
 
 enum class TkxEditControlOption {
-    ecoCheckboxSingleClick, ecoSearchOwnerForm, ecoDisableCustomControls, ecoDisableDateTimePicker,
+    ecoCheckboxSingleClick,
+    ecoSearchOwnerForm,
+    ecoDisableCustomControls,
+    ecoDisableDateTimePicker,
     ecoDisableEditorIfReadOnly
 };
 using TkxEditControlOptions = TSmallSet<TkxEditControlOption>;
@@ -159,10 +166,10 @@ private:
 // One item per grid column (indicator included) of the control-type cache, rebuilt at the end of
 // every ApplyColumnWidths: what painting, the editor and link clicks read of a column's type.
 struct TkxCacheColInfoItem {
-    TWinControl* Control = nullptr;  // the embedded control found for the column
-    AnsiString Type;                 // control type name; empty for a plain column
-    AnsiString Parameters;           // the type's parameters (text after the second ";")
-    bool PaintFlag = false;          // the embedded control paints the cell in every row
+    TWinControl* Control = nullptr; // the embedded control found for the column
+    AnsiString Type;                // control type name; empty for a plain column
+    AnsiString Parameters;          // the type's parameters (text after the second ";")
+    bool PaintFlag = false;         // the embedded control paints the cell in every row
 };
 
 // ---- the grid ----
@@ -285,7 +292,8 @@ public:
     // The last line whose field name equals `fieldName` exactly: its type and parameters.
     virtual void GetControlType(std::string_view fieldName, AnsiString& type, AnsiString& parameters) const;
     // The first "CheckBox" line of at least four parts for the cell's field (a data cell only).
-    bool FindCheckBoxValues(int gridCol, int gridRow, AnsiString& checkedValue, AnsiString& uncheckedValue) const;
+    bool FindCheckBoxValues(int gridCol, int gridRow, AnsiString& checkedValue,
+                            AnsiString& uncheckedValue) const;
     // A cell the text editor never serves; the common grid answers false for every cell.
     virtual bool IsControlCell(int gridCol, int gridRow) const;
     // The control (or the date/time picker) that edits the cell; null when none.
@@ -374,8 +382,7 @@ protected:
     void CellChangedReport();
     // Fires an event (a no-op when not assigned).
     void Fire(const TNotifyEvent& event) {
-        if (event)
-            event(this);
+        if (event) event(this);
     }
     // Width of text in the grid font or the title font (measured outside painting).
     int TextWidthIn(const TFont& font, const AnsiString& text) const;
@@ -395,27 +402,27 @@ protected:
     std::vector<std::unique_ptr<TkxColumn>> columns_;
     std::unique_ptr<TkxColumn> nullColumn_;
     std::vector<TkxCacheColInfoItem> cache_;
-    std::vector<int16_t> referenceWidths_;  // proportional sizing, one per grid column
+    std::vector<int16_t> referenceWidths_; // proportional sizing, one per grid column
 
-    int layoutBusy_ = 0;           // a rebuild or a guarded width write runs; rebuilds are dropped
-    int widthSetting_ = 0;         // the rebuild assigns widths: no write-back of user sizing
-    int titleRowCount_ = 0;        // t
-    bool rowCountBusy_ = false;    // the row-count synchronisation runs
-    bool syncingRow_ = false;      // the grid moves its current row onto the active record
-    TBookmark rowBookmark_;        // the current record at the last row-change check
-    TBookmark footerBookmark_;     // the master's record at the last footer check
+    int layoutBusy_ = 0;        // a rebuild or a guarded width write runs; rebuilds are dropped
+    int widthSetting_ = 0;      // the rebuild assigns widths: no write-back of user sizing
+    int titleRowCount_ = 0;     // t
+    bool rowCountBusy_ = false; // the row-count synchronisation runs
+    bool syncingRow_ = false;   // the grid moves its current row onto the active record
+    TBookmark rowBookmark_;     // the current record at the last row-change check
+    TBookmark footerBookmark_;  // the master's record at the last footer check
     bool footerPending_ = false;
-    int lastEnteredColumn_ = -1;   // grid column of the last OnColEnter; -1 while inactive
+    int lastEnteredColumn_ = -1; // grid column of the last OnColEnter; -1 while inactive
     bool pendingColumnEnter_ = false;
     bool rowChangedFired_ = false;
-    int indicatorRow_ = -1;        // grid row whose indicator last showed the current mark (painting)
-    bool alternatePhase_ = false;  // alternating-row parity, flipped by odd record scrolls
-    TBookmark anchorBookmark_;     // multi-selection anchor
-    int clientWidthAtLayout_ = 0;  // client width at the last layout (painting)
-    int clientWidthAtWidths_ = 0;  // client width when the widths were last applied
-    AnsiString editText_;          // the text last handed to the in-place editor
+    int indicatorRow_ = -1;       // grid row whose indicator last showed the current mark (painting)
+    bool alternatePhase_ = false; // alternating-row parity, flipped by odd record scrolls
+    TBookmark anchorBookmark_;    // multi-selection anchor
+    int clientWidthAtLayout_ = 0; // client width at the last layout (painting)
+    int clientWidthAtWidths_ = 0; // client width when the widths were last applied
+    AnsiString editText_;         // the text last handed to the in-place editor
     TWinControl* currentEmbeddedControl_ = nullptr;
-    TWinControl* dateTimePicker_ = nullptr;  // created by the editor for date/time cells
+    TWinControl* dateTimePicker_ = nullptr; // created by the editor for date/time cells
 
 private:
     void applyBaseOptions();
@@ -449,6 +456,6 @@ private:
     int indicatorButtonTop_ = 2;
     bool controlInfoInDataset_ = true;
     bool pictureMaskFromDataSet_ = true;
-    TScrollInfo vertBar_;  // the record bar as the grid last set it
-    mutable TCanvas measure_{nullptr};  // measures text outside painting
+    TScrollInfo vertBar_;              // the record bar as the grid last set it
+    mutable TCanvas measure_{nullptr}; // measures text outside painting
 };

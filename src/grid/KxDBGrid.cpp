@@ -12,8 +12,7 @@
 namespace {
 bool hasCalculatedField(const TDataSet* ds) {
     for (TField* f : ds->FieldList())
-        if (f->FieldKind() == fkCalculated)
-            return true;
+        if (f->FieldKind() == fkCalculated) return true;
     return false;
 }
 } // namespace
@@ -47,7 +46,8 @@ void TkxDBGrid::DefineProperties(ClassInfo& info) {
     info.Add("DisableThemes", &TkxDBGrid::DisableThemes, &TkxDBGrid::SetDisableThemes);
     info.AddProperty({"IniAttributes",
                       [](const TPersistent& o) {
-                          return PropValue(static_cast<TPersistent*>(static_cast<const TkxDBGrid&>(o).IniAttributes()));
+                          return PropValue(
+                              static_cast<TPersistent*>(static_cast<const TkxDBGrid&>(o).IniAttributes()));
                       },
                       {}});
 }
@@ -57,8 +57,7 @@ TkxDBGrid::TkxDBGrid(TComponent* owner)
 
 TkxDBGrid::~TkxDBGrid() {
     Destroying(true);
-    if (iniAttributes_->Enabled())
-        SaveLayout();
+    if (iniAttributes_->Enabled()) SaveLayout();
 }
 
 void TkxDBGrid::LoadLayout() {}
@@ -83,11 +82,9 @@ void TkxDBGrid::Loaded() {
 
 void TkxDBGrid::CreateWnd() {
     TkxCustomDBGrid::CreateWnd();
-    if (!layoutLoadPending_)
-        return;
+    if (!layoutLoadPending_) return;
     layoutLoadPending_ = false;
-    if (iniAttributes_->Enabled())
-        LoadLayout();
+    if (iniAttributes_->Enabled()) LoadLayout();
 }
 
 // ---- activation ----
@@ -95,26 +92,20 @@ void TkxDBGrid::CreateWnd() {
 void TkxDBGrid::ActivationChanged(bool active) {
     const bool earlier = activating_ > 0;
     TCountGuard activating(activating_);
-    if (Destroying() && iniAttributes_->Enabled())
-        SaveLayout();
-    if (dateTimePicker_)
-        dateTimePicker_->SetProperty("DataField", AnsiString());
+    if (Destroying() && iniAttributes_->Enabled()) SaveLayout();
+    if (dateTimePicker_) dateTimePicker_->SetProperty("DataField", AnsiString());
     TkxCustomDBGrid::ActivationChanged(active);
     TDataSet* ds = DataSet();
-    if (!active || earlier || !DataSource() || !ds)
-        return;
+    if (!active || earlier || !DataSource() || !ds) return;
     DiscardProportionalWidths();
-    if (Options().Contains(dgProportionalColResize))
-        RebuildLayout();
+    if (Options().Contains(dgProportionalColResize)) RebuildLayout();
     SetUpEmbeddedControls();
     ds->DisableControls();
     try {
         currentEmbeddedControl_ = nullptr;
-        if (ControlInfoInDataset())
-            CleanDataSetControlTypes();
+        if (ControlInfoInDataset()) CleanDataSetControlTypes();
         // A dataset with a calculated field keeps its own field attributes.
-        if (Selected().Count() > 0 && !hasCalculatedField(ds))
-            ApplyColumnList();
+        if (Selected().Count() > 0 && !hasCalculatedField(ds)) ApplyColumnList();
     } catch (...) {
         ds->EnableControls();
         throw;
@@ -126,20 +117,16 @@ void TkxDBGrid::ActivationChanged(bool active) {
 
 void TkxDBGrid::GetControlType(std::string_view fieldName, AnsiString& type, AnsiString& parameters) const {
     TkxCustomDBGrid::GetControlType(fieldName, type, parameters);
-    if (EditControlOptions().Contains(ecoDisableCustomControls) && IsEmbeddedControlType(type))
-        type.clear();
+    if (EditControlOptions().Contains(ecoDisableCustomControls) && IsEmbeddedControlType(type)) type.clear();
 }
 
 bool TkxDBGrid::IsControlCell(int gridCol, int gridRow) const {
     TField* f = DataCellField(gridCol, gridRow);
-    if (!f)
-        return false;
+    if (!f) return false;
     AnsiString type, parameters;
     GetControlType(f->FieldName(), type, parameters);
-    if (type == "Bitmap" || type == "ImageIndex" || type == "CheckBox")
-        return true;
-    if (IsEmbeddedControlType(type))
-        return FindControlByName(SplitListLine(parameters, ';')[0]) != nullptr;
+    if (type == "Bitmap" || type == "ImageIndex" || type == "CheckBox") return true;
+    if (IsEmbeddedControlType(type)) return FindControlByName(SplitListLine(parameters, ';')[0]) != nullptr;
     return !EditControlOptions().Contains(ecoDisableDateTimePicker) && f->InheritsFrom("TDateTimeField");
 }
 
@@ -150,11 +137,9 @@ void TkxDBGrid::SetUpEmbeddedControls() {
     const std::vector<AnsiString> lines = EffectiveControlTypeList().Lines();
     for (const AnsiString& line : lines) {
         std::vector<AnsiString> parts = SplitListLine(line, ';');
-        if (parts.size() < 2 || !IsEmbeddedControlType(parts[1]))
-            continue;
+        if (parts.size() < 2 || !IsEmbeddedControlType(parts[1])) continue;
         TWinControl* c = FindControlByName(ListLinePart(parts, 2));
-        if (!c)
-            continue;
+        if (!c) continue;
         c->Hide();
         c->SetParent(this);
         if (std::holds_alternative<TPersistent*>(c->GetProperty("DataSource")))
@@ -163,26 +148,24 @@ void TkxDBGrid::SetUpEmbeddedControls() {
             c->SetProperty("DataField", PropValue(parts[0]));
         c->SetCtl3DBorder(false);
         c->SetFont(*Font());
-        if (c->InheritsFrom("TkxDataInspector"))
-            c->SetScrollBars(ssNone);
+        if (c->InheritsFrom("TkxDataInspector")) c->SetScrollBars(ssNone);
     }
     embeddedSetUp_ = true;
 }
 
 void TkxDBGrid::ApplyColumnWidths() {
     TkxCustomDBGrid::ApplyColumnWidths();
-    if (!DataLink().Active())
-        return;
+    if (!DataLink().Active()) return;
     // Calculated control columns stay reachable by Tab.
     const int ind = IndicatorOffset();
     for (int i = 0; i < MappedFieldCount() && i + ind < ColCount(); ++i) {
         TField* f = MappedField(i);
-        if (!f || f->FieldKind() != fkCalculated)
-            continue;
+        if (!f || f->FieldKind() != fkCalculated) continue;
         const int c = i + ind;
         const AnsiString& type = CacheItem(c).Type;
-        if (FindEmbeddedControl(c, TitleRowCount()) || (SameText(f->FieldName(), "selected") && type == "CheckBox") ||
-            type == "Bitmap" || type == "ImageIndex")
+        if (FindEmbeddedControl(c, TitleRowCount()) ||
+            (SameText(f->FieldName(), "selected") && type == "CheckBox") || type == "Bitmap" ||
+            type == "ImageIndex")
             SetTabStops(c, true);
     }
     PlaceEmbeddedControl();
@@ -193,31 +176,26 @@ void TkxDBGrid::ApplyColumnWidths() {
 void TkxDBGrid::RecordsScrolled(int distance) {
     TForm* form = GetParentForm();
     TWinControl* c = currentEmbeddedControl_;
-    if (Visible() && c && c->Visible() && form && form->ActiveControl() == c && CanFocus())
-        SetFocus();
+    if (Visible() && c && c->Visible() && form && form->ActiveControl() == c && CanFocus()) SetFocus();
     TkxCustomDBGrid::RecordsScrolled(distance);
 }
 
 void TkxDBGrid::RecordChanged(TField* field) {
     TkxCustomDBGrid::RecordChanged(field);
     TDataSet* ds = DataSet();
-    if (field && ds && (ds->State() == dsEdit || ds->State() == dsInsert))
-        fieldChangedMark_ = true;
+    if (field && ds && (ds->State() == dsEdit || ds->State() == dsInsert)) fieldChangedMark_ = true;
 }
 
 void TkxDBGrid::UpdateData() {
     TkxCustomDBGrid::UpdateData();
     // The embedded control writes its own value when it is told it is left.
-    if (currentEmbeddedControl_ && currentEmbeddedControl_->Visible())
-        currentEmbeddedControl_->DoExit();
+    if (currentEmbeddedControl_ && currentEmbeddedControl_->Visible()) currentEmbeddedControl_->DoExit();
 }
 
 AnsiString TkxDBGrid::GetCellText(int dataCol) const {
     TField* f = MappedField(dataCol);
-    if (!f)
-        return {};
-    if (IsMemoField(f))
-        return "(Memo)";
+    if (!f) return {};
+    if (IsMemoField(f)) return "(Memo)";
     if (CacheItem(dataCol + IndicatorOffset()).Type == "URL-Link") {
         AnsiString display, address;
         SplitLinkValue(f->DisplayText(), display, address);

@@ -55,5 +55,5 @@ private:
     bool fieldChangedMark_ = false;
     bool embeddedSetUp_ = false;
     bool layoutLoadPending_ = true;
-    int activating_ = 0;  // activation in progress (nested count)
+    int activating_ = 0; // activation in progress (nested count)
 };

@@ -25,71 +25,64 @@ constexpr int kReadOnlyField = 3;
 constexpr int kGroupField = 4;
 
 // Options whose change reshapes the layout.
-constexpr TkxDBGridOptions kLayoutOptions{dgEditing,     dgAlwaysShowEditor,    dgTitles,        dgIndicator,
-                                          dgColLines,    dgRowLines,            dgRowSelect,     dgAlwaysShowSelection,
-                                          dgPerfectRowFit, dgShowFooter,        dgProportionalColResize};
+// clang-format off
+constexpr TkxDBGridOptions kLayoutOptions{dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColLines, dgRowLines,
+                                          dgRowSelect, dgAlwaysShowSelection, dgPerfectRowFit, dgShowFooter,
+                                          dgProportionalColResize};
+// clang-format on
 } // namespace
 
 // ---- column records ----
 
-int TkxColumn::line() const { return grid_->FindSelectedLine(fieldName_); }
+int TkxColumn::line() const {
+    return grid_->FindSelectedLine(fieldName_);
+}
 
 int TkxColumn::DisplayWidth() const {
-    if (null_)
-        return 0;
+    if (null_) return 0;
     if (grid_->UseTFields())
         if (TDataSet* ds = grid_->DataSet())
-            if (TField* f = ds->FindField(fieldName_))
-                return f->DisplayWidth();
+            if (TField* f = ds->FindField(fieldName_)) return f->DisplayWidth();
     int l = line();
     return l < 0 ? 0 : StrToInt(ListLineField(grid_->selected_[l], 1));
 }
 
 void TkxColumn::SetDisplayWidth(int n) {
-    if (null_)
-        return;
+    if (null_) return;
     // The field's change would rebuild the layout; the widths are applied here instead.
     TCountGuard busy(grid_->layoutBusy_);
     int l = line();
-    if (l >= 0)
-        grid_->selected_.SetStrings(l, SetListLineField(grid_->selected_[l], 1, IntToStr(n)));
+    if (l >= 0) grid_->selected_.SetStrings(l, SetListLineField(grid_->selected_[l], 1, IntToStr(n)));
     if (grid_->UseTFields())
-        if (TDataSet* ds = grid_->DataSet())
-            ds->FieldByName(fieldName_)->SetDisplayWidth(n);
+        if (TDataSet* ds = grid_->DataSet()) ds->FieldByName(fieldName_)->SetDisplayWidth(n);
     grid_->ApplyColumnWidths();
 }
 
 AnsiString TkxColumn::DisplayLabel() const {
-    if (null_)
-        return {};
+    if (null_) return {};
     if (grid_->UseTFields())
         if (TDataSet* ds = grid_->DataSet())
-            if (TField* f = ds->FindField(fieldName_))
-                return f->DisplayName();
+            if (TField* f = ds->FindField(fieldName_)) return f->DisplayName();
     int l = line();
     return l < 0 ? AnsiString() : ListLineField(grid_->selected_[l], 2);
 }
 
 bool TkxColumn::ReadOnly() const {
-    if (null_)
-        return false;
+    if (null_) return false;
     int l = line();
     return l >= 0 && ListLineField(grid_->selected_[l], kReadOnlyField) == "T";
 }
 
 AnsiString TkxColumn::GroupHeaderName() const {
-    if (null_)
-        return {};
+    if (null_) return {};
     int l = line();
     return l < 0 ? AnsiString() : ListLineField(grid_->selected_[l], kGroupField);
 }
 
 void TkxColumn::SetFooterText(const AnsiString& text) {
-    if (null_ || text == footerText_)
-        return;
+    if (null_ || text == footerText_) return;
     footerText_ = text;
-    if (grid_->Options().Contains(dgShowFooter))
-        grid_->Invalidate();
+    if (grid_->Options().Contains(dgShowFooter)) grid_->Invalidate();
 }
 
 uint8_t* TkxColumn::RowDrawFlags() {
@@ -106,34 +99,34 @@ int TkxCustomDBGrid::FindSelectedLine(std::string_view fieldName) const {
     for (int i = 0; i < selected_.Count(); ++i) {
         const AnsiString& l = selected_[i];
         size_t tab = AnsiFind(l, "\t");
-        if (SameText(std::string_view(l).substr(0, tab), fieldName))
-            return i;
+        if (SameText(std::string_view(l).substr(0, tab), fieldName)) return i;
     }
     return -1;
 }
 
 TkxColumn& TkxCustomDBGrid::FindColumn(std::string_view fieldName) const {
     for (const auto& c : columns_)
-        if (SameText(c->FieldName(), fieldName))
-            return *c;
+        if (SameText(c->FieldName(), fieldName)) return *c;
     return *nullColumn_;
 }
 
 TkxColumn& TkxCustomDBGrid::ColumnAt(int dataCol) const {
-    if (dataCol < 0)
-        return *nullColumn_;
+    if (dataCol < 0) return *nullColumn_;
     if (link_->MappedCount() > 0) {
         TField* f = dataCol < link_->MappedCount() ? MappedField(dataCol) : nullptr;
         return f ? FindColumn(f->FieldName()) : *nullColumn_;
     }
-    if (dataCol >= selected_.Count())
-        return *nullColumn_;
+    if (dataCol >= selected_.Count()) return *nullColumn_;
     return FindColumn(ListLineField(selected_[dataCol], 0));
 }
 
-int TkxCustomDBGrid::MappedFieldCount() const { return link_ ? link_->MappedCount() : 0; }
+int TkxCustomDBGrid::MappedFieldCount() const {
+    return link_ ? link_->MappedCount() : 0;
+}
 
-TField* TkxCustomDBGrid::MappedField(int dataCol) const { return link_ ? link_->MappedField(dataCol) : nullptr; }
+TField* TkxCustomDBGrid::MappedField(int dataCol) const {
+    return link_ ? link_->MappedField(dataCol) : nullptr;
+}
 
 AnsiString TkxCustomDBGrid::GridColumnFieldName(int gridCol) const {
     const int i = gridCol - IndicatorOffset();
@@ -156,12 +149,10 @@ AnsiString TkxCustomDBGrid::TitleText(int dataCol) const {
 
 void TkxCustomDBGrid::BuildColumns() {
     TDataSet* ds = DataSet();
-    if (!ds)
-        return;
+    if (!ds) return;
     if (useTFields_) {
         for (int i = 0; i < ds->FieldCount(); ++i)
-            if (ds->Fields(i)->Visible())
-                link_->AddMapping(i);
+            if (ds->Fields(i)->Visible()) link_->AddMapping(i);
     } else {
         // Lines naming fields the open dataset lacks leave the list.
         int i = 0;
@@ -171,8 +162,7 @@ void TkxCustomDBGrid::BuildColumns() {
                 selected_.Delete(i);
                 continue;
             }
-            if (f)
-                link_->AddMapping(f->Index());
+            if (f) link_->AddMapping(f->Index());
             ++i;
         }
     }
@@ -180,8 +170,7 @@ void TkxCustomDBGrid::BuildColumns() {
     records.reserve(size_t(link_->MappedCount()));
     for (int i = 0; i < link_->MappedCount(); ++i) {
         TField* f = link_->MappedField(i);
-        if (!f)
-            continue;
+        if (!f) continue;
         auto c = std::make_unique<TkxColumn>(this, f->FieldName());
         c->footerText_ = FindColumn(f->FieldName()).FooterText();
         records.push_back(std::move(c));
@@ -194,12 +183,11 @@ int TkxCustomDBGrid::TitleWidth(const AnsiString& title) const {
     size_t from = 0;
     for (;;) {
         size_t at = AnsiFind(title, "~", from);
-        std::string_view piece = std::string_view(title).substr(from, at == std::string_view::npos ? at : at - from);
-        if (piece.empty())
-            break;
+        std::string_view piece =
+            std::string_view(title).substr(from, at == std::string_view::npos ? at : at - from);
+        if (piece.empty()) break;
         widest = std::max(widest, TextWidthIn(titleFont_, AnsiString(piece)));
-        if (at == std::string_view::npos)
-            break;
+        if (at == std::string_view::npos) break;
         from = at + 1;
     }
     return widest + kCellMargin;
@@ -207,8 +195,7 @@ int TkxCustomDBGrid::TitleWidth(const AnsiString& title) const {
 
 AnsiString TkxCustomDBGrid::columnListTitle(int line, TField* field) const {
     std::vector<AnsiString> parts = SplitListLine(selected_[line], '\t');
-    if (parts.size() >= 3)
-        return parts[2];
+    if (parts.size() >= 3) return parts[2];
     return field ? field->DisplayName() : AnsiString();
 }
 
@@ -216,25 +203,22 @@ void TkxCustomDBGrid::applyFixedColumns() {
     TDataSet* ds = DataSet();
     const int v = fixedCols_, ind = IndicatorOffset();
     // A value out of range stays stored and waits for columns enough.
-    if (!ds || !ds->Active() || ind + v == TCustomGrid::FixedCols() || v < 0 || ind + v >= ColCount())
-        return;
+    if (!ds || !ds->Active() || ind + v == TCustomGrid::FixedCols() || v < 0 || ind + v >= ColCount()) return;
     TCustomGrid::SetFixedCols(ind + v);
-    if (options_.Contains(dgFixedEditable) && LeftCol() == ind + v)
-        SelectColumn(0);
+    if (options_.Contains(dgFixedEditable) && LeftCol() == ind + v) SelectColumn(0);
 }
 
 void TkxCustomDBGrid::ApplyColumnWidths() {
     TDataSet* ds = DataSet();
-    if (!DataSource() || !ds)
-        return;
+    if (!DataSource() || !ds) return;
     const int ind = IndicatorOffset();
     const int n = useTFields_ ? MappedFieldCount() : selected_.Count();
     applyFixedColumns();
     const int w0 = TextWidthIn(*Font(), "0");
     const bool proportional = ProportionalSizing();
-    const bool measureTitles = !proportional && options_.Contains(dgTitles) && !options_.Contains(dgNoLimitColSize);
-    if (proportional)
-        referenceWidths_.assign(size_t(ColCount()), 0);
+    const bool measureTitles =
+        !proportional && options_.Contains(dgTitles) && !options_.Contains(dgNoLimitColSize);
+    if (proportional) referenceWidths_.assign(size_t(ColCount()), 0);
     for (int i = 0; i < n && ind + i < ColCount(); ++i) {
         TField* f = nullptr;
         int width;
@@ -242,32 +226,26 @@ void TkxCustomDBGrid::ApplyColumnWidths() {
         if (useTFields_) {
             f = MappedField(i);
             width = f ? f->DisplayWidth() * w0 + kCellMargin : kNoFieldWidth;
-            if (measureTitles && f)
-                title = f->DisplayName();
+            if (measureTitles && f) title = f->DisplayName();
         } else {
             std::vector<AnsiString> parts = SplitListLine(selected_[i], '\t');
             f = ds->FindField(parts[0]);
             width = StrToInt(ListLinePart(parts, 1)) * w0 + kCellMargin;
-            if (measureTitles)
-                title = columnListTitle(i, f);
+            if (measureTitles) title = columnListTitle(i, f);
         }
-        if (measureTitles)
-            width = std::max(width, TitleWidth(title));
+        if (measureTitles) width = std::max(width, TitleWidth(title));
         if (proportional)
             referenceWidths_[size_t(ind + i)] = int16_t(std::clamp(width, 0, 32767));
         else
             SetColWidths(ind + i, width);
         if (f) {
             bool tabStop = !f->ReadOnly();
-            if (ColumnAt(i).ReadOnly())
-                tabStop = false;
-            if (tabStop && !editCalculated_)
-                tabStop = f->FieldKind() != fkCalculated;
+            if (ColumnAt(i).ReadOnly()) tabStop = false;
+            if (tabStop && !editCalculated_) tabStop = f->FieldKind() != fkCalculated;
             SetTabStops(ind + i, tabStop);
         }
     }
-    if (proportional && n > 0)
-        ProportionalResize();
+    if (proportional && n > 0) ProportionalResize();
     RebuildControlTypeCache();
     clientWidthAtWidths_ = ClientWidth();
 }
@@ -276,16 +254,14 @@ void TkxCustomDBGrid::ProportionalResize() {
     // Until the widths are shared out over the client width, each column keeps its reference width.
     TCountGuard setting(widthSetting_);
     for (size_t c = 0; c < referenceWidths_.size() && int(c) < ColCount(); ++c)
-        if (int(c) >= IndicatorOffset())
-            SetColWidths(int(c), referenceWidths_[c]);
+        if (int(c) >= IndicatorOffset()) SetColWidths(int(c), referenceWidths_[c]);
 }
 
 void TkxCustomDBGrid::ApplyColumnList() {
     DiscardProportionalWidths();
     if (useTFields_) {
         TDataSet* ds = DataSet();
-        if (!DataSource() || !ds)
-            return;
+        if (!DataSource() || !ds) return;
         // The fields follow the list: the ones it names become visible in its order, the rest hide.
         // The dataset's controls wait for the whole change, also when a line fails.
         ds->DisableControls();
@@ -295,8 +271,7 @@ void TkxCustomDBGrid::ApplyColumnList() {
             for (int i = 0; i < selected_.Count(); ++i) {
                 std::vector<AnsiString> parts = SplitListLine(selected_[i], '\t');
                 TField* f = ds->FindField(parts[0]);
-                if (!f)
-                    continue;
+                if (!f) continue;
                 f->SetDisplayWidth(StrToInt(ListLinePart(parts, 1)));
                 f->SetDisplayLabel(ListLinePart(parts, 2));
                 f->SetIndex(i);
@@ -307,8 +282,7 @@ void TkxCustomDBGrid::ApplyColumnList() {
             throw;
         }
         ds->EnableControls();
-        if (selected_.Count() > 0)
-            RebuildLayout();
+        if (selected_.Count() > 0) RebuildLayout();
     } else {
         SetUpEmbeddedControls();
         RebuildLayout();
@@ -321,17 +295,14 @@ void TkxCustomDBGrid::ApplyRowHeights() {
     const int h = TextHeightIn(*Font(), "W");
     const int rl = options_.Contains(dgRowLines) || !options_.Contains(dgRowLinesDisableFixed) ? 1 : 0;
     const int rowHeight = (h + 2 + rl) * rowHeightPercent_ / 100;
-    if (rowHeight != DefaultRowHeight())
-        SetDefaultRowHeight(rowHeight);
-    if (!options_.Contains(dgTitles) || RowCount() < 1)
-        return;
+    if (rowHeight != DefaultRowHeight()) SetDefaultRowHeight(rowHeight);
+    if (!options_.Contains(dgTitles) || RowCount() < 1) return;
     int title;
     if (dynamic_cast<TCustomGrid*>(Parent()))
         title = titleLines_ * (h + 3 + rl) - 1;
     else
         title = TextHeightIn(titleFont_, "W") * titleLines_ + 4;
-    if (rl == 0)
-        ++title;
+    if (rl == 0) ++title;
     indicatorButtonTop_ = 2;
     if (options_.Contains(dgIndicator) && indicatorButton_) {
         const int t = std::max(title, indicatorButton_->Height());
@@ -345,49 +316,34 @@ void TkxCustomDBGrid::ApplyRowHeights() {
 
 void TkxCustomDBGrid::applyBaseOptions() {
     TGridOptions o;
-    if (options_.Contains(dgColLines))
-        o = o + TGridOptions{goFixedVertLine, goVertLine};
-    if (options_.Contains(dgRowLines))
-        o.Include(goHorzLine);
-    if (!options_.Contains(dgRowLinesDisableFixed))
-        o.Include(goFixedHorzLine);
-    if (options_.Contains(dgColumnResize))
-        o = o + TGridOptions{goColSizing, goColMoving};
-    if (options_.Contains(dgRowResize))
-        o.Include(goRowSizing);
-    if (options_.Contains(dgTabs))
-        o.Include(goTabs);
-    if (options_.Contains(dgRowSelect))
-        o.Include(goRowSelect);
-    if (options_.Contains(dgEditing) && !options_.Contains(dgRowSelect))
-        o.Include(goEditing);
-    if (options_.Contains(dgAlwaysShowEditor))
-        o.Include(goAlwaysShowEditor);
+    if (options_.Contains(dgColLines)) o = o + TGridOptions{goFixedVertLine, goVertLine};
+    if (options_.Contains(dgRowLines)) o.Include(goHorzLine);
+    if (!options_.Contains(dgRowLinesDisableFixed)) o.Include(goFixedHorzLine);
+    if (options_.Contains(dgColumnResize)) o = o + TGridOptions{goColSizing, goColMoving};
+    if (options_.Contains(dgRowResize)) o.Include(goRowSizing);
+    if (options_.Contains(dgTabs)) o.Include(goTabs);
+    if (options_.Contains(dgRowSelect)) o.Include(goRowSelect);
+    if (options_.Contains(dgEditing) && !options_.Contains(dgRowSelect)) o.Include(goEditing);
+    if (options_.Contains(dgAlwaysShowEditor)) o.Include(goAlwaysShowEditor);
     TCustomGrid::SetOptions(o);
 }
 
 void TkxCustomDBGrid::SetOptions(TkxDBGridOptions v) {
-    if (v == options_)
-        return;
+    if (v == options_) return;
     const TkxDBGridOptions old = options_;
     options_ = v;
     applyBaseOptions();
     const TkxDBGridOptions diff = (old - v) + (v - old);
     auto changed = [&](TkxDBGridOption o) { return diff.Contains(o); };
     // The in-place editor takes its word wrapping from the options whenever it is filled.
-    if (changed(dgWordWrap))
-        Invalidate();
-    if (changed(dgIndicator))
-        DiscardProportionalWidths();
-    if (changed(dgProportionalColResize))
-        applyScrollBars();
-    if (!(diff * kLayoutOptions).Empty())
-        RebuildLayout();
+    if (changed(dgWordWrap)) Invalidate();
+    if (changed(dgIndicator)) DiscardProportionalWidths();
+    if (changed(dgProportionalColResize)) applyScrollBars();
+    if (!(diff * kLayoutOptions).Empty()) RebuildLayout();
 }
 
 void TkxCustomDBGrid::SetUseTFields(bool v) {
-    if (v == useTFields_)
-        return;
+    if (v == useTFields_) return;
     useTFields_ = v;
     DiscardProportionalWidths();
     applyScrollBars();
@@ -395,8 +351,7 @@ void TkxCustomDBGrid::SetUseTFields(bool v) {
 }
 
 void TkxCustomDBGrid::SetPadColumnStyle(TkxPadColumnStyle v) {
-    if (v == padColumnStyle_)
-        return;
+    if (v == padColumnStyle_) return;
     padColumnStyle_ = v;
     Invalidate();
 }
@@ -408,8 +363,7 @@ void TkxCustomDBGrid::SetFixedCols(int v) {
 }
 
 void TkxCustomDBGrid::SetTitleLines(int v) {
-    if (v < 1 || v == titleLines_)
-        return;
+    if (v < 1 || v == titleLines_) return;
     titleLines_ = v;
     RebuildLayout();
 }
@@ -430,15 +384,15 @@ void TkxCustomDBGrid::SetRowHeightPercent(int v) {
         return;
     }
     rowHeightFloor_ = v;
-    if (v == rowHeightPercent_)
-        return;
+    if (v == rowHeightPercent_) return;
     rowHeightPercent_ = v;
     RebuildLayout();
 }
 
 void TkxCustomDBGrid::applyScrollBars() {
     const bool horz = showHorzScrollBar_ && !ProportionalSizing();
-    TScrollStyle s = horz ? (showVertScrollBar_ ? ssBoth : ssHorizontal) : (showVertScrollBar_ ? ssVertical : ssNone);
+    TScrollStyle s =
+        horz ? (showVertScrollBar_ ? ssBoth : ssHorizontal) : (showVertScrollBar_ ? ssVertical : ssNone);
     SetScrollBars(s);
 }
 
@@ -448,13 +402,10 @@ void TkxCustomDBGrid::SetShowHorzScrollBar(bool v) {
 }
 
 void TkxCustomDBGrid::SetIndicatorButton(TControl* button) {
-    if (button == indicatorButton_)
-        return;
-    if (indicatorButton_)
-        RemoveFreeNotification(indicatorButton_);
+    if (button == indicatorButton_) return;
+    if (indicatorButton_) RemoveFreeNotification(indicatorButton_);
     indicatorButton_ = button;
-    if (button)
-        FreeNotification(button);
+    if (button) FreeNotification(button);
     RebuildLayout();
 }
 
@@ -462,8 +413,7 @@ void TkxCustomDBGrid::SetIndicatorButton(TControl* button) {
 
 bool TkxCustomDBGrid::GroupHeaderRun(int dataCol, bool visibleOnly, int& first, int& last) const {
     const AnsiString name = ColumnAt(dataCol).GroupHeaderName();
-    if (name.empty())
-        return false;
+    if (name.empty()) return false;
     const int ind = IndicatorOffset();
     int lo = 0, hi = DataColumnCount() - 1;
     if (visibleOnly) {
@@ -480,25 +430,23 @@ bool TkxCustomDBGrid::GroupHeaderRun(int dataCol, bool visibleOnly, int& first, 
 
 TRect TkxCustomDBGrid::GroupBandRect(int dataCol, bool visibleOnly) const {
     int first = 0, last = 0;
-    if (TitleRowCount() == 0 || !GroupHeaderRun(dataCol, visibleOnly, first, last))
-        return {};
+    if (TitleRowCount() == 0 || !GroupHeaderRun(dataCol, visibleOnly, first, last)) return {};
     const int ind = IndicatorOffset();
     TRect band = BoxRect(first + ind, 0, last + ind, 0);
-    if (band.IsEmpty())
-        return {};
+    if (band.IsEmpty()) return {};
     // A run that begins left of the shown columns keeps its full width, reaching off the left.
     TGridDrawInfo di;
     CalcDrawInfo(di);
     for (int c = first + ind; c < LeftCol() && c < ColCount(); ++c)
-        if (c >= TCustomGrid::FixedCols())
-            band.Left -= ColWidths(c) + di.Horz.EffectiveLineWidth;
+        if (c >= TCustomGrid::FixedCols()) band.Left -= ColWidths(c) + di.Horz.EffectiveLineWidth;
     band.Bottom = band.Top + band.Height() / 2;
     return band;
 }
 
 TRect TkxCustomDBGrid::TitleCellRect(int gridCol) const {
     TRect r = CellRect(gridCol, 0);
-    if (r.IsEmpty() || TitleRowCount() == 0 || ColumnAt(gridCol - IndicatorOffset()).GroupHeaderName().empty())
+    if (r.IsEmpty() || TitleRowCount() == 0 ||
+        ColumnAt(gridCol - IndicatorOffset()).GroupHeaderName().empty())
         return r;
     r.Top += r.Height() / 2;
     return r;
@@ -508,23 +456,20 @@ TRect TkxCustomDBGrid::TitleCellRect(int gridCol) const {
 
 void TkxCustomDBGrid::SelectColumn(int dataCol) {
     // Pending editor text belongs to the column being left.
-    if (link_->Active())
-        link_->UpdateRecord();
+    if (link_->Active()) link_->UpdateRecord();
     const int ind = IndicatorOffset();
     int c = std::clamp(dataCol + ind, ind, std::max(ind, ColCount() - 1));
-    if (!options_.Contains(dgFixedEditable))
-        c = std::max(c, TCustomGrid::FixedCols());
+    if (!options_.Contains(dgFixedEditable)) c = std::max(c, TCustomGrid::FixedCols());
     c = std::min(c, ColCount() - 1);
-    if (c == Col())
-        return;
+    if (c == Col()) return;
     Fire(OnColExit);
     HideEditor();
     MoveColRow(c, Row(), true, true);
     if (options_.Contains(dgAlwaysShowEditor)) {
         TField* f = MappedField(c - ind);
-        bool readOnlyBlocked = editControlOptions_.Contains(ecoDisableEditorIfReadOnly) && ColumnAt(c - ind).ReadOnly();
-        if (!IsControlCell(c, Row()) && !IsMemoField(f) && !readOnlyBlocked)
-            ShowEditor();
+        bool readOnlyBlocked =
+            editControlOptions_.Contains(ecoDisableEditorIfReadOnly) && ColumnAt(c - ind).ReadOnly();
+        if (!IsControlCell(c, Row()) && !IsMemoField(f) && !readOnlyBlocked) ShowEditor();
     }
     Fire(OnColEnter);
     Fire(OnCellChanged);

@@ -22,14 +22,15 @@ constexpr size_t kMaxParameters = 255;
 
 // A string list the dataset publishes under that name, or null.
 TStringList* publishedList(TDataSet* ds, std::string_view name) {
-    if (!ds)
-        return nullptr;
+    if (!ds) return nullptr;
     PropValue v = ds->GetProperty(name);
     auto object = std::get_if<TPersistent*>(&v);
     return object ? dynamic_cast<TStringList*>(*object) : nullptr;
 }
 
-bool isDateTimeField(const TField* f) { return f && f->InheritsFrom("TDateTimeField"); }
+bool isDateTimeField(const TField* f) {
+    return f && f->InheritsFrom("TDateTimeField");
+}
 } // namespace
 
 bool TkxCustomDBGrid::IsEmbeddedControlType(std::string_view type) {
@@ -39,25 +40,23 @@ bool TkxCustomDBGrid::IsEmbeddedControlType(std::string_view type) {
 
 const TStringList& TkxCustomDBGrid::EffectiveControlTypeList() const {
     if (controlInfoInDataset_)
-        if (TStringList* own = publishedList(DataSet(), "ControlType"))
-            return *own;
+        if (TStringList* own = publishedList(DataSet(), "ControlType")) return *own;
     return controlType_;
 }
 
 const TStringList& TkxCustomDBGrid::EffectivePictureMaskList() const {
     if (pictureMaskFromDataSet_)
-        if (TStringList* own = publishedList(DataSet(), "PictureMasks"))
-            return *own;
+        if (TStringList* own = publishedList(DataSet(), "PictureMasks")) return *own;
     return pictureMasks_;
 }
 
-void TkxCustomDBGrid::GetControlType(std::string_view fieldName, AnsiString& type, AnsiString& parameters) const {
+void TkxCustomDBGrid::GetControlType(std::string_view fieldName, AnsiString& type,
+                                     AnsiString& parameters) const {
     type.clear();
     parameters.clear();
     for (const AnsiString& line : EffectiveControlTypeList().Lines()) {
         std::vector<AnsiString> parts = SplitListLine(line, ';');
-        if (parts[0] != fieldName)
-            continue;
+        if (parts[0] != fieldName) continue;
         type = parts.size() > 1 ? parts[1] : AnsiString();
         parameters = AnsiLeft(ListLineTail(line, ';', 2), kMaxParameters);
     }
@@ -66,8 +65,7 @@ void TkxCustomDBGrid::GetControlType(std::string_view fieldName, AnsiString& typ
 bool TkxCustomDBGrid::FindCheckBoxValues(int gridCol, int gridRow, AnsiString& checkedValue,
                                          AnsiString& uncheckedValue) const {
     TField* f = DataCellField(gridCol, gridRow);
-    if (!f || !DataSet()->Active())
-        return false;
+    if (!f || !DataSet()->Active()) return false;
     for (const AnsiString& line : EffectiveControlTypeList().Lines()) {
         std::vector<AnsiString> parts = SplitListLine(line, ';');
         if (parts.size() >= 4 && parts[0] == f->FieldName() && parts[1] == "CheckBox") {
@@ -88,14 +86,15 @@ void TkxCustomDBGrid::CheckBoxValuesFromParameters(std::string_view parameters, 
 
 bool TkxCustomDBGrid::CellShowsChecked(int gridCol) const {
     const TkxCacheColInfoItem& item = CacheItem(gridCol);
-    if (item.Type != "CheckBox")
-        return false;
+    if (item.Type != "CheckBox") return false;
     AnsiString checked, unchecked;
     CheckBoxValuesFromParameters(item.Parameters, checked, unchecked);
     return SameText(GetCellText(gridCol - IndicatorOffset()), checked);
 }
 
-bool TkxCustomDBGrid::IsControlCell(int, int) const { return false; }
+bool TkxCustomDBGrid::IsControlCell(int, int) const {
+    return false;
+}
 
 TWinControl* TkxCustomDBGrid::FindControlByName(std::string_view name) const {
     TForm* form = nullptr;
@@ -105,16 +104,14 @@ TWinControl* TkxCustomDBGrid::FindControlByName(std::string_view name) const {
     } else {
         form = GetParentForm();
     }
-    if (!form)
-        return nullptr;
+    if (!form) return nullptr;
     TComponent* found = nullptr;
     size_t dot = AnsiFind(name, ".");
     if (dot == std::string_view::npos) {
         found = form->FindComponent(name);
     } else {
         std::string_view prefix = name.substr(0, dot), suffix = name.substr(dot + 1);
-        if (suffix.empty())
-            return nullptr;
+        if (suffix.empty()) return nullptr;
         // A prefix that names nothing ends the search.
         TComponent* holder = form->FindComponent(prefix);
         if (holder && holder->InheritsFrom("TCustomFrame"))
@@ -126,25 +123,22 @@ TWinControl* TkxCustomDBGrid::FindControlByName(std::string_view name) const {
 }
 
 TWinControl* TkxCustomDBGrid::FindEmbeddedControl(int gridCol, int gridRow) const {
-    if (editControlOptions_.Contains(ecoDisableCustomControls))
-        return nullptr;
+    if (editControlOptions_.Contains(ecoDisableCustomControls)) return nullptr;
     TField* f = DataCellField(gridCol, gridRow);
-    if (!f)
-        return nullptr;
+    if (!f) return nullptr;
     TWinControl* control = nullptr;
     for (const AnsiString& line : EffectiveControlTypeList().Lines()) {
         std::vector<AnsiString> parts = SplitListLine(line, ';');
-        if (parts[0] != f->FieldName() || parts.size() < 2 || !IsEmbeddedControlType(parts[1]))
-            continue;
+        if (parts[0] != f->FieldName() || parts.size() < 2 || !IsEmbeddedControlType(parts[1])) continue;
         TWinControl* w = FindControlByName(parts.size() > 2 ? parts[2] : AnsiString());
         if (w) {
             TForm* form = w->GetParentForm();
-            if (!form || !form->InheritsFrom("TkxRecordViewForm"))
-                control = w;
+            if (!form || !form->InheritsFrom("TkxRecordViewForm")) control = w;
         }
         break;
     }
-    if (!control && dateTimePicker_ && !editControlOptions_.Contains(ecoDisableDateTimePicker) && isDateTimeField(f))
+    if (!control && dateTimePicker_ && !editControlOptions_.Contains(ecoDisableDateTimePicker) &&
+        isDateTimeField(f))
         return dateTimePicker_;
     return control;
 }
@@ -154,12 +148,10 @@ void TkxCustomDBGrid::RebuildControlTypeCache() {
     cache_.assign(size_t(ColCount()), TkxCacheColInfoItem{});
     for (int c = 0; c < ColCount(); ++c) {
         TField* f = MappedField(c - ind);
-        if (!f)
-            continue;
+        if (!f) continue;
         TkxCacheColInfoItem& item = cache_[size_t(c)];
         GetControlType(f->FieldName(), item.Type, item.Parameters);
-        if (!IsEmbeddedControlType(item.Type))
-            continue;
+        if (!IsEmbeddedControlType(item.Type)) continue;
         std::vector<AnsiString> params = SplitListLine(item.Parameters, ';');
         item.PaintFlag = params.size() > 1 && params[1] == "T";
         TWinControl* control = FindEmbeddedControl(c, 1);
@@ -183,19 +175,16 @@ const TkxCacheColInfoItem& TkxCustomDBGrid::CacheItem(int gridCol) const {
 void TkxCustomDBGrid::CleanDataSetControlTypes() {
     TDataSet* ds = DataSet();
     TStringList* own = controlInfoInDataset_ ? publishedList(ds, "ControlType") : nullptr;
-    if (!own)
-        return;
+    if (!own) return;
     for (int i = own->Count() - 1; i >= 0; --i)
-        if (!ds->FindField(SplitListLine((*own)[i], ';')[0]))
-            own->Delete(i);
+        if (!ds->FindField(SplitListLine((*own)[i], ';')[0])) own->Delete(i);
 }
 
 void TkxCustomDBGrid::SplitLinkValue(std::string_view text, AnsiString& display, AnsiString& address) {
     std::vector<AnsiString> parts = SplitListLine(text, '#');
     display = parts[0];
     address = parts.size() > 1 ? parts[1] : AnsiString();
-    if (address.empty())
-        address = display;
+    if (address.empty()) address = display;
 }
 
 // ---- picture masks ----
@@ -216,12 +205,10 @@ void TkxCustomDBGrid::GetPictureMask(std::string_view fieldName, AnsiString& mas
 void TkxCustomDBGrid::SetPictureMask(std::string_view fieldName, const AnsiString* mask, const bool* autoFill,
                                      const bool* useMask) {
     TStringList* list = pictureMaskFromDataSet_ ? publishedList(DataSet(), "PictureMasks") : nullptr;
-    if (!list)
-        list = &pictureMasks_;
+    if (!list) list = &pictureMasks_;
     int at = -1;
     for (int i = 0; i < list->Count() && at < 0; ++i)
-        if (SameText(ListLineField((*list)[i], 0), fieldName))
-            at = i;
+        if (SameText(ListLineField((*list)[i], 0), fieldName)) at = i;
     AnsiString m;
     bool a = true, u = true;
     if (at >= 0) {
@@ -230,13 +217,11 @@ void TkxCustomDBGrid::SetPictureMask(std::string_view fieldName, const AnsiStrin
         a = ListLineField(line, 2) == "T";
         u = ListLineField(line, 3) == "T";
     }
-    if (mask)
-        m = *mask;
-    if (autoFill)
-        a = *autoFill;
-    if (useMask)
-        u = *useMask;
-    const AnsiString line = AnsiString(fieldName) + '\t' + m + '\t' + (a ? "T" : "F") + '\t' + (u ? "T" : "F");
+    if (mask) m = *mask;
+    if (autoFill) a = *autoFill;
+    if (useMask) u = *useMask;
+    const AnsiString line =
+        AnsiString(fieldName) + '\t' + m + '\t' + (a ? "T" : "F") + '\t' + (u ? "T" : "F");
     if (at >= 0) {
         if (m.empty())
             list->Delete(at);

@@ -14,11 +14,11 @@
 // (at most one window) and repaints two rows or, past a window, the grid; a dataset change repaints
 // the grid and reads nothing; a rebuild reads at most one window (when the buffer grows). None of it
 // depends on the dataset's record count.
+#include "grid/KxGridDataLink.h"
 #include "core/Exception.h"
 #include "core/Guard.h"
 #include "data/DataSource.h"
 #include "grid/KxCustomDBGrid.h"
-#include "grid/KxGridDataLink.h"
 #include "ui/Dialogs.h"
 #include "ui/Form.h"
 #include "ui/InplaceEdit.h"
@@ -33,15 +33,21 @@ constexpr int kIndicatorWidth = 11;
 constexpr int kFullGridRows = 1000;
 constexpr int kOutOfSight = 10;
 
-bool editing(TDataSetState s) { return s == dsEdit || s == dsInsert; }
+bool editing(TDataSetState s) {
+    return s == dsEdit || s == dsInsert;
+}
 
 // The confirmation before a modified record's changes are discarded.
-AnsiString discardChangesText() { return "Discard changes to this record?"; }
+AnsiString discardChangesText() {
+    return "Discard changes to this record?";
+}
 } // namespace
 
 // ---- the link ----
 
-TkxGridDataLink::TkxGridDataLink(TkxCustomDBGrid* grid) : grid_(grid) { SetVisualControl(true); }
+TkxGridDataLink::TkxGridDataLink(TkxCustomDBGrid* grid) : grid_(grid) {
+    SetVisualControl(true);
+}
 
 void TkxGridDataLink::AddMapping(int fieldIndex) {
     const int count = MappedCount();
@@ -59,45 +65,50 @@ int TkxGridDataLink::FieldIndex(int entry) const {
 TField* TkxGridDataLink::MappedField(int entry) const {
     TDataSet* ds = DataSet();
     const int index = FieldIndex(entry);
-    if (!Active() || !ds || index < 0 || index >= ds->FieldCount())
-        return nullptr;
+    if (!Active() || !ds || index < 0 || index >= ds->FieldCount()) return nullptr;
     return ds->Fields(index);
 }
 
-void TkxGridDataLink::ActiveChanged() { grid_->ActivationChanged(Active()); }
+void TkxGridDataLink::ActiveChanged() {
+    grid_->ActivationChanged(Active());
+}
 
 void TkxGridDataLink::DataSetChanged() {
     grid_->RecordsChanged();
     modified_ = false;
 }
 
-void TkxGridDataLink::DataSetScrolled(int distance) { grid_->RecordsScrolled(distance); }
+void TkxGridDataLink::DataSetScrolled(int distance) {
+    grid_->RecordsScrolled(distance);
+}
 
 void TkxGridDataLink::EditingChanged() {
     if (grid_->Options().Contains(dgIndicator))
         grid_->InvalidateCell(0, grid_->indicatorRow_ >= 0 ? grid_->indicatorRow_ : grid_->Row());
-    if (DataSource() && editing(DataSource()->State()))
-        grid_->footerPending_ = true;
+    if (DataSource() && editing(DataSource()->State())) grid_->footerPending_ = true;
 }
 
 void TkxGridDataLink::FocusControl(TField** field) {
-    if (!*field)
-        return;
+    if (!*field) return;
     for (int i = 0; i < MappedCount(); ++i)
-        if (MappedField(i) == *field)
-            grid_->SelectColumn(i);
+        if (MappedField(i) == *field) grid_->SelectColumn(i);
     if (grid_->MappedField(grid_->Col() - grid_->IndicatorOffset()) == *field && grid_->CanFocus()) {
         grid_->SetFocus();
-        if (grid_->FocusedWithin())
-            *field = nullptr;  // handled
+        if (grid_->FocusedWithin()) *field = nullptr; // handled
     }
 }
 
-void TkxGridDataLink::LayoutChanged() { grid_->RebuildLayout(); }
+void TkxGridDataLink::LayoutChanged() {
+    grid_->RebuildLayout();
+}
 
-void TkxGridDataLink::RecordChanged(TField* field) { grid_->RecordChanged(field); }
+void TkxGridDataLink::RecordChanged(TField* field) {
+    grid_->RecordChanged(field);
+}
 
-void TkxGridDataLink::UpdateData() { grid_->UpdateData(); }
+void TkxGridDataLink::UpdateData() {
+    grid_->UpdateData();
+}
 
 void TkxGridDataLink::ResetEdit() {
     if (modified_) {
@@ -106,11 +117,9 @@ void TkxGridDataLink::ResetEdit() {
         return;
     }
     TDataSet* ds = DataSet();
-    if (!ds)
-        return;
+    if (!ds) return;
     if (editing(ds->State()) && ds->Modified()) {
-        if (MessageBox(discardChangesText(), "Confirm", MB_YESNO | MB_ICONQUESTION) == IDYES)
-            ds->Cancel();
+        if (MessageBox(discardChangesText(), "Confirm", MB_YESNO | MB_ICONQUESTION) == IDYES) ds->Cancel();
     } else {
         ds->Cancel();
     }
@@ -119,36 +128,32 @@ void TkxGridDataLink::ResetEdit() {
 // ---- layout ----
 
 void TkxCustomDBGrid::RebuildLayout() {
-    if (!link_ || Loading() || !HandleAllocated() || layoutBusy_ > 0)
-        return;
+    if (!link_ || Loading() || !HandleAllocated() || layoutBusy_ > 0) return;
     TCountGuard busy(layoutBusy_);
     clientWidthAtLayout_ = ClientWidth();
     {
         TCountGuard setting(widthSetting_);
         titleRowCount_ = 0;
-        if (showHorzScrollBar_ && ProportionalSizing() && (ScrollBars() == ssBoth || ScrollBars() == ssHorizontal))
+        if (showHorzScrollBar_ && ProportionalSizing() &&
+            (ScrollBars() == ssBoth || ScrollBars() == ssHorizontal))
             applyScrollBars();
-        if (options_.Contains(dgTitles))
-            titleRowCount_ = 1;
+        if (options_.Contains(dgTitles)) titleRowCount_ = 1;
         ApplyRowHeights();
         const int ind = IndicatorOffset();
         link_->ClearMapping();
-        if (link_->Active())
-            BuildColumns();
+        if (link_->Active()) BuildColumns();
         // One column per data column, at least one, after the indicator.
         const int n = useTFields_ || link_->MappedCount() > 0 ? link_->MappedCount() : selected_.Count();
         SetColCount(std::max(n, 1) + ind);
         if (ind) {
             SetColWidths(0, indicatorButton_ ? indicatorButton_->Width() - 1 : kIndicatorWidth);
-            if (Col() == 0)
-                MoveColRow(1, Row(), true, false);
+            if (Col() == 0) MoveColRow(1, Row(), true, false);
         }
         HideEmbeddedControl();
         SyncRowCount();
         const int visible = VisibleRowCount();
         ApplyColumnWidths();
-        if (VisibleRowCount() != visible)
-            SyncRowCount();
+        if (VisibleRowCount() != visible) SyncRowCount();
         CheckFooter();
     }
     SyncCurrentRow();
@@ -158,12 +163,10 @@ void TkxCustomDBGrid::RebuildLayout() {
 }
 
 void TkxCustomDBGrid::ActivationChanged(bool active) {
-    if (!active)
-        HideEditor();
+    if (!active) HideEditor();
     RebuildLayout();
     SyncScrollBar();
-    if (active)
-        anchorBookmark_.clear();
+    if (active) anchorBookmark_.clear();
     rowBookmark_.clear();
     footerBookmark_.clear();
     if (active) {
@@ -185,18 +188,15 @@ void TkxCustomDBGrid::ActivationChanged(bool active) {
 // ---- dataset notifications ----
 
 void TkxCustomDBGrid::RecordsChanged() {
-    if (!HandleAllocated())
-        return;
+    if (!HandleAllocated()) return;
     CheckFooter();
     TDataSet* ds = DataSet();
     const TDataSetState state = DataSource() ? DataSource()->State() : dsInactive;
-    if ((state == dsInsert && ds && !(ds->Bof() && ds->Eof())) || state == dsBrowse)
-        HideEmbeddedControl();
+    if ((state == dsInsert && ds && !(ds->Bof() && ds->Eof())) || state == dsBrowse) HideEmbeddedControl();
     SyncRowCount();
     SyncScrollBar();
     SyncCurrentRow();
-    if (EditorShowing())
-        InplaceEditor()->UpdateContents();
+    if (EditorShowing()) InplaceEditor()->UpdateContents();
     Invalidate();
     DetectRowChange();
     CheckRecordWindow();
@@ -209,8 +209,7 @@ void TkxCustomDBGrid::RecordsScrolled(int distance) {
         SyncCurrentRow();
         TRect after = BoxRect(0, Row(), ColCount() - 1, Row());
         for (const TRect& r : {before, after})
-            if (!r.IsEmpty())
-                InvalidateRect(InflateRect(r, 1, 1));
+            if (!r.IsEmpty()) InvalidateRect(InflateRect(r, 1, 1));
         HideEditor();
     }
     auto editorRule = [&] {
@@ -226,15 +225,13 @@ void TkxCustomDBGrid::RecordsScrolled(int distance) {
             return;
         }
     }
-    if (distance % 2 != 0)
-        alternatePhase_ = !alternatePhase_;
+    if (distance % 2 != 0) alternatePhase_ = !alternatePhase_;
     // The rows that stay keep their records: the image of the data rows may move by distance rows
     // and only the uncovered band be painted. Until the base grid moves images, the data rows are
     // painted again.
     if (distance != 0 && HandleAllocated()) {
         TRect rows = BoxRect(0, TitleRowCount(), ColCount() - 1, RowCount() - 1);
-        if (!rows.IsEmpty())
-            InvalidateRect(InflateRect(rows, 1, 1));
+        if (!rows.IsEmpty()) InvalidateRect(InflateRect(rows, 1, 1));
     }
     editorRule();
     Fire(OnTopRowChanged);
@@ -256,14 +253,12 @@ void TkxCustomDBGrid::RecordChanged(TField* field) {
             InvalidateRow(Row());
         }
         if (!field || field == current) {
-            if (current && EditorShowing() && current->Text() != editText_)
-                InplaceEditor()->UpdateContents();
+            if (current && EditorShowing() && current->Text() != editText_) InplaceEditor()->UpdateContents();
             link_->modified_ = false;
         }
     }
     TDataSet* ds = DataSet();
-    if (field && ds && editing(ds->State()) && OnFieldChanged)
-        OnFieldChanged(this, field);
+    if (field && ds && editing(ds->State()) && OnFieldChanged) OnFieldChanged(this, field);
 }
 
 void TkxCustomDBGrid::UpdateData() {
@@ -276,16 +271,14 @@ void TkxCustomDBGrid::UpdateData() {
 // ---- the record window ----
 
 void TkxCustomDBGrid::SyncRowCount() {
-    if (rowCountBusy_)
-        return;
+    if (rowCountBusy_) return;
     TFlagGuard busy(rowCountBusy_);
     const int t = titleRowCount_;
     // With whole-row selection (or editable fixed columns scrolled to) the left column is kept.
-    const bool keepLeft =
-        options_.Contains(dgRowSelect) || (options_.Contains(dgFixedEditable) && TCustomGrid::FixedCols() >= LeftCol());
+    const bool keepLeft = options_.Contains(dgRowSelect) ||
+                          (options_.Contains(dgFixedEditable) && TCustomGrid::FixedCols() >= LeftCol());
     const int left = LeftCol();
-    if (t >= RowCount())
-        SetRowCount(t + 1);
+    if (t >= RowCount()) SetRowCount(t + 1);
     SetFixedRows(t);
     TDataSet* ds = DataSet();
     if (link_->Active() && ds && ds->Active() && link_->RecordCount() > 0) {
@@ -303,20 +296,17 @@ void TkxCustomDBGrid::SyncRowCount() {
         SetRowCount(t + 1);
     }
     if (keepLeft) {
-        if (left < ColCount())
-            SetLeftCol(left);
+        if (left < ColCount()) SetLeftCol(left);
         Invalidate();
     }
 }
 
 void TkxCustomDBGrid::SyncCurrentRow() {
-    if (!link_->Active())
-        return;
+    if (!link_->Active()) return;
     const int t = titleRowCount_;
     int r = link_->ActiveRecord() + t;
     if (r != Row()) {
-        if (!options_.Contains(dgAlwaysShowEditor))
-            HideEditor();
+        if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
         if (r > VisibleRowCount()) {
             SyncRowCount();
             r = std::min(r, VisibleRowCount() + t - 1);
@@ -326,17 +316,14 @@ void TkxCustomDBGrid::SyncCurrentRow() {
         MoveColRow(Col(), r, false, false);
     }
     // The in-place editor of a lookup list's drop-down never follows the field.
-    if (Parent() && Parent()->InheritsFrom("TkxDBCustomLookupcombo"))
-        return;
+    if (Parent() && Parent()->InheritsFrom("TkxDBCustomLookupcombo")) return;
     TField* f = MappedField(Col() - IndicatorOffset());
-    if (f && EditorShowing() && f->Text() != editText_)
-        InplaceEditor()->UpdateContents();
+    if (f && EditorShowing() && f->Text() != editText_) InplaceEditor()->UpdateContents();
 }
 
 void TkxCustomDBGrid::SyncScrollBar() {
     TDataSet* ds = DataSet();
-    if (!showVertScrollBar_ || !link_->Active() || !ds || !ds->Active() || !HandleAllocated())
-        return;
+    if (!showVertScrollBar_ || !link_->Active() || !ds || !ds->Active() || !HandleAllocated()) return;
     TScrollInfo s;
     if (ds->IsSequenced()) {
         ds->UpdateCursorPos();
@@ -350,8 +337,7 @@ void TkxCustomDBGrid::SyncScrollBar() {
         s.Pos = link_->Bof() ? 0 : link_->Eof() ? 4 : 2;
     }
     const TScrollInfo now = GetScrollInfo(sbVertical);
-    if (s.Min == now.Min && s.Max == now.Max && s.Page == now.Page && s.Pos == now.Pos)
-        return;
+    if (s.Min == now.Min && s.Max == now.Max && s.Page == now.Page && s.Pos == now.Pos) return;
     if (s.Max - s.Min <= 1) {
         // Nothing to scroll: a thumb the length of the bar.
         s.Min = 1;
@@ -365,8 +351,7 @@ void TkxCustomDBGrid::UpdateScrollRange() {
     // The base grid sets the horizontal bar; the vertical one stands for the records.
     const TScrollInfo records = GetScrollInfo(sbVertical);
     TCustomGrid::UpdateScrollRange();
-    if (ScrollBars() == ssVertical || ScrollBars() == ssBoth)
-        SetScrollInfo(sbVertical, records);
+    if (ScrollBars() == ssVertical || ScrollBars() == ssBoth) SetScrollInfo(sbVertical, records);
 }
 
 void TkxCustomDBGrid::SetShowVertScrollBar(bool v) {
@@ -379,8 +364,8 @@ void TkxCustomDBGrid::SetShowVertScrollBar(bool v) {
 void TkxCustomDBGrid::CheckRecordWindow() const {
 #ifndef NDEBUG
     TDataSet* ds = DataSet();
-    if (!link_ || !link_->Active() || !HandleAllocated() || layoutBusy_ > 0 || rowCountBusy_ || Loading() || !ds ||
-        !ds->Active() || ds->ControlsDisabled() || ds->State() == dsSetKey)
+    if (!link_ || !link_->Active() || !HandleAllocated() || layoutBusy_ > 0 || rowCountBusy_ || Loading() ||
+        !ds || !ds->Active() || ds->ControlsDisabled() || ds->State() == dsSetKey)
         return;
     const int t = titleRowCount_, records = link_->RecordCount();
     assert(RowCount() == std::max(records, 1) + t);
@@ -394,8 +379,7 @@ void TkxCustomDBGrid::CheckRecordWindow() const {
 // ---- row and footer changes ----
 
 void TkxCustomDBGrid::CellChangedReport() {
-    if (!rowChangedFired_)
-        Fire(OnCellChanged);
+    if (!rowChangedFired_) Fire(OnCellChanged);
 }
 
 void TkxCustomDBGrid::DetectRowChange() {
@@ -435,23 +419,18 @@ void TkxCustomDBGrid::CheckFooter() {
         TDataSource* master = nullptr;
         for (const char* property : {"DataSource", "MasterSource"}) {
             PropValue v = ds->GetProperty(property);
-            if (auto object = std::get_if<TPersistent*>(&v))
-                master = dynamic_cast<TDataSource*>(*object);
-            if (master)
-                break;
+            if (auto object = std::get_if<TPersistent*>(&v)) master = dynamic_cast<TDataSource*>(*object);
+            if (master) break;
         }
         if (master && master->DataSet()) {
             TBookmark b = master->DataSet()->GetBookmark();
             int c = master->DataSet()->CompareBookmarks(b, footerBookmark_);
-            if (c == -1 || c == 1)
-                footerPending_ = true;
+            if (c == -1 || c == 1) footerPending_ = true;
             footerBookmark_ = std::move(b);
         }
     }
-    if (!footerPending_ && !rowBookmark_.empty() && !ds->BookmarkValid(rowBookmark_))
-        footerPending_ = true;
-    if (footerPending_)
-        Fire(OnUpdateFooter);
+    if (!footerPending_ && !rowBookmark_.empty() && !ds->BookmarkValid(rowBookmark_)) footerPending_ = true;
+    if (footerPending_) Fire(OnUpdateFooter);
     footerPending_ = false;
 }
 
@@ -460,31 +439,26 @@ void TkxCustomDBGrid::CheckFooter() {
 void TkxCustomDBGrid::HideEmbeddedControl() {
     TWinControl* c = currentEmbeddedControl_;
     TForm* form = GetParentForm();
-    if (!c || !c->Visible() || !form || form->ActiveControl() != c)
-        return;
+    if (!c || !c->Visible() || !form || form->ActiveControl() != c) return;
     c->SetLeft(ClientWidth() + kOutOfSight);
-    if (!CanFocus())
-        Abort();
+    if (!CanFocus()) Abort();
     SetFocus();
     c->Hide();
 }
 
 void TkxCustomDBGrid::PlaceEmbeddedControl() {
     TWinControl* c = currentEmbeddedControl_;
-    if (!c)
-        return;
+    if (!c) return;
     TRect r = CellRect(Col(), Row());
-    if (r.IsEmpty())
-        return;
+    if (r.IsEmpty()) return;
     r = Bounds(r.Left, r.Top, ColWidths(Col()), DefaultRowHeight());
-    if (c->BoundsRect() != r)
-        c->SetBoundsRect(r);
+    if (c->BoundsRect() != r) c->SetBoundsRect(r);
 }
 
 void TkxCustomDBGrid::UpdateCurrentEmbeddedControl() {
-    TWinControl* c = editControlOptions_.Contains(ecoDisableCustomControls) ? nullptr : FindEmbeddedControl(Col(), Row());
-    if (c && c != dateTimePicker_)
-        FreeNotification(c);
+    TWinControl* c =
+        editControlOptions_.Contains(ecoDisableCustomControls) ? nullptr : FindEmbeddedControl(Col(), Row());
+    if (c && c != dateTimePicker_) FreeNotification(c);
     currentEmbeddedControl_ = c == dateTimePicker_ ? nullptr : c;
 }
 
@@ -506,8 +480,7 @@ void TkxCustomDBGrid::PriorRecord() {
 void TkxCustomDBGrid::NextRecord() {
     TDataSet* ds = DataSet();
     if (ds->State() == dsInsert && !ds->Modified() && !link_->Modified()) {
-        if (!ds->Eof())
-            ds->Cancel();
+        if (!ds->Eof()) ds->Cancel();
     } else if (ds->Eof() && ds->State() != dsInsert && link_->ActiveRecord() >= 0 &&
                link_->ActiveRecord() < link_->RecordCount() - 1) {
         link_->SetActiveRecord(link_->ActiveRecord() + 1);
@@ -519,15 +492,11 @@ void TkxCustomDBGrid::NextRecord() {
 }
 
 void TkxCustomDBGrid::WMVScroll(int code, int pos) {
-    if (currentEmbeddedControl_)
-        currentEmbeddedControl_->SetLeft(ClientWidth() + kOutOfSight);
-    if (!CanFocus())
-        return;
-    if (!FocusedWithin())
-        SetFocus();
+    if (currentEmbeddedControl_) currentEmbeddedControl_->SetLeft(ClientWidth() + kOutOfSight);
+    if (!CanFocus()) return;
+    if (!FocusedWithin()) SetFocus();
     TDataSet* ds = DataSet();
-    if (!link_->Active() || !ds)
-        return;
+    if (!link_->Active() || !ds) return;
     switch (code) {
     case SB_LINEUP:
         PriorRecord();
@@ -553,8 +522,7 @@ void TkxCustomDBGrid::WMVScroll(int code, int pos) {
                 ds->Last();
             ds->UpdateCursorPos();
             ds->Resync(0);
-            if (before != pos)
-                Fire(OnTopRowChanged);
+            if (before != pos) Fire(OnTopRowChanged);
         } else {
             switch (pos) {
             case 0:
@@ -598,8 +566,7 @@ bool TkxCustomDBGrid::SelectCell(int col, int row) {
 void TkxCustomDBGrid::KeyDown(Word& key, TShiftState shift) {
     // Record navigation by keys; the grid's full keyboard handling builds on these moves.
     TCustomControl::KeyDown(key, shift);
-    if (key == 0)
-        return;
+    if (key == 0) return;
     TDataSet* ds = DataSet();
     if (!link_->Active() || !ds) {
         GridKeyDown(key, shift);
@@ -644,26 +611,22 @@ void TkxCustomDBGrid::KeyDown(Word& key, TShiftState shift) {
 
 void TkxCustomDBGrid::CreateWnd() {
     TCustomGrid::CreateWnd();
-    if (!link_)
-        return;
+    if (!link_) return;
     RebuildLayout();
     SyncScrollBar();
     DetectRowChange();
 }
 
 void TkxCustomDBGrid::Resize() {
-    if (ProportionalSizing() && DataColumnCount() > 0 && !referenceWidths_.empty())
-        ProportionalResize();
+    if (ProportionalSizing() && DataColumnCount() > 0 && !referenceWidths_.empty()) ProportionalResize();
     TCustomGrid::Resize();
-    if (!link_ || layoutBusy_ > 0 || !HandleAllocated())
-        return;
+    if (!link_ || layoutBusy_ > 0 || !HandleAllocated()) return;
     HideEmbeddedControl();
     HideEditor();
     SyncRowCount();
     // The bar's page follows the rows now shown.
     SyncScrollBar();
     TDataSet* ds = DataSet();
-    if (ds && ds->Active() && ds->Bof() && ds->Eof())
-        Invalidate();
+    if (ds && ds->Active() && ds->Bof() && ds->Eof()) Invalidate();
     CheckRecordWindow();
 }

@@ -35,20 +35,17 @@ AnsiString ListLineTail(std::string_view line, char separator, int count) {
     size_t from = 0;
     for (int i = 0; i < count; ++i) {
         size_t at = AnsiFind(line, sep, from);
-        if (at == std::string_view::npos)
-            return {};
+        if (at == std::string_view::npos) return {};
         from = at + 1;
     }
     return AnsiString(line.substr(from));
 }
 
 AnsiString ListLineField(std::string_view line, int index) {
-    if (index < 0 || index >= kColumnFields)
-        return {};
+    if (index < 0 || index >= kColumnFields) return {};
     std::vector<AnsiString> parts = SplitListLine(line, '\t');
     AnsiString value = index < int(parts.size()) ? parts[size_t(index)] : AnsiString();
-    if (index == kReadOnlyField && value.empty())
-        value = "F";
+    if (index == kReadOnlyField && value.empty()) value = "F";
     return value;
 }
 
@@ -56,12 +53,9 @@ AnsiString SetListLineField(std::string_view line, int index, std::string_view v
     AnsiString fields[kColumnFields];
     for (int i = 0; i < kColumnFields; ++i)
         fields[i] = ListLineField(line, i);
-    if (index >= 0 && index < kColumnFields)
-        fields[index] = AnsiString(value);
-    if (fields[kReadOnlyField].empty())
-        fields[kReadOnlyField] = "F";
+    if (index >= 0 && index < kColumnFields) fields[index] = AnsiString(value);
+    if (fields[kReadOnlyField].empty()) fields[kReadOnlyField] = "F";
     AnsiString out = fields[0] + '\t' + fields[1] + '\t' + fields[2] + '\t' + fields[kReadOnlyField];
-    if (!fields[kGroupField].empty())
-        out += '\t' + fields[kGroupField];
+    if (!fields[kGroupField].empty()) out += '\t' + fields[kGroupField];
     return out;
 }

@@ -11,8 +11,7 @@ namespace {
 std::vector<AnsiString> fieldOrder(TDataSet* ds, bool visibleOnly = false) {
     std::vector<AnsiString> names;
     for (TField* f : ds->FieldList())
-        if (!visibleOnly || f->Visible())
-            names.push_back(f->FieldName());
+        if (!visibleOnly || f->Visible()) names.push_back(f->FieldName());
     return names;
 }
 
@@ -33,10 +32,11 @@ TEST(ColumnModel, TheWindowsListInTFieldsMode) {
     GridHarness h(CustomersDb(30));
     h.ShowLikeTheWindow();
     TkxDBGrid* g = h.grid;
-    ASSERT_EQ(h.W0(), 8);  // the window's font
+    ASSERT_EQ(h.W0(), 8); // the window's font
 
     // The list reorders, sizes, titles and shows the fields; no other field is visible.
-    EXPECT_EQ(fieldOrder(h.cds), (std::vector<AnsiString>{"SELECT_YN", "CUST_ID", "CUST_NAME", "CUST_CLASSID"}));
+    EXPECT_EQ(fieldOrder(h.cds),
+              (std::vector<AnsiString>{"SELECT_YN", "CUST_ID", "CUST_NAME", "CUST_CLASSID"}));
     EXPECT_EQ(fieldOrder(h.cds, true), fieldOrder(h.cds));
     EXPECT_EQ(h.Field("SELECT_YN")->DisplayWidth(), 4);
     EXPECT_EQ(h.Field("CUST_ID")->DisplayWidth(), 8);
@@ -60,7 +60,7 @@ TEST(ColumnModel, TheWindowsListInTFieldsMode) {
     EXPECT_TRUE(g->TabStops(2));
     EXPECT_TRUE(g->TabStops(3));
     EXPECT_FALSE(g->TabStops(4));
-    EXPECT_EQ(g->ColWidths(2), 68);  // 8 x 8 + 4, wider than its title
+    EXPECT_EQ(g->ColWidths(2), 68); // 8 x 8 + 4, wider than its title
     EXPECT_EQ(g->TCustomGrid::FixedCols(), 1);
     EXPECT_EQ(g->TitleRowCount(), 1);
     EXPECT_EQ(g->Col(), 1);
@@ -139,7 +139,7 @@ TEST(ColumnModel, LetterCaseIsAsciiOnlyAndExactWhereSaid) {
     h.Show();
     TkxDBGrid* g = h.grid;
     EXPECT_EQ(columnFields(g), (std::vector<AnsiString>{"CUST_ID", "CUST_NAME"}));
-    EXPECT_FALSE(g->ColumnAt(0).ReadOnly());  // "t" is not "T"
+    EXPECT_FALSE(g->ColumnAt(0).ReadOnly()); // "t" is not "T"
     EXPECT_TRUE(g->TabStops(1));
     EXPECT_TRUE(g->ColumnAt(1).ReadOnly());
     EXPECT_FALSE(g->TabStops(2));
@@ -160,7 +160,8 @@ TEST(ColumnModel, TitlesWithLineBreaksAndBig5) {
     TkxDBGrid* g = h.grid;
     // 外 and 才 end in the byte of "~": the title breaks only at the real "~".
     g->SetUseTFields(false);
-    g->SetSelected(TStringList{Ansi("CUST_ID\t1\t外才~品"), "CUST_NAME\t1\tAB~~CDEFGHIJKLMNOP", Ansi("SELECT_YN\t1\t功")});
+    g->SetSelected(TStringList{Ansi("CUST_ID\t1\t外才~品"), "CUST_NAME\t1\tAB~~CDEFGHIJKLMNOP",
+                               Ansi("SELECT_YN\t1\t功")});
     g->SetDataSource(h.source);
     h.cds->Open();
     h.Show();
@@ -171,7 +172,7 @@ TEST(ColumnModel, TitlesWithLineBreaksAndBig5) {
 
     // dgNoLimitColSize: a narrow column keeps its character width under a long title.
     g->SetOptions(g->Options() + TkxDBGridOptions{dgNoLimitColSize});
-    EXPECT_EQ(g->ColWidths(2), std::max(h.W0() + 4, h.TextWidth("AB", tf) + 4));  // no rebuild for this option
+    EXPECT_EQ(g->ColWidths(2), std::max(h.W0() + 4, h.TextWidth("AB", tf) + 4)); // no rebuild for this option
     g->RebuildLayout();
     EXPECT_EQ(g->ColWidths(1), h.W0() + 4);
     EXPECT_EQ(g->ColWidths(2), h.W0() + 4);
@@ -210,12 +211,12 @@ TEST(ColumnModel, TitleLinesRowHeightsAndTheIndicatorButton) {
     const int w = h.TextHeight("W", *g->Font()), tw = h.TextHeight("W", g->TitleFont());
     g->SetTitleLines(2);
     EXPECT_EQ(g->RowHeights(0), 2 * tw + 4);
-    g->SetTitleLines(0);  // ignored
+    g->SetTitleLines(0); // ignored
     EXPECT_EQ(g->TitleLines(), 2);
 
     g->SetRowHeightPercent(150);
     EXPECT_EQ(g->DefaultRowHeight(), (w + 3) * 150 / 100);
-    g->SetRowHeightPercent(-5);  // back to 100, without a rebuild
+    g->SetRowHeightPercent(-5); // back to 100, without a rebuild
     EXPECT_EQ(g->RowHeightPercent(), 100);
     EXPECT_EQ(g->DefaultRowHeight(), (w + 3) * 150 / 100);
     g->RebuildLayout();
@@ -234,7 +235,7 @@ TEST(ColumnModel, TitleLinesRowHeightsAndTheIndicatorButton) {
     EXPECT_EQ(g->RowHeights(0), 59);
     EXPECT_EQ(g->IndicatorButtonTop(), (60 - (2 * tw + 4)) / 2 + 2);
     EXPECT_EQ(g->ColWidths(0), 19);
-    delete button;  // the grid lets go of it
+    delete button; // the grid lets go of it
     EXPECT_EQ(g->IndicatorButton(), nullptr);
     g->RebuildLayout();
     EXPECT_EQ(g->ColWidths(0), 11);
@@ -250,8 +251,9 @@ TEST(ColumnModel, OptionsStoreTheirValueAndShapeTheBaseGrid) {
     EXPECT_EQ(std::get<int64_t>(g->GetProperty("KeyOptions")), 6);
     EXPECT_EQ(std::get<int64_t>(g->GetProperty("EditControlOptions")), 3);
     EXPECT_EQ(std::get<int64_t>(g->GetProperty("PadColumnStyle")), 2);
-    EXPECT_EQ(g->TCustomGrid::Options(), (TGridOptions{goFixedVertLine, goVertLine, goHorzLine, goFixedHorzLine,
-                                                       goColSizing, goColMoving, goEditing, goTabs}));
+    EXPECT_EQ(g->TCustomGrid::Options(),
+              (TGridOptions{goFixedVertLine, goVertLine, goHorzLine, goFixedHorzLine, goColSizing,
+                            goColMoving, goEditing, goTabs}));
 
     g->SetOptions(g->Options() + TkxDBGridOptions{dgRowSelect, dgRowResize});
     EXPECT_TRUE(g->TCustomGrid::Options().Contains(goRowSelect));
@@ -338,8 +340,8 @@ TEST(ColumnModel, GroupHeaderRunsAndBands) {
     GridHarness h(CustomersDb(10));
     TkxDBGrid* g = h.grid;
     g->SetUseTFields(false);
-    g->SetSelected(TStringList{"CUST_ID\t20\tId\tF\tWho", "CUST_NAME\t20\tName\tF\tWho", "CUST_CLASSID\t20\tClass\tF",
-                               "SELECT_YN\t20\tTick\tF\twho"});
+    g->SetSelected(TStringList{"CUST_ID\t20\tId\tF\tWho", "CUST_NAME\t20\tName\tF\tWho",
+                               "CUST_CLASSID\t20\tClass\tF", "SELECT_YN\t20\tTick\tF\twho"});
     g->SetDataSource(h.source);
     h.cds->Open();
     h.Show();
@@ -348,7 +350,7 @@ TEST(ColumnModel, GroupHeaderRunsAndBands) {
     EXPECT_EQ(first, 0);
     EXPECT_EQ(last, 1);
     EXPECT_FALSE(g->GroupHeaderRun(2, false, first, last));
-    ASSERT_TRUE(g->GroupHeaderRun(3, false, first, last));  // letter case counts
+    ASSERT_TRUE(g->GroupHeaderRun(3, false, first, last)); // letter case counts
     EXPECT_EQ(first, 3);
 
     const int title = g->RowHeights(0);
@@ -361,7 +363,7 @@ TEST(ColumnModel, GroupHeaderRunsAndBands) {
     // Scrolled past the run's first column, the band keeps its full width off the left.
     g->SetLeftCol(2);
     ASSERT_EQ(g->LeftCol(), 2);
-    EXPECT_EQ(g->GroupBandRect(1).Left, g->CellRect(2, 0).Left);  // the shown part only
+    EXPECT_EQ(g->GroupBandRect(1).Left, g->CellRect(2, 0).Left); // the shown part only
     band = g->GroupBandRect(1, false);
     EXPECT_EQ(band.Left, g->CellRect(2, 0).Left - g->ColWidths(1) - 1);
     EXPECT_EQ(band.Right, g->CellRect(2, 0).Right);

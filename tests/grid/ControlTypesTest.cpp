@@ -14,12 +14,13 @@
 namespace {
 // Ticks as the shop's rows may hold them: Y, y, N, nothing, something else.
 const TestDatabase& ticksDb() {
-    static TestDatabase db("INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) VALUES ('C1', 'one', 'Y');"
-                           "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) VALUES ('C2', 'two', 'y');"
-                           "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) VALUES ('C3', 'three', 'N');"
-                           "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME) VALUES ('C4', 'four');"
-                           "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) VALUES ('C5', 'five', 'X');"
-                           "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) VALUES ('C6', 'six', '1')");
+    static TestDatabase db(
+        "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) VALUES ('C1', 'one', 'Y');"
+        "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) VALUES ('C2', 'two', 'y');"
+        "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) VALUES ('C3', 'three', 'N');"
+        "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME) VALUES ('C4', 'four');"
+        "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) VALUES ('C5', 'five', 'X');"
+        "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) VALUES ('C6', 'six', '1')");
     return db;
 }
 const char* kTicksSql = "select CUST_ID, CUST_NAME, CUST_CLASSID AS SELECT_YN from CUSTOMER order by CUST_ID";
@@ -35,7 +36,8 @@ std::vector<bool> shownChecks(const GridHarness& h, int gridCol) {
     return checks;
 }
 
-void showWith(GridHarness& h, const TStringList& controlTypes, TkxEditControlOptions options = {ecoSearchOwnerForm}) {
+void showWith(GridHarness& h, const TStringList& controlTypes,
+              TkxEditControlOptions options = {ecoSearchOwnerForm}) {
     h.grid->SetControlType(controlTypes);
     h.grid->SetEditControlOptions(options);
     h.grid->SetDataSource(h.source);
@@ -75,8 +77,8 @@ TEST(ControlTypes, TheWindowsCheckBoxLine) {
     ASSERT_TRUE(g->FindCheckBoxValues(3, 1, checked, unchecked));
     EXPECT_EQ(checked, "Y");
     EXPECT_EQ(unchecked, "N");
-    EXPECT_FALSE(g->FindCheckBoxValues(3, 0, checked, unchecked));  // the title row
-    EXPECT_FALSE(g->FindCheckBoxValues(2, 1, checked, unchecked));  // another field
+    EXPECT_FALSE(g->FindCheckBoxValues(3, 0, checked, unchecked)); // the title row
+    EXPECT_FALSE(g->FindCheckBoxValues(2, 1, checked, unchecked)); // another field
     // "Y" and "y" show checked; "N", nothing and any other text unchecked.
     EXPECT_EQ(shownChecks(h, 3), (std::vector<bool>{true, true, false, false, false, false}));
     EXPECT_EQ(shownChecks(h, 2), std::vector<bool>(6, false));
@@ -84,8 +86,8 @@ TEST(ControlTypes, TheWindowsCheckBoxLine) {
     EXPECT_FALSE(g->IsControlCell(2, 1));
     EXPECT_FALSE(g->IsControlCell(3, 0));
     EXPECT_EQ(g->CacheItem(3).Type, "CheckBox");
-    EXPECT_EQ(g->CacheItem(0).Type, "");  // the indicator
-    EXPECT_EQ(g->CacheItem(9).Type, "");  // past the columns
+    EXPECT_EQ(g->CacheItem(0).Type, ""); // the indicator
+    EXPECT_EQ(g->CacheItem(9).Type, ""); // past the columns
 }
 
 TEST(ControlTypes, NamesAndTypesCompareExactly) {
@@ -134,7 +136,8 @@ TEST(ControlTypes, EmbeddedControlsAreSetUpAndCached) {
     edit->SetParent(h.form);
     edit->SetBounds(0, 400, 80, 20);
     edit->SetCtl3DBorder(true);
-    showWith(h, TStringList{"CUST_NAME;CustomEdit;edName;T", "CUST_ID;LookupCombo;nothing;T", kWindowControlType});
+    showWith(
+        h, TStringList{"CUST_NAME;CustomEdit;edName;T", "CUST_ID;LookupCombo;nothing;T", kWindowControlType});
     TkxDBGrid* g = h.grid;
     EXPECT_TRUE(g->EmbeddedControlsSetUp());
     EXPECT_EQ(edit->Parent(), g);
@@ -199,7 +202,7 @@ TEST(ControlTypes, FindingControlsByNameOnFormsFramesAndTheDatasetOwner) {
     inner->SetName("edInner");
     auto* panel = new TPanel(h.form);
     panel->SetName("Panel1");
-    auto* ownerEdit = new TEdit(&h.owner);  // owned with the dataset
+    auto* ownerEdit = new TEdit(&h.owner); // owned with the dataset
     ownerEdit->SetName("edData");
     g->SetDataSource(h.source);
 
@@ -209,7 +212,7 @@ TEST(ControlTypes, FindingControlsByNameOnFormsFramesAndTheDatasetOwner) {
     EXPECT_EQ(g->FindControlByName("Frame1.edInner"), inner);
     EXPECT_EQ(g->FindControlByName("Frame1."), nullptr);
     EXPECT_EQ(g->FindControlByName("Nothing.edInner"), nullptr);
-    EXPECT_EQ(g->FindControlByName("Panel1.edData"), ownerEdit);  // not a frame: the dataset owner's
+    EXPECT_EQ(g->FindControlByName("Panel1.edData"), ownerEdit); // not a frame: the dataset owner's
     EXPECT_EQ(g->FindControlByName("edInner"), nullptr);
 
     // The owner's form or the form the grid sits on.
@@ -251,7 +254,7 @@ TEST(ControlTypes, ADatasetsOwnListsAndTheirCleanUp) {
     EXPECT_EQ(h.grid->CacheItem(3).Parameters, "Y;N");
     h.grid->GetPictureMask("CUST_ID", mask, autoFill, useMask);
     EXPECT_EQ(mask, "999");
-    EXPECT_FALSE(autoFill || useMask);  // two parts: neither flag reads as "T"
+    EXPECT_FALSE(autoFill || useMask); // two parts: neither flag reads as "T"
 }
 
 TEST(ControlTypes, PictureMaskLinesReadAndWritten) {
@@ -264,7 +267,7 @@ TEST(ControlTypes, PictureMaskLinesReadAndWritten) {
     EXPECT_EQ(mask, "C999");
     EXPECT_TRUE(autoFill && useMask);
     g->GetPictureMask("CUST_NAME", mask, autoFill, useMask);
-    EXPECT_FALSE(autoFill);  // "t" is not "T"
+    EXPECT_FALSE(autoFill); // "t" is not "T"
     EXPECT_TRUE(useMask);
     g->GetPictureMask("SELECT_YN", mask, autoFill, useMask);
     EXPECT_EQ(mask, "");
@@ -272,11 +275,11 @@ TEST(ControlTypes, PictureMaskLinesReadAndWritten) {
 
     const AnsiString newMask = "#9";
     const bool no = false;
-    g->SetPictureMask("cust_id", nullptr, &no, nullptr);  // keeps the mask and the use flag
+    g->SetPictureMask("cust_id", nullptr, &no, nullptr); // keeps the mask and the use flag
     g->SetPictureMask("SELECT_YN", &newMask, nullptr, nullptr);
     const AnsiString none;
-    g->SetPictureMask("CUST_NAME", &none, nullptr, nullptr);  // an empty mask deletes the line
-    g->SetPictureMask("CUST_CLASSID", &none, nullptr, nullptr);  // nothing to add
+    g->SetPictureMask("CUST_NAME", &none, nullptr, nullptr);    // an empty mask deletes the line
+    g->SetPictureMask("CUST_CLASSID", &none, nullptr, nullptr); // nothing to add
     EXPECT_EQ(g->PictureMasks(), (TStringList{"cust_id\tC999\tF\tT", "SELECT_YN\t#9\tT\tT"}));
 }
 

@@ -12,7 +12,7 @@ TEST(ListLines, FieldReaderRules) {
     EXPECT_EQ(ListLineField(window, 0), "SELECT_YN");
     EXPECT_EQ(ListLineField(window, 1), "4");
     EXPECT_EQ(ListLineField(window, 2), Ansi("選擇"));
-    EXPECT_EQ(ListLineField(window, 3), "F");  // an empty flag reads as "F"
+    EXPECT_EQ(ListLineField(window, 3), "F"); // an empty flag reads as "F"
     EXPECT_EQ(ListLineField(window, 4), "");
     // Past the end every field is empty; the last one read runs to the end of the line.
     EXPECT_EQ(ListLineField("CUST_ID", 0), "CUST_ID");
@@ -26,7 +26,8 @@ TEST(ListLines, FieldReaderRules) {
 
 TEST(ListLines, FieldWriterDropsEmptyGroupsAndWritesTheFlag) {
     EXPECT_EQ(SetListLineField(Ansi("SELECT_YN\t4\t選擇\t\t"), 1, "5"), Ansi("SELECT_YN\t5\t選擇\tF"));
-    EXPECT_EQ(SetListLineField(Ansi("CUST_CLASSID\t8\t客戶類別\tT"), 1, "9"), Ansi("CUST_CLASSID\t9\t客戶類別\tT"));
+    EXPECT_EQ(SetListLineField(Ansi("CUST_CLASSID\t8\t客戶類別\tT"), 1, "9"),
+              Ansi("CUST_CLASSID\t9\t客戶類別\tT"));
     EXPECT_EQ(SetListLineField("A\t1\tTitle\tt\tG", 1, "12"), "A\t12\tTitle\tt\tG");
     EXPECT_EQ(SetListLineField("A", 1, "3"), "A\t3\t\tF");
     EXPECT_EQ(SetListLineField("A\t1\tT\tT\tG\textra", 4, ""), "A\t1\tT\tT");
@@ -59,7 +60,8 @@ TEST(ListLines, BoundedFuzzOfLinesWithSeparatorsAndLeadBytes) {
     // Lines of separators, letters and Big5 characters (whole): the reader stays inside the line,
     // a written line reads back as written, and the parts of a split join back to the line.
     std::mt19937 random(12345);
-    const AnsiString tokens[] = {"\t", ";", "~", "\\", "A", "T", "1", " ", "\xA5\x7E", "\xA5\x5C", "\xA4\x40", "\xF9\xFE"};
+    const AnsiString tokens[] = {"\t", ";", "~",        "\\",       "A",        "T",
+                                 "1",  " ", "\xA5\x7E", "\xA5\x5C", "\xA4\x40", "\xF9\xFE"};
     for (int round = 0; round < 4000; ++round) {
         AnsiString line;
         const int length = int(random() % 24);

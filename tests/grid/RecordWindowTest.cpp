@@ -95,7 +95,7 @@ TEST(RecordWindow, ALongListReadsOnlyTheRowsItShowsAndPagesEvenly) {
     const int v = g->VisibleRowCount();
     ASSERT_GT(v, 5);
     EXPECT_EQ(g->DataLink().BufferCount(), v);
-    EXPECT_LE(h.cds->reads - beforeLayout, v);  // the first layout reads at most the rows it shows
+    EXPECT_LE(h.cds->reads - beforeLayout, v); // the first layout reads at most the rows it shows
     expectWindow(h);
     EXPECT_EQ(h.ColumnTexts(1).front(), "C0001");
     EXPECT_EQ(h.ColumnTexts(2)[1], Ansi("外功客2"));
@@ -204,7 +204,7 @@ TEST(RecordWindow, AssigningAndClearingTheDataSource) {
     EXPECT_EQ(g->ColCount(), 2);
     EXPECT_EQ(g->RowCount(), 2);
     h.cds->Open();
-    g->SetDataSource(h.source);  // already open: active at once
+    g->SetDataSource(h.source); // already open: active at once
     EXPECT_TRUE(g->DataLink().Active());
     EXPECT_EQ(g->ColCount(), 5);
     // The link reports the activation, then the assignment passes it on again: one column entry,
@@ -214,7 +214,7 @@ TEST(RecordWindow, AssigningAndClearingTheDataSource) {
     EXPECT_FALSE(g->DataLink().Active());
     EXPECT_EQ(g->ColCount(), 2);
     EXPECT_EQ(g->RowCount(), 2);
-    g->SetDataSource(h.source);  // the column is entered again
+    g->SetDataSource(h.source); // the column is entered again
     EXPECT_EQ(log.take(), (vector<string>{"colenter", "cell", "footer", "footer"}));
     // Closing and reopening pass through activation too.
     h.cds->Close();
@@ -252,7 +252,7 @@ TEST(RecordWindow, ADatasetWithACalculatedFieldKeepsItsOwnAttributes) {
     EXPECT_EQ(g->TitleText(0), "Name");
     EXPECT_EQ(g->ColWidths(1), 6 * h.W0() + 4);
     EXPECT_EQ(g->GridColumnFieldName(4), "EXTRA");
-    EXPECT_FALSE(g->TabStops(4));  // calculated: no tab stop without EditCalculated
+    EXPECT_FALSE(g->TabStops(4)); // calculated: no tab stop without EditCalculated
     g->SetEditCalculated(true);
     g->RebuildLayout();
     EXPECT_TRUE(g->TabStops(4));
@@ -360,6 +360,6 @@ TEST(RecordWindow, FieldMapCapacityAndItsLimit) {
         EXPECT_EQ(e.Message(), "Grid requested to display more than 256 columns");
     }
     EXPECT_EQ(link.MappedCount(), 16380);
-    EXPECT_EQ(link.MappedField(0), nullptr);  // inactive: no field
+    EXPECT_EQ(link.MappedField(0), nullptr); // inactive: no field
     link.ClearMapping();
 }

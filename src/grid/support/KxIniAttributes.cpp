@@ -10,16 +10,13 @@ void TkxIniAttributes::DefineProperties(ClassInfo& info) {
 }
 
 void TkxIniAttributes::SetFileName(const AnsiString& v) {
-    if (v != fileName_)
-        fileName_ = v;
+    if (v != fileName_) fileName_ = v;
 }
 
 void TkxIniAttributes::SetSectionName(const AnsiString& v) {
-    if (v != sectionName_)
-        sectionName_ = v;
+    if (v != sectionName_) sectionName_ = v;
 }
 
 void TkxIniAttributes::SetDelimiter(const AnsiString& v) {
-    if (v != delimiter_)
-        delimiter_ = v;
+    if (v != delimiter_) delimiter_ = v;
 }

@@ -18,18 +18,20 @@ void StartApplication() {
 }
 
 TStringList WindowColumnList() {
-    return TStringList{Ansi("SELECT_YN\t4\t選擇\t\t"), Ansi("CUST_ID\t8\t客戶代號\t\t"), Ansi("CUST_NAME\t17\t客戶名稱\t\t"),
-                       Ansi("CUST_CLASSID\t8\t客戶類別\tT")};
+    return TStringList{Ansi("SELECT_YN\t4\t選擇\t\t"), Ansi("CUST_ID\t8\t客戶代號\t\t"),
+                       Ansi("CUST_NAME\t17\t客戶名稱\t\t"), Ansi("CUST_CLASSID\t8\t客戶類別\tT")};
 }
 
 const TestDatabase& CustomersDb(int count) {
     static std::map<int, std::unique_ptr<TestDatabase>> made;
     auto& db = made[count];
     if (!db) {
-        std::string sql =
-            "SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " + std::to_string(count) +
-            ") DO BEGIN INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) VALUES ('C' || LPAD(:i, 4, '0'), "
-            "'外功客' || :i, SUBSTRING('ABC' FROM MOD(:i - 1, 3) + 1 FOR 1)); i = i + 1; END END^\nSET TERM ; ^\n";
+        std::string sql = "SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " +
+                          std::to_string(count) +
+                          ") DO BEGIN INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) VALUES ('C' || "
+                          "LPAD(:i, 4, '0'), "
+                          "'外功客' || :i, SUBSTRING('ABC' FROM MOD(:i - 1, 3) + 1 FOR 1)); i = i + 1; END "
+                          "END^\nSET TERM ; ^\n";
         db = std::make_unique<TestDatabase>(count > 0 ? sql : std::string());
     }
     return *db;
@@ -58,7 +60,9 @@ GridHarness::GridHarness(const TestDatabase& db, const std::string& sql) {
     grid->SetBounds(0, 0, 500, 300);
 }
 
-GridHarness::~GridHarness() { delete form; }
+GridHarness::~GridHarness() {
+    delete form;
+}
 
 void GridHarness::Show() {
     form->Show();
@@ -86,7 +90,9 @@ int GridHarness::TextHeight(const AnsiString& text, const TFont& font) const {
     return c.TextHeight(text);
 }
 
-int GridHarness::W0() const { return TextWidth("0", *grid->Font()); }
+int GridHarness::W0() const {
+    return TextWidth("0", *grid->Font());
+}
 
 int GridHarness::RowsFor(int clientHeight) const {
     const int title = grid->RowHeights(0) + 1, row = grid->DefaultRowHeight() + 1;

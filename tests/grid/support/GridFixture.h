@@ -46,7 +46,7 @@ struct GridHarness {
     // Sets the grid's height so that exactly `rows` data rows show whole.
     void SetVisibleRows(int rows);
     TField* Field(const char* name) const { return cds->FieldByName(name); }
-    int W0() const;  // width of "0" in the grid font
+    int W0() const; // width of "0" in the grid font
     int TextWidth(const AnsiString& text, const TFont& font) const;
     int TextHeight(const AnsiString& text, const TFont& font) const;
     // Texts of one column for the shown rows, top to bottom.
