@@ -82,6 +82,20 @@ TEST(RecordWindow, TenRecordsInTenRows) {
     EXPECT_EQ(bar(g).pos, 5);
     EXPECT_EQ(g->Row(), 5);
     h.cds->Cancel();
+
+    // The bars: the vertical one for the records, the horizontal one unless proportional sizing.
+    EXPECT_EQ(g->ScrollBars(), ssBoth);
+    g->SetShowVertScrollBar(false);
+    EXPECT_EQ(g->ScrollBars(), ssHorizontal);
+    g->SetShowHorzScrollBar(false);
+    EXPECT_EQ(g->ScrollBars(), ssNone);
+    g->SetShowVertScrollBar(true);
+    EXPECT_EQ(g->ScrollBars(), ssVertical);
+    EXPECT_EQ(bar(g), (Bar{1, 19, 10, 5}));
+    g->SetShowHorzScrollBar(true);
+    g->SetUseTFields(false);
+    g->SetOptions(g->Options() + TkxDBGridOptions{dgProportionalColResize});
+    EXPECT_EQ(g->ScrollBars(), ssVertical);
 }
 
 TEST(RecordWindow, ALongListReadsOnlyTheRowsItShowsAndPagesEvenly) {
