@@ -1,7 +1,7 @@
 #pragma once
 // The Firebird client library as the driver reaches it: its C entries looked up by name in the library
 // that VendorLib names, never linked. Also the small pieces every driver object shares: reference
-// counting and the error text an object answers about its last failure.
+// counting, the error text an object answers about its last failure, and the guard of an open blob.
 #include "core/AnsiString.h"
 #include "interfaces/SQLDriver.h"
 #include "interfaces/SQLPtr.h"
