@@ -42,13 +42,6 @@ private:
     }
 };
 
-template <class I> void release(I*& object) {
-    if (object) {
-        object->release();
-        object = nullptr;
-    }
-}
-
 } // namespace
 
 AnsiString DriverLibraryErrorText(SQLResult code) {
@@ -134,7 +127,7 @@ TSQLConnection::~TSQLConnection() {
     }
     clients_.clear();
     releaseDriverObjects();
-    release(driver_);
+    driver_.reset();
 }
 
 void TSQLConnection::SetConnectionName(const AnsiString& value) {
@@ -239,13 +232,14 @@ void TSQLConnection::connectDriver() {
     try {
         loadDriver();
         BusyPointer busy;
-        release(driver_);
+        driver_.reset();
         AnsiString errorResourceFile = Trim(params_.Values("ErrorResourceFile"));
-        if (driverEntry_(vendorLib_.c_str(), errorResourceFile.c_str(), &driver_) != SQL_SUCCESS) {
-            driver_ = nullptr;
+        // A driver that fails may leave anything in the out place: only a success hands a reference.
+        ISQLDriver* driver = nullptr;
+        if (driverEntry_(vendorLib_.c_str(), errorResourceFile.c_str(), &driver) != SQL_SUCCESS)
             throw EDatabaseError(Format("Unable to Load %s", vendorLib_));
-        }
-        Check(driver_->getSQLConnection(&connection_), static_cast<ISQLConnection*>(nullptr));
+        driver_ = SQLPtr<ISQLDriver>(driver);
+        Check(driver_->getSQLConnection(connection_.Out()), static_cast<ISQLConnection*>(nullptr));
 
         TStringList login;
         for (int i = 0; i < params_.Count(); ++i) {
@@ -265,13 +259,13 @@ void TSQLConnection::connectDriver() {
         setConnectionParams();
         AnsiString database = Trim(params_.Values("Database"));
         AnsiString userName = login.Values("USER_NAME"), password = login.Values("PASSWORD");
-        Check(connection_->connect(database.c_str(), userName.c_str(), password.c_str()), connection_);
+        Check(connection_->connect(database.c_str(), userName.c_str(), password.c_str()), connection_.get());
 
         int32_t value = 0, length = 0;
         connection_->getOption(SQL_CONN_MAX_ACTIVE_STATEMENTS, &value, sizeof value, &length);
         maxStmtsPerConn_ = value;
 
-        Check(connection_->getSQLMetaData(&metaData_), connection_);
+        Check(connection_->getSQLMetaData(metaData_.Out()), connection_.get());
         AnsiString schema = Trim(userName);
         if (!schema.empty())
             metaData_->setOption(SQL_META_SCHEMA_NAME, reinterpret_cast<intptr_t>(schema.c_str()));
@@ -339,8 +333,8 @@ void TSQLConnection::setConnectionParams() {
 }
 
 void TSQLConnection::releaseDriverObjects() {
-    release(metaData_);
-    release(connection_);
+    metaData_.reset();
+    connection_.reset();
 }
 
 void TSQLConnection::doDisconnect(bool runHooks) {
@@ -368,22 +362,22 @@ void TSQLConnection::doDisconnect(bool runHooks) {
             }
         if (connection_) {
             try {
-                Check(connection_->setOption(SQL_CONN_TRACE_CALLBACK, 0), connection_);
-                Check(connection_->setOption(SQL_CONN_TRACE_DATA, 0), connection_);
+                Check(connection_->setOption(SQL_CONN_TRACE_CALLBACK, 0), connection_.get());
+                Check(connection_->setOption(SQL_CONN_TRACE_DATA, 0), connection_.get());
             } catch (...) {
                 if (!failure)
                     failure = std::current_exception();
             }
         }
-        release(metaData_);
+        metaData_.reset();
         if (connection_) {
             connection_->disconnect();
             openTransactions_ = 0;
-            release(connection_);
+            connection_.reset();
         }
         library_ = nullptr;
         state_ = csStateClosed;
-        release(driver_);
+        driver_.reset();
         paramsLoaded_ = false;
         if (failure)
             std::rethrow_exception(failure);
@@ -433,14 +427,14 @@ std::unique_ptr<TSQLConnection> TSQLConnection::CloneConnection() const {
 
 void TSQLConnection::StartTransaction(uint32_t id, TTransIsolationLevel isolation) {
     SetConnected(true);
-    Check(connection_->beginTransaction(id, isolation), connection_);
+    Check(connection_->beginTransaction(id, isolation), connection_.get());
     ++openTransactions_;
 }
 
 void TSQLConnection::Commit(uint32_t id) {
     if (!connection_)
         return;
-    Check(connection_->commit(id), connection_);
+    Check(connection_->commit(id), connection_.get());
     if (openTransactions_ > 0)
         --openTransactions_;
 }
@@ -448,7 +442,7 @@ void TSQLConnection::Commit(uint32_t id) {
 void TSQLConnection::Rollback(uint32_t id) {
     if (!connection_)
         return;
-    Check(connection_->rollback(id), connection_);
+    Check(connection_->rollback(id), connection_.get());
     if (openTransactions_ > 0)
         --openTransactions_;
 }

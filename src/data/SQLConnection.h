@@ -10,6 +10,7 @@
 #include "core/Library.h"
 #include "core/StringList.h"
 #include "interfaces/SQLDriver.h"
+#include "interfaces/SQLPtr.h"
 
 #include <functional>
 #include <memory>
@@ -111,8 +112,8 @@ public:
     TConnectionState ConnectionState() const { return state_; }
     // Read once, when the component is created.
     const AnsiString& ConnectionRegistryFile() const { return connectionRegistryFile_; }
-    ISQLConnection* DriverConnection() const { return connection_; }
-    ISQLMetaData* MetaData() const { return metaData_; }
+    ISQLConnection* DriverConnection() const { return connection_.get(); }
+    ISQLMetaData* MetaData() const { return metaData_.get(); }
     int MaxStmtsPerConn() const { return maxStmtsPerConn_; }
     char QuoteChar() const { return quoteChar_; }
     bool TransactionsSupported() const { return transactionsSupported_; }
@@ -176,9 +177,9 @@ private:
     bool paramsLoaded_ = false;
     ModuleHandle library_ = nullptr;
     ::GetDriverFunc driverEntry_ = nullptr;
-    ISQLDriver* driver_ = nullptr;
-    ISQLConnection* connection_ = nullptr;
-    ISQLMetaData* metaData_ = nullptr;
+    SQLPtr<ISQLDriver> driver_;
+    SQLPtr<ISQLConnection> connection_;
+    SQLPtr<ISQLMetaData> metaData_;
     int maxStmtsPerConn_ = 0;
     char quoteChar_ = '"';
     bool transactionsSupported_ = false;

@@ -76,12 +76,9 @@ void mapType(const XSQLVAR& v, FbColumn& c) {
 }
 } // namespace
 
-TFbCommand::TFbCommand(TFbConnection* connection) : connection_(connection) { connection_->addRef(); }
+TFbCommand::TFbCommand(TFbConnection* connection) : connection_(SQLPtr<TFbConnection>::Share(connection)) {}
 
-TFbCommand::~TFbCommand() {
-    freeStatement();
-    connection_->release();
-}
+TFbCommand::~TFbCommand() { freeStatement(); }
 
 SQLResult TFbCommand::setOption(int32_t option, intptr_t value) {
     switch (option) {

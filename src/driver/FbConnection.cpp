@@ -24,14 +24,10 @@ void addInteger(std::string& dpb, char item, int32_t value) {
 AnsiString textOption(intptr_t value) { return value ? Trim(reinterpret_cast<const char*>(value)) : AnsiString(); }
 } // namespace
 
-TFbConnection::TFbConnection(const fb::Api& api, ISQLDriver* driver) : api_(api), driver_(driver) {
-    driver_->addRef();
-}
+TFbConnection::TFbConnection(const fb::Api& api, ISQLDriver* driver)
+    : api_(api), driver_(SQLPtr<ISQLDriver>::Share(driver)) {}
 
-TFbConnection::~TFbConnection() {
-    disconnect();
-    driver_->release();
-}
+TFbConnection::~TFbConnection() { disconnect(); }
 
 SQLResult TFbConnection::connect(const char* database, const char* userName, const char* password) {
     if (Attached())

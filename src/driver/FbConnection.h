@@ -45,7 +45,7 @@ private:
     SQLResult endTransaction(bool commitIt, bool keep);
 
     const fb::Api& api_;
-    ISQLDriver* driver_;
+    SQLPtr<ISQLDriver> driver_;  // a connection keeps its driver alive
     ErrorText error_;
     isc_db_handle db_ = 0;
     isc_tr_handle tr_ = 0;

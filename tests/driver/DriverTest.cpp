@@ -2,6 +2,7 @@
 #include "core/AnsiString.h"
 #include "core/Library.h"
 #include "interfaces/SQLDriver.h"
+#include "interfaces/SQLPtr.h"
 #include "support/FirebirdDb.h"
 
 #include <gtest/gtest.h>
@@ -441,3 +442,64 @@ TEST(FirebirdDriver, StatementsOutlivingTheirAttachmentFailCleanly) {
     cur->release();
     cmd->release();
 }
+
+TEST(FirebirdDriver, HeldReferencesGoBackInAnyOrderAndBlobsCloseAfterEveryRead) {
+    TestDatabase db("CREATE TABLE T (I INTEGER, M BLOB SUB_TYPE 1);"
+                    "INSERT INTO T VALUES (1, 'the first memo');"
+                    "INSERT INTO T VALUES (2, 'the second memo');",
+                    false);
+    // The references others hold on an object besides the one asked through.
+    auto held = [](auto& p) {
+        p->addRef();
+        return p->release();
+    };
+    SQLPtr<ISQLDriver> driver;
+    ASSERT_EQ(driverEntry()("libfbclient.so.2", "", driver.Out()), SQL_SUCCESS);
+    EXPECT_EQ(held(driver), 1u);
+    SQLPtr<ISQLConnection> conn;
+    ASSERT_EQ(driver->getSQLConnection(conn.Out()), SQL_SUCCESS);
+    EXPECT_EQ(held(driver), 2u);  // the connection keeps its driver
+    {
+        SQLPtr<ISQLConnection> copy = conn;
+        EXPECT_EQ(held(conn), 2u);
+        SQLPtr<ISQLConnection> moved = std::move(copy);
+        EXPECT_FALSE(copy);
+        EXPECT_EQ(held(conn), 2u);
+        SQLPtr<ISQLConnection> shared = SQLPtr<ISQLConnection>::Share(conn.get());
+        EXPECT_EQ(held(conn), 3u);
+    }
+    EXPECT_EQ(held(conn), 1u);
+    ASSERT_EQ(conn->connect(db.Path().c_str(), "SYSDBA", "x"), SQL_SUCCESS) << errorText(conn.get());
+
+    SQLPtr<ISQLCommand> cmd;
+    ASSERT_EQ(conn->getSQLCommand(cmd.Out()), SQL_SUCCESS);
+    ASSERT_EQ(cmd->prepare("SELECT I, M FROM T ORDER BY I", 0), SQL_SUCCESS) << errorText(cmd.get());
+    SQLPtr<ISQLCursor> cur;
+    ASSERT_EQ(cmd->execute(cur.Out()), SQL_SUCCESS) << errorText(cmd.get());
+    EXPECT_EQ(held(cmd), 2u);  // the cursor keeps its command
+    // Out gives the cursor held before back first: the command is kept by the new one alone.
+    ASSERT_EQ(cmd->execute(cur.Out()), SQL_SUCCESS) << errorText(cmd.get());
+    EXPECT_EQ(held(cmd), 2u);
+
+    // The parents' references go first; the cursor keeps what it needs alive and reads on.
+    driver.reset();
+    conn.reset();
+    cmd.reset();
+    ASSERT_EQ(cur->next(), SQL_SUCCESS);
+    // Each read opens the blob and closes it again, also when it stops early.
+    bool isNull = false;
+    for (int i = 0; i < 2000; ++i) {
+        uint32_t size = 0;
+        ASSERT_EQ(cur->getBlobSize(2, &size, &isNull), SQL_SUCCESS) << errorText(cur.get());
+        ASSERT_EQ(size, 14u);
+        char part[4] = {};
+        ASSERT_EQ(cur->getBlob(2, part, &isNull, 3), SQL_SUCCESS) << errorText(cur.get());
+        ASSERT_EQ(std::string(part), "the");
+    }
+    ASSERT_EQ(cur->next(), SQL_SUCCESS);
+    std::string memo(15, '\0');
+    EXPECT_EQ(cur->getBlob(2, memo.data(), &isNull, 15), SQL_SUCCESS);
+    EXPECT_EQ(memo, "the second memo");
+    EXPECT_EQ(held(cur), 1u);
+}
+
