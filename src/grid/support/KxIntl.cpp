@@ -29,17 +29,21 @@ void TkxIntl::DefineProperties(ClassInfo& info) {
     info.Add("VersionInfoLib", &TkxIntl::VersionInfoLib, &TkxIntl::SetVersionInfoLib);
     info.Add("FilterMemoSize", &TkxIntl::FilterMemoSize, &TkxIntl::SetFilterMemoSize);
     info.Add("IniFileName", &TkxIntl::IniFileName, &TkxIntl::SetIniFileName);
-    info.Add("UseLocateMethodForSearch", &TkxIntl::UseLocateMethodForSearch, &TkxIntl::SetUseLocateMethodForSearch);
+    info.Add("UseLocateMethodForSearch", &TkxIntl::UseLocateMethodForSearch,
+             &TkxIntl::SetUseLocateMethodForSearch);
     info.AddSet("DialogFontStyle", &TkxIntl::DialogFontStyle, &TkxIntl::SetDialogFontStyle);
     info.Add("DefaultEpochYear", &TkxIntl::DefaultEpochYear, &TkxIntl::SetDefaultEpochYear);
     info.Add("Connected", &TkxIntl::Connected, &TkxIntl::SetConnected);
 }
 
 TkxIntl::TkxIntl(TComponent* owner)
-    : TComponent(owner), ado_(std::make_unique<TkxADOIntl>()), navigator_(std::make_unique<TkxDBNavigatorIntl>()),
-      searchDialog_(std::make_unique<TkxSearchDialogIntl>()), locateDialog_(std::make_unique<TkxLocateDialogIntl>()),
+    : TComponent(owner), ado_(std::make_unique<TkxADOIntl>()),
+      navigator_(std::make_unique<TkxDBNavigatorIntl>()),
+      searchDialog_(std::make_unique<TkxSearchDialogIntl>()),
+      locateDialog_(std::make_unique<TkxLocateDialogIntl>()),
       monthCalendar_(std::make_unique<TkxMonthCalendarIntl>()),
-      filterDialog_(std::make_unique<TkxFilterDialogIntl>()), richEdit_(std::make_unique<TkxDBRichEditIntl>()),
+      filterDialog_(std::make_unique<TkxFilterDialogIntl>()),
+      richEdit_(std::make_unique<TkxDBRichEditIntl>()),
       userMessages_(std::make_unique<TkxUserMessagesIntl>()) {}
 
 TkxIntl::~TkxIntl() {
@@ -136,19 +140,20 @@ void TkxIntl::CopyToProcessIntl() {
     target->btnOKCaption_ = btnOKCaption_;
     target->btnCancelCaption_ = btnCancelCaption_;
     // A form's file name is given without its extension.
-    target->iniFileName_ = iniFileName_.empty() || iniFileName_ == ".ini" ? AnsiString() : iniFileName_ + ".ini";
+    target->iniFileName_ =
+        iniFileName_.empty() || iniFileName_ == ".ini" ? AnsiString() : iniFileName_ + ".ini";
     target->SetCheckBoxInGridStyle(checkBoxInGridStyle_);
     target->SetGridPaintStyle(gridPaintStyle_);
     // The handler is usually a method of this instance's form: it must not outlive this instance, or
     // the next mask error after the form closed would call into a freed form. Once this instance is
     // gone the shared handler does nothing, and the default message and error apply.
     if (OnValidationErrorUsingMask)
-        target->OnValidationErrorUsingMask = [handler = OnValidationErrorUsingMask,
-                                              alive = std::weak_ptr<const bool>(lifetime_)](
-                                                 TObject* sender, TField* field, AnsiString& msg, bool& doDefault) {
-            if (!alive.expired())
-                handler(sender, field, msg, doDefault);
-        };
+        target->OnValidationErrorUsingMask =
+            [handler = OnValidationErrorUsingMask, alive = std::weak_ptr<const bool>(lifetime_)](
+                TObject* sender, TField* field, AnsiString& msg, bool& doDefault) {
+                if (!alive.expired())
+                    handler(sender, field, msg, doDefault);
+            };
     else
         target->OnValidationErrorUsingMask = nullptr;
     target->dialogFontStyle_ = dialogFontStyle_;

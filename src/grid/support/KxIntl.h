@@ -28,7 +28,12 @@ class TField;
 using TObject = TPersistent;
 
 // How the grid draws a check-box cell; ordinals are stored values.
-enum TkxCheckBoxInGridStyle : int { cbStyleAuto = 0, cbStyleCheckmark = 1, cbStyleXmark = 2, cbStyleCheckmarkFlat = 3 };
+enum TkxCheckBoxInGridStyle : int {
+    cbStyleAuto = 0,
+    cbStyleCheckmark = 1,
+    cbStyleXmark = 2,
+    cbStyleCheckmarkFlat = 3
+};
 // Whether the grid paints through an off-screen bitmap canvas or straight to the device.
 enum TkxGridPaintStyle : int { gpsBitmapCanvas = 0, gpsDynamicDeviceContext = 1 };
 

@@ -3,7 +3,8 @@
 #include <algorithm>
 
 AnsiString IntlText(std::string_view utf8) {
-    bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    bool ascii =
+        std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     return ascii ? AnsiString(utf8) : Ansi(utf8);
 }
 
@@ -11,12 +12,14 @@ AnsiString IntlText(std::string_view utf8) {
 #define KX_INTL_ASSIGN(Name, Default) Name##_ = source.Name##_;
 
 // Registration in list order, and Assign copying every member of the list.
-#define KX_INTL_TEXT_CLASS_BODY(Self_, LIST)                                                                \
-    void Self_::DefineProperties(ClassInfo& info) {                                                         \
-        using Self = Self_;                                                                                 \
-        LIST(KX_INTL_REGISTER, KX_INTL_REGISTER)                                                            \
-    }                                                                                                       \
-    void Self_::Assign(const Self_& source) { LIST(KX_INTL_ASSIGN, KX_INTL_ASSIGN) }
+#define KX_INTL_TEXT_CLASS_BODY(Self_, LIST)                                                                 \
+    void Self_::DefineProperties(ClassInfo& info) {                                                          \
+        using Self = Self_;                                                                                  \
+        LIST(KX_INTL_REGISTER, KX_INTL_REGISTER)                                                             \
+    }                                                                                                        \
+    void Self_::Assign(const Self_& source) {                                                                \
+        LIST(KX_INTL_ASSIGN, KX_INTL_ASSIGN)                                                                 \
+    }
 
 KX_INTL_TEXT_CLASS_BODY(TkxUserMessagesIntl, KX_USER_MESSAGES)
 KX_INTL_TEXT_CLASS_BODY(TkxMonthCalendarIntl, KX_MONTH_CALENDAR)
