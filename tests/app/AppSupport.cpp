@@ -1,6 +1,7 @@
 #include "app/AppSupport.h"
 
 #include "core/SysUtils.h"
+#include "grid/support/KxIntl.h"
 #include "ui/Application.h"
 
 #include <QJsonDocument>
@@ -35,6 +36,8 @@ void StartApplication() {
     static char arg0[] = "test_app";
     static char* argv[] = {arg0, nullptr};
     Application->Initialize(1, argv);
+    // As the program entry: the grid library's settings exist before any window.
+    CreateProcessIntl();
 }
 
 std::string ProgramRun::Boxes() const {

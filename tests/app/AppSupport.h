@@ -15,6 +15,7 @@ std::string SchemaWith(const std::vector<std::pair<std::string, std::string>>& e
 // The demo shop (schema and db/demo.sql), made once per test program.
 const TestDatabase& DemoDatabase();
 
+// Starts the application as the program entry does, the grid library's settings object included.
 void StartApplication();
 
 // One run of build/bin/morvane with the arguments, offscreen, message boxes answered at once, the
