@@ -89,9 +89,10 @@ public:
     AnsiString Pasted(const AnsiString& text) const;
     // Whether the focus may leave a control holding this text.
     bool MayLeave(const AnsiString& text, bool modified, bool allowInvalidExit) const;
-    // Whether the text may be written to the field. When it fails the mask (and an invalid value is
-    // not allowed), the dataset's OnInvalidValue handler is called, or else ReportMaskError with the
-    // control and the field, which by default beeps and raises; the answer is then false.
+    // Whether the text may be written to the field. When it fails the mask, the dataset's
+    // OnInvalidValue handler is called, or else ReportMaskError with the control and the field, which
+    // by default beeps and raises; the answer is then false. The grid passes its editor's
+    // AllowInvalidExit, which lets any text through; edit controls check always.
     bool CheckWrite(TPersistent* sender, TDataSet* dataSet, TField* field, const AnsiString& text,
                     bool allowInvalidExit = false) const;
 

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 using K = TkxMaskKeystroke;
@@ -173,6 +175,9 @@ TEST(PictureInput, ValueCheckPasteAndLeaving) {
     EXPECT_EQ(TkxPictureInput("###-####", true).Pasted("555"), "555-");
     EXPECT_EQ(TkxPictureInput("###-####", false).Pasted("555"), "555");
     EXPECT_EQ(TkxPictureInput("&&", true, false).Pasted("ab"), "ab");
+    TkxDBPicture settings;  // auto-fill by default
+    settings.SetProperty("PictureMask", AnsiString("##-"));
+    EXPECT_EQ(TkxPictureInput(settings).Pasted("12"), "12-");
 
     EXPECT_FALSE(mask.MayLeave("ab1", true, false));
     EXPECT_TRUE(mask.MayLeave("ab1", true, true));
@@ -214,15 +219,50 @@ TEST(PictureInput, WritingAFailedValueReports) {
     EXPECT_THROW(mask.CheckWrite(&owner, &plain, &field, "1"), EInvalidOperation);
 }
 
-TEST(PictureInput, PictureSettingsArePublished) {
-    TkxDBPicture picture;
-    EXPECT_TRUE(picture.AutoFill());
-    EXPECT_FALSE(picture.AllowInvalidExit());
-    EXPECT_TRUE(picture.PictureMaskFromDataSet());
-    EXPECT_TRUE(picture.SetProperty("PictureMask", AnsiString("&&")));
-    EXPECT_TRUE(picture.SetProperty("AutoFill", false));
-    EXPECT_EQ(picture.PictureMask(), "&&");
-    const TkxPictureInput mask(picture);
-    EXPECT_TRUE(mask.Active());
-    EXPECT_EQ(mask.Pasted("ab"), "AB");
+// Random masks, texts, selections and characters: the caret of a taken keystroke lies inside the new
+// text on a character boundary, and Backspace never leaves half a character.
+TEST(PictureInput, FuzzKeystrokesStayOnCharacters) {
+    CodePageScope big5("BIG5");
+    std::mt19937 rng(424242);
+    const std::vector<std::string> maskParts = {"#", "?", "&", "!", "@", "*", "[", "]",
+                                                "{", "}", ",", "-", " ", ";", "2", Ansi("：")};
+    const std::vector<std::string> chars = {"1", "a", " ", "-", Ansi("張"), Ansi("："), Ansi("許")};
+    auto pick = [&](const std::vector<std::string>& parts, int maxLen) {
+        std::string s;
+        for (int i = std::uniform_int_distribution<int>(0, maxLen)(rng); i > 0; --i)
+            s += parts[std::uniform_int_distribution<size_t>(0, parts.size() - 1)(rng)];
+        return s;
+    };
+    auto boundaries = [](const AnsiString& s) {
+        std::vector<bool> at(s.size() + 1, false);
+        for (size_t i = 0; i < s.size(); ++i) {
+            at[i] = true;
+            if (i + 1 < s.size() && codepage::IsLeadByte(uint8_t(s[i])))
+                ++i;
+        }
+        at[s.size()] = true;
+        return at;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        const TkxPictureInput mask(pick(maskParts, 8), round % 2 == 0);
+        const AnsiString text = pick(chars, 8);
+        const std::vector<bool> at = boundaries(text);
+        std::vector<int> starts;
+        for (size_t i = 0; i < at.size(); ++i)
+            if (at[i])
+                starts.push_back(int(i));
+        const int start = starts[rng() % starts.size()];
+        int end = starts[rng() % starts.size()];
+        end = std::max(end, start);
+        const AnsiString ch = chars[rng() % chars.size()];
+        const K k = mask.Keystroke(text, start, end - start, ch, int(rng() % 20));
+        if (k.Action == K::kaTake) {
+            ASSERT_LE(size_t(k.SelStart), k.Text.size());
+            ASSERT_TRUE(boundaries(k.Text)[k.SelStart]) << k.Text << " @" << k.SelStart;
+        }
+        // One character goes, or the selection; what is left is the rest of the text, whole.
+        const AnsiString left = TkxPictureInput::TextAfterBackspace(text, start, end - start);
+        const size_t gone = start < end ? AnsiCharCount(text.substr(start, end - start)) : start > 0;
+        ASSERT_EQ(AnsiCharCount(left) + gone, AnsiCharCount(text));
+    }
 }
