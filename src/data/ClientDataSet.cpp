@@ -575,17 +575,15 @@ void TClientDataSet::InternalPost() {
         check(cursor_->ModifyRecord(buffer));
         return;
     }
-    // A new record goes before the record it was inserted at, or after the last one (every row is
-    // fetched first, so that it stays the last).
+    // A new record goes before the record it was inserted at, or after the last one (appending went to
+    // the last record first, which fetched every row). Counting the rows held fetches none.
     TBookmarkFlag flag = GetBookmarkFlag(buffer);
     uint32_t held = 0;
     check(cursor_->GetRecordCount(&held));
-    if (flag == bfEOF || flag == bfBOF || held == 0) {
-        fetchUpTo(-1);
+    if (flag == bfEOF || flag == bfBOF || held == 0)
         check(cursor_->MoveToEOF());
-    } else {
+    else
         check(cursor_->MoveToBookmark(buffer + engineRecordSize_));
-    }
     check(cursor_->InsertRecord(buffer));
 }
 
