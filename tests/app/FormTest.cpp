@@ -236,7 +236,8 @@ TEST_F(FormTest, TheLinesTableOpenedWhileBuildingIsReadOnlyAsFarAsItIsSeen) {
     // The header has no NOTE: the creation handler stops at the header, and the lines keep the whole
     // table opened while the window was built. Nothing has shown them yet, so they are not all read;
     // the window's first showing reads them, and the grid and its bar hold every one, in order.
-    TestDatabase noNote(SchemaWith({{"  NOTE            VARCHAR(100),\n", ""}}) + BillLines(1000, "B1"), false);
+    TestDatabase noNote(SchemaWith({{"  NOTE            VARCHAR(100),\n", ""}}) + BillLines(1000, "B1"),
+                        false);
     auto form = Build(noNote);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "CDS_SaleMaster: Field 'NOTE' not found.");
@@ -264,7 +265,8 @@ TEST_F(FormTest, TheLinesTableOpenedWhileBuildingIsReadOnlyAsFarAsItIsSeen) {
     EXPECT_TRUE(form->CDS_SaleSub->AllFetched());
     EXPECT_FALSE(form->SQL_BILLS->Active());
     EXPECT_FALSE(form->DSP_BILLS->Reading());
-    EXPECT_EQ(column(form->CDS_SaleSub, "TEMPPRODID"), (std::vector<AnsiString>{"P00001", "P00002", "P00003"}));
+    EXPECT_EQ(column(form->CDS_SaleSub, "TEMPPRODID"),
+              (std::vector<AnsiString>{"P00001", "P00002", "P00003"}));
     EXPECT_EQ(form->CDS_SaleMasterCUST_ID->AsString(), "C1");
 }
 

@@ -95,7 +95,8 @@ TEST(Program, HeaderOrLinesTableLackingAColumn) {
 
 TEST(Program, AFailingHeaderLeavesEveryLineOfTheTableInTheLinesGrid) {
     // More lines than one packet brings: the state file counts them all, as the grid shows them.
-    TestDatabase noNote(SchemaWith({{"  NOTE            VARCHAR(100),\n", ""}}) + BillLines(1500, "S 0001"), false);
+    TestDatabase noNote(SchemaWith({{"  NOTE            VARCHAR(100),\n", ""}}) + BillLines(1500, "S 0001"),
+                        false);
     WriteConnectionFiles(noNote.Dir(), noNote.Path());
     ProgramRun run = RunProgram({"S 0001"});
     ASSERT_TRUE(run.hasState) << run.errors;

@@ -20,13 +20,13 @@ const char* const kStatement = "select * from SAL_SUB order by ITEM_NO";
 
 // Bill lines with Big5 text, numbers and nulls in several columns.
 const TestDatabase& linesDb() {
-    static TestDatabase db("SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " +
-                           std::to_string(kRows) +
-                           ") DO BEGIN INSERT INTO SAL_SUB (MASTERBILLID, ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY, "
-                           "B_PRICE, NOTE) VALUES ('B' || MOD(:i, 7), :i, 'P' || LPAD(:i, 5, '0'), "
-                           "IIF(MOD(:i, 11) = 0, NULL, '商品 ' || :i || ' 號'), :i * 0.5, "
-                           "IIF(MOD(:i, 5) = 0, NULL, 12.25), IIF(MOD(:i, 3) = 0, '備註', NULL)); "
-                           "i = i + 1; END END^\nSET TERM ; ^\n");
+    static TestDatabase db(
+        "SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " + std::to_string(kRows) +
+        ") DO BEGIN INSERT INTO SAL_SUB (MASTERBILLID, ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY, "
+        "B_PRICE, NOTE) VALUES ('B' || MOD(:i, 7), :i, 'P' || LPAD(:i, 5, '0'), "
+        "IIF(MOD(:i, 11) = 0, NULL, '商品 ' || :i || ' 號'), :i * 0.5, "
+        "IIF(MOD(:i, 5) = 0, NULL, 12.25), IIF(MOD(:i, 3) = 0, '備註', NULL)); "
+        "i = i + 1; END END^\nSET TERM ; ^\n");
     return db;
 }
 
@@ -255,7 +255,8 @@ TEST(FetchOnDemand, ResultsThatEndAtAPacketsEdgeOrWithinTheFirst) {
         cds->Open();
         std::vector<std::string> rows = walk(cds);
         size_t n = rows.size();
-        EXPECT_EQ(rows, std::vector<std::string>(statementRows().begin(), statementRows().begin() + n)) << statement;
+        EXPECT_EQ(rows, std::vector<std::string>(statementRows().begin(), statementRows().begin() + n))
+            << statement;
         EXPECT_EQ(cds->RecordCount(), static_cast<int>(n));
         EXPECT_EQ(chain.sql->delivered, static_cast<long>(n));
         EXPECT_FALSE(chain.sql->Active());
@@ -374,7 +375,8 @@ TEST(FetchOnDemand, AReadCutOffFailsPlainlyAndKeepsWhatItHas) {
     long delivered = chain.sql->delivered;
     chain.conn->Close();
     EXPECT_FALSE(chain.sql->Active());
-    EXPECT_EQ(readToTheEnd(first, "EOleException"), "DSP: Further rows are no longer available: the dataset was closed");
+    EXPECT_EQ(readToTheEnd(first, "EOleException"),
+              "DSP: Further rows are no longer available: the dataset was closed");
     EXPECT_EQ(chain.sql->delivered, delivered);
     EXPECT_FALSE(chain.provider->Reading());
     first->Close();

@@ -342,7 +342,8 @@ TEST(DBGrid, CountsTheRecordsForItsBarOnlyOnceItHasAWindow) {
     StartApplication();
     WriteConnectionFiles(db.Dir(), db.Path());
     TComponent owner(nullptr);
-    const DataChain chain(owner, "select ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY from SAL_SUB order by ITEM_NO");
+    const DataChain chain(owner,
+                          "select ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY from SAL_SUB order by ITEM_NO");
     // The statement's rows, each field's value byte for byte (or a null mark).
     auto row = [](const TDataSet* ds) {
         std::string bytes;
