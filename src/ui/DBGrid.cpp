@@ -578,6 +578,10 @@ void TDBGrid::UpdateScrollRange() {
     TCustomGrid::UpdateScrollRange();
     if (!link_ || (ScrollBars() != ssVertical && ScrollBars() != ssBoth))
         return;
+    // Until the grid has its window nothing shows the bar, and counting the records may read every row
+    // of a dataset that fetches its rows as they are needed: the window's creation sets the range.
+    if (!HandleAllocated())
+        return;
     TDataSet* ds = DataSet();
     TScrollInfo s;
     // The bar stands for the records: its position is the current record's number.

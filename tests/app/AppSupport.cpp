@@ -27,6 +27,13 @@ std::string SchemaWith(const std::vector<std::pair<std::string, std::string>>& e
     return schema;
 }
 
+std::string BillLines(int count, const std::string& bill) {
+    return "SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " +
+           std::to_string(count) +
+           ") DO BEGIN INSERT INTO SAL_SUB (MASTERBILLID, ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY) VALUES ('" +
+           bill + "', :i, 'P' || LPAD(:i, 5, '0'), '商品' || :i, :i); i = i + 1; END END^\nSET TERM ; ^\n";
+}
+
 const TestDatabase& DemoDatabase() {
     static TestDatabase db(ReadDbFile("demo.sql"));
     return db;

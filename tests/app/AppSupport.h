@@ -12,6 +12,9 @@
 // db/schema.sql with each `cut` removed (a column line, a constraint) or replaced by its pair's second.
 std::string SchemaWith(const std::vector<std::pair<std::string, std::string>>& edits);
 
+// SQL adding `count` lines of the bill `bill` to SAL_SUB, numbered from 1, their TEMPPRODID "P00001" on.
+std::string BillLines(int count, const std::string& bill);
+
 // The demo shop (schema and db/demo.sql), made once per test program.
 const TestDatabase& DemoDatabase();
 

@@ -93,6 +93,19 @@ TEST(Program, HeaderOrLinesTableLackingAColumn) {
     EXPECT_FALSE(run.DataSet("CDS_SaleSub")["fields"].toArray().contains("AMT"));
 }
 
+TEST(Program, AFailingHeaderLeavesEveryLineOfTheTableInTheLinesGrid) {
+    // More lines than one packet brings: the state file counts them all, as the grid shows them.
+    TestDatabase noNote(SchemaWith({{"  NOTE            VARCHAR(100),\n", ""}}) + BillLines(1500, "S 0001"),
+                        false);
+    WriteConnectionFiles(noNote.Dir(), noNote.Path());
+    ProgramRun run = RunProgram({"S 0001"});
+    ASSERT_TRUE(run.hasState) << run.errors;
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.Boxes(), "morvane: CDS_SaleMaster: Field 'NOTE' not found.\n");
+    expectBill(run, "", "", "", 1500);
+    EXPECT_EQ(run.DataSet("CDS_SaleSub")["current"].toArray()[2].toString(), "P00001");
+}
+
 TEST(Program, FailuresWhileBuildingEndWithTheStartUpBox) {
     auto expectStartupBox = [](const ProgramRun& run, const std::string& className, const std::string& text) {
         EXPECT_EQ(run.exitCode, 1);
@@ -110,6 +123,12 @@ TEST(Program, FailuresWhileBuildingEndWithTheStartUpBox) {
     TestDatabase noCustomers(SchemaWith({{"CREATE TABLE CUSTOMER", "CREATE TABLE CLIENT"}}), false);
     WriteConnectionFiles(noCustomers.Dir(), noCustomers.Path());
     expectStartupBox(RunProgram({}), "EOleException", "CUSTOMER");
+
+    // The bill-lines table is missing: the whole-table open fails while the window is built, as the
+    // statement is still run when the lines open though their rows are read later.
+    TestDatabase noLines(SchemaWith({{"CREATE TABLE SAL_SUB", "CREATE TABLE BILL_LINES"}}), false);
+    WriteConnectionFiles(noLines.Dir(), noLines.Path());
+    expectStartupBox(RunProgram({}), "EOleException", "SAL_SUB");
 
     // A customer column of another kind than its declared field, named by its display label.
     TestDatabase numericClass(SchemaWith({{"  CUST_CLASSID VARCHAR(10),", "  CUST_CLASSID INTEGER,"}}), false);

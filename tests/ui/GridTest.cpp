@@ -339,6 +339,61 @@ TEST(DBGrid, StoredColumnsTitlesWidthsAndAMissingField) {
     EXPECT_EQ(g->ColWidths(1), 56);
 }
 
+TEST(DBGrid, CountsTheRecordsForItsBarOnlyOnceItHasAWindow) {
+    TestDatabase db(linesSql(1000));
+    StartApplication();
+    WriteConnectionFiles(db.Dir(), db.Path());
+    TComponent owner(nullptr);
+    const DataChain chain(owner,
+                          "select ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY from SAL_SUB order by ITEM_NO");
+    // The statement's rows, each field's value byte for byte (or a null mark).
+    auto row = [](const TDataSet* ds) {
+        std::string bytes;
+        for (TField* f : ds->FieldList()) {
+            std::vector<char> value(static_cast<size_t>(f->DataSize()) + 1, '\0');
+            bytes += f->GetData(value.data()) ? "+" + std::string(value.data(), value.size()) : "-";
+        }
+        return bytes;
+    };
+    std::vector<std::string> expected;
+    chain.sql->Open();
+    for (; !chain.sql->Eof(); chain.sql->Next())
+        expected.push_back(row(chain.sql));
+    chain.sql->Close();
+    ASSERT_EQ(expected.size(), 1000u);
+
+    auto* cds = new TClientDataSet(&owner);
+    cds->SetProviderName("DSP");
+    auto* source = new TDataSource(&owner);
+    source->SetDataSet(cds);
+    std::unique_ptr<TForm> form(new TForm(Application));
+    form->SetBounds(0, 0, 520, 420);
+    auto* g = new TDBGrid(form.get());
+    g->SetParent(form.get());
+    g->SetBounds(0, 0, 480, 300);
+    g->SetDataSource(source);
+    // The dataset opens while the grid has no window (as while a window is built): the rows shown come,
+    // the rest wait.
+    cds->Open();
+    ASSERT_FALSE(g->HandleAllocated());
+    const int rows = g->VisibleRowCount();
+    EXPECT_EQ(g->RowCount(), rows + 1);
+    EXPECT_FALSE(cds->AllFetched());
+
+    // The first painting gives the grid its window and its bar every record.
+    TBitmap shot;
+    g->PaintTo(shot);
+    EXPECT_TRUE(cds->AllFetched());
+    TScrollInfo bar = g->GetScrollInfo(sbVertical);
+    EXPECT_EQ(bar.Max, 1000 + rows - 1);
+    EXPECT_EQ(bar.Page, rows);
+    EXPECT_EQ(bar.Pos, 1);
+    std::vector<std::string> shown;
+    for (cds->First(); !cds->Eof(); cds->Next())
+        shown.push_back(row(cds));
+    EXPECT_EQ(shown, expected);
+}
+
 TEST(DBGrid, DeleteConfirmationAppendAndCancelOnExit) {
     Lines t(smallDb());
     TDBGrid* g = t.grid;
