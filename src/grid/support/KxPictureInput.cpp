@@ -2,6 +2,7 @@
 
 #include "core/Exception.h"
 #include "data/DataSet.h"
+#include "grid/support/KxIntl.h"
 #include "ui/Dialogs.h"
 
 #include <algorithm>
@@ -139,11 +140,9 @@ bool TkxPictureInput::CheckWrite(TPersistent* sender, TDataSet* dataSet, TField*
             }
         }
     }
-    kxReportMaskError(sender, field);
+    // The process settings object says how; a program without one gets it made here, as at start-up.
+    CreateProcessIntl()->ReportMaskError(sender, field);
     return false;
 }
 
-void kxReportMaskError(TPersistent* /*sender*/, TField* /*field*/) {
-    MessageBeep();
-    throw EInvalidOperation("Invalid input value.  Use escape key to abandon changes");
-}
+

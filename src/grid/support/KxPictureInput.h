@@ -102,5 +102,3 @@ private:
     bool useMask_;
 };
 
-// Reports a value that failed its picture mask, through the process settings object.
-void kxReportMaskError(TPersistent* sender, TField* field);
