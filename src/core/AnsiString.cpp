@@ -16,10 +16,47 @@ std::string& current() {
     return name;
 }
 
-bool isDoubleByte() {
-    const std::string& n = current();
-    return n == "BIG5" || n == "BIG5-HKSCS" || n == "CP950" || n == "GBK" || n == "CP936" || n == "SJIS" ||
-           n == "CP932" || n == "EUC-KR" || n == "CP949";
+// Which bytes lead and which trail a two-byte character, per code page; single-byte code pages and
+// UTF-8 have neither. Built when the code page is set, so the walk costs two table reads a byte.
+struct ByteClasses {
+    bool lead[256] = {};
+    bool trail[256] = {};
+};
+
+ByteClasses classesOf(const std::string& n) {
+    ByteClasses c;
+    auto mark = [](bool* table, int from, int to) {
+        for (int b = from; b <= to; ++b)
+            table[b] = true;
+    };
+    if (n == "BIG5" || n == "BIG5-HKSCS" || n == "CP950") {
+        mark(c.lead, 0x81, 0xFE);
+        mark(c.trail, 0x40, 0x7E);
+        mark(c.trail, 0xA1, 0xFE);
+    } else if (n == "GBK" || n == "CP936") {
+        mark(c.lead, 0x81, 0xFE);
+        mark(c.trail, 0x40, 0x7E);
+        mark(c.trail, 0x80, 0xFE);
+    } else if (n == "SJIS" || n == "CP932") {
+        mark(c.lead, 0x81, 0x9F);
+        mark(c.lead, 0xE0, 0xFC);
+        mark(c.trail, 0x40, 0x7E);
+        mark(c.trail, 0x80, 0xFC);
+    } else if (n == "EUC-KR") {
+        mark(c.lead, 0xA1, 0xFE);
+        mark(c.trail, 0xA1, 0xFE);
+    } else if (n == "CP949") {
+        mark(c.lead, 0x81, 0xFE);
+        mark(c.trail, 0x41, 0x5A);
+        mark(c.trail, 0x61, 0x7A);
+        mark(c.trail, 0x81, 0xFE);
+    }
+    return c;
+}
+
+ByteClasses& classes() {
+    static ByteClasses c = classesOf(current());
+    return c;
 }
 
 // Converts with iconv, replacing what cannot be converted by `bad` and going on.
@@ -53,12 +90,19 @@ std::string convert(const char* to, const char* from, const char* in, size_t inL
 } // namespace
 
 const std::string& Name() { return current(); }
-void SetName(const std::string& iconvName) { current() = iconvName; }
+void SetName(const std::string& iconvName) {
+    current() = iconvName;
+    classes() = classesOf(iconvName);
+}
 
-bool IsLeadByte(unsigned char c) {
-    if (current() == "UTF-8")
-        return false;
-    return isDoubleByte() && c >= 0x81 && c <= 0xFE;
+bool IsLeadByte(unsigned char c) { return classes().lead[c]; }
+bool IsTrailByte(unsigned char c) { return classes().trail[c]; }
+
+size_t CharLength(std::string_view s, size_t i) {
+    const ByteClasses& c = classes();
+    if (i + 1 >= s.size())
+        return 1;
+    return c.lead[static_cast<unsigned char>(s[i])] && c.trail[static_cast<unsigned char>(s[i + 1])] ? 2 : 1;
 }
 
 AnsiString FromUtf8(std::string_view utf8) {
@@ -95,13 +139,11 @@ AnsiString FromUtf16(std::u16string_view utf16) {
 namespace {
 template <typename Fold> AnsiString foldCase(std::string_view s, Fold fold) {
     AnsiString out(s);
-    for (size_t i = 0; i < out.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(out[i]);
-        if (codepage::IsLeadByte(c) && i + 1 < out.size()) {
-            ++i;
-            continue;
-        }
-        out[i] = fold(out[i]);
+    for (size_t i = 0; i < out.size();) {
+        size_t n = codepage::CharLength(out, i);
+        if (n == 1)
+            out[i] = fold(out[i]);
+        i += n;
     }
     return out;
 }
@@ -151,7 +193,7 @@ size_t AnsiFind(std::string_view s, std::string_view sub, size_t from) {
     while (i < s.size()) {
         if (i >= from && s.compare(i, sub.size(), sub) == 0)
             return i;
-        i += (codepage::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+        i += codepage::CharLength(s, i);
     }
     return std::string_view::npos;
 }
@@ -159,14 +201,14 @@ size_t AnsiFind(std::string_view s, std::string_view sub, size_t from) {
 size_t AnsiCharCount(std::string_view s) {
     size_t n = 0;
     for (size_t i = 0; i < s.size(); ++n)
-        i += (codepage::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+        i += codepage::CharLength(s, i);
     return n;
 }
 
 AnsiString AnsiLeft(std::string_view s, size_t maxBytes) {
     size_t i = 0;
     while (i < s.size()) {
-        size_t step = (codepage::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+        size_t step = codepage::CharLength(s, i);
         if (i + step > maxBytes)
             break;
         i += step;

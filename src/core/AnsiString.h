@@ -12,8 +12,13 @@ namespace codepage {
 const std::string& Name();
 // Changes the process code page; for tests and the start of the program only.
 void SetName(const std::string& iconvName);
-// True when the byte starts a two-byte character of the process code page.
+// True when the byte may start a two-byte character of the process code page.
 bool IsLeadByte(unsigned char c);
+// True when the byte may end a two-byte character (Big5: 0x40-0x7E and 0xA1-0xFE).
+bool IsTrailByte(unsigned char c);
+// Bytes of the character at s[i]: 2 for a lead byte followed by a valid trail byte, else 1. A lead
+// byte before anything else (a quote, a separator, the end) stands alone, as the server reads it.
+size_t CharLength(std::string_view s, size_t i);
 // Conversions; bytes that do not convert become "?" (or U+FFFD towards Unicode).
 AnsiString FromUtf8(std::string_view utf8);
 std::string ToUtf8(std::string_view ansi);

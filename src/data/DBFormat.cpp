@@ -132,7 +132,7 @@ AnsiString FormatDateTime(std::string_view format, TDateTime value) {
             i = end + 1;
             continue;
         }
-        if (codepage::IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < format.size()) {
+        if (codepage::CharLength(format, i) == 2) {
             out.append(format.substr(i, 2));
             i += 2;
             continue;

@@ -72,6 +72,20 @@ TEST(Program, BillNumbersWithBlanksAndQuotes) {
     expectBill(run, "", "", "", 0);
 }
 
+TEST(Program, BillNumberWithAStrayLeadByteBeforeAQuote) {
+    // The number's bytes A5 27 3A 58: a Big5 lead byte that no trail byte follows, a quote, ":X".
+    // The server reads the lead byte alone; so must the statement's parameter scan.
+    TestDatabase db("INSERT INTO SAL_MASTER (MASTERBILLID, BILL_DATE, CUST_ID, CUST_NAME) "
+                    "VALUES (CAST(x'A5273A58' AS VARCHAR(20)), '2006/07/27', 'C0004', '林');"
+                    "INSERT INTO SAL_SUB (MASTERBILLID, ITEM_NO, TEMPPRODID) "
+                    "VALUES (CAST(x'A5273A58' AS VARCHAR(20)), 1, 'P9')");
+    WriteConnectionFiles(db.Dir(), db.Path());
+    ProgramRun run = RunProgram({"\xA5':X"});
+    ASSERT_TRUE(run.hasState) << run.errors;
+    EXPECT_EQ(run.Boxes(), "");
+    expectBill(run, "2006/07/27", "C0004", "林", 1);
+}
+
 TEST(Program, HeaderOrLinesTableLackingAColumn) {
     // Without NOTE the header cannot open: the box names the field, the header stays empty and the
     // lines keep every row of SAL_SUB fetched while the window was built.

@@ -35,6 +35,41 @@ TEST(CodePage, Big5RoundTripsAndSeparatorsAreNeverFoundInsideACharacter) {
     EXPECT_TRUE(SameText("User_Name", "USER_NAME"));
 }
 
+TEST(CodePage, ALeadByteFormsACharacterOnlyWithAValidTrailByte) {
+    // Big5 trail bytes are 0x40-0x7E and 0xA1-0xFE; a lead byte before anything else stands alone.
+    EXPECT_EQ(AnsiCharCount("\xA5'"), 2u);
+    EXPECT_EQ(AnsiFind("\xA5'x'", "'"), 1u);
+    EXPECT_EQ(AnsiFind("\xA5=v", "="), 1u);
+    EXPECT_EQ(AnsiFind("\xA5\x7E=", "="), 2u);  // 0x7E is a trail byte: the pair is one character
+    EXPECT_EQ(AnsiLeft("\xA5'ab", 1), "\xA5");
+    EXPECT_EQ(AnsiLeft("\xA5\xA5\x5C", 2), "\xA5\xA5");  // lead, lead-as-trail, then a lone backslash
+    EXPECT_EQ(AnsiCharCount("\xA5\xA5\x5C"), 2u);
+    // 0x80 is no trail byte, and a lead byte at the end is alone.
+    EXPECT_EQ(AnsiCharCount("\xA5\x80\xA5"), 3u);
+    // Case folding: a letter after a lone lead byte is a letter; one that trails a character is not.
+    EXPECT_EQ(UpperCase("\xA5;b\xA5" "a"), "\xA5;B\xA5" "a");
+    EXPECT_TRUE(SameText("\xA5;b", "\xA5;B"));
+    TStringList list{"\xA5=value"};
+    EXPECT_EQ(list.Names(0), "\xA5");
+    EXPECT_EQ(list.Values("\xA5"), "value");
+
+    // The other double-byte code pages keep their own ranges; single-byte ones have no pairs.
+    struct Case {
+        const char* codePage;
+        const char* text;
+        size_t chars;
+    } cases[] = {{"GBK", "\x81\x80", 1},  {"GBK", "\x81\x7F", 2}, {"SJIS", "\xA1\x40", 2},
+                 {"SJIS", "\x81\x40", 1}, {"CP949", "\x81\x5B", 2}, {"EUC-KR", "\x81\xA1", 2},
+                 {"CP1252", "\xA5\xA5", 2}, {"UTF-8", "\xE5\x8A\x9F", 3}};
+    const std::string saved = codepage::Name();
+    for (const Case& c : cases) {
+        codepage::SetName(c.codePage);
+        EXPECT_EQ(AnsiCharCount(c.text), c.chars) << c.codePage << " " << c.text;
+    }
+    codepage::SetName(saved);
+    EXPECT_EQ(AnsiCharCount("\xA5\x5C"), 1u);
+}
+
 TEST(Format, FormsTheMessagesUse) {
     EXPECT_EQ(Format("%s: %s", "SQLConnection1", "x"), "SQLConnection1: x");
     EXPECT_EQ(Format("List index out of bounds (%d)", 2), "List index out of bounds (2)");
