@@ -205,7 +205,9 @@ size_t AnsiCharCount(std::string_view s) {
     return n;
 }
 
-AnsiString AnsiLeft(std::string_view s, size_t maxBytes) {
+size_t AnsiLeftLength(std::string_view s, size_t maxBytes) {
+    if (s.size() <= maxBytes)
+        return s.size();
     size_t i = 0;
     while (i < s.size()) {
         size_t step = codepage::CharLength(s, i);
@@ -213,5 +215,9 @@ AnsiString AnsiLeft(std::string_view s, size_t maxBytes) {
             break;
         i += step;
     }
-    return AnsiString(s.substr(0, i));
+    return i;
+}
+
+AnsiString AnsiLeft(std::string_view s, size_t maxBytes) {
+    return AnsiString(s.substr(0, AnsiLeftLength(s, maxBytes)));
 }

@@ -46,3 +46,5 @@ size_t AnsiFind(std::string_view s, std::string_view sub, size_t from = 0);
 size_t AnsiCharCount(std::string_view s);
 // Cuts s to at most maxBytes without splitting a double-byte character.
 AnsiString AnsiLeft(std::string_view s, size_t maxBytes);
+// The bytes AnsiLeft keeps.
+size_t AnsiLeftLength(std::string_view s, size_t maxBytes);

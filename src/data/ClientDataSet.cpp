@@ -285,7 +285,8 @@ bool TClientDataSet::GetFieldData(const TField* field, void* buffer) const {
     case ftString:
     case ftFixedChar:
     case ftGuid: {
-        size_t n = std::min<size_t>(length, static_cast<size_t>(field->Size()));
+        // A field narrower than the value takes whole characters only.
+        size_t n = AnsiLeftLength(std::string_view(v, strnlen(v, length)), size_t(field->Size()));
         std::memcpy(buffer, v, n);
         static_cast<char*>(buffer)[n] = '\0';
         break;

@@ -525,8 +525,9 @@ bool TSQLDataSet::GetFieldData(const TField* field, void* buffer) const {
         return true;
     TFieldType ft = field->DataType();
     if (ft == ftString || ft == ftFixedChar) {
-        // A text field may be smaller than its column: its value is cut, never overrun.
-        size_t n = std::min(strnlen(p, col.size), static_cast<size_t>(field->Size()));
+        // A text field may be smaller than its column: its value is cut at whole characters, never
+        // overrun.
+        size_t n = AnsiLeftLength(std::string_view(p, strnlen(p, col.size)), size_t(field->Size()));
         std::memcpy(buffer, p, n);
         static_cast<char*>(buffer)[n] = '\0';
     } else if (integerKind(ft) && integerKind(col.type)) {

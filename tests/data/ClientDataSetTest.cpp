@@ -161,6 +161,27 @@ TEST(ClientDataSet, OpensBindsEditsAndPostsInMemory) {
     EXPECT_EQ(name->AsString(), Ansi("陳大華股份"));
 }
 
+TEST(ClientDataSet, TextWiderThanItsFieldIsCutAtWholeCharacters) {
+    // "Z" and five times "功" (A5 5C): a field of 10 bytes holds "Z" and four characters; the
+    // tenth byte would be the lead byte of the fifth.
+    TestDatabase db("INSERT INTO CUSTOMER VALUES ('C001', 'Z功功功功功', 'A')");
+    const AnsiString expected = Ansi("Z功功功功");
+    ASSERT_EQ(expected.size(), 9u);
+    Chain chain(db);
+    static_cast<TStringField*>(chain.cds->FieldByName("CUST_NAME"))->SetSize(10);
+    chain.cds->Open();
+    EXPECT_EQ(chain.cds->FieldByName("CUST_NAME")->AsString(), expected);
+
+    // The statement dataset's own fields read the same way.
+    auto* name = new TStringField(&chain.form);
+    name->SetFieldName("CUST_NAME");
+    name->SetSize(10);
+    name->SetDataSet(chain.sql);
+    chain.sql->Open();
+    EXPECT_EQ(name->AsString(), expected);
+    chain.sql->Close();
+}
+
 TEST(ClientDataSet, CommandTextEmptyResultsAndFailures) {
     TestDatabase db(kCustomers);
     Chain chain(db, false);
