@@ -378,7 +378,7 @@ void TClientDataSet::SetFieldData(TField* field, const void* buffer) {
         std::memcpy(&d, b, 8);
         int32_t x = field->DataType() == ftDate
                         ? static_cast<int32_t>(std::trunc(d))
-                        : static_cast<int32_t>(std::llround(std::fabs(d - std::trunc(d)) * kMsPerDay) % 86400000);
+                        : TimeOfDayMs(d);
         putValue(field, &x, 4);
         return;
     }

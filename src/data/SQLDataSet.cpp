@@ -454,7 +454,9 @@ TGetResult TSQLDataSet::GetRecord(char* buffer, TGetMode mode, bool) {
         case SQL_COL_TIME: {
             SQLTime t{};
             r = cursor_->getTime(c, &t, &isNull);
-            TDateTime v = isNull ? 0 : (t.hour * 3600.0 + t.minute * 60.0 + t.second + t.fraction / 10000.0) / 86400.0;
+            // Rounded to the millisecond, the last half millisecond of a day staying in it.
+            int64_t ms = ((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + (int64_t(t.fraction) + 5) / 10;
+            TDateTime v = isNull ? 0 : std::min<int64_t>(ms, 86399999) / 86400000.0;
             std::memcpy(p, &v, 8);
             break;
         }

@@ -182,6 +182,41 @@ TEST(ClientDataSet, TextWiderThanItsFieldIsCutAtWholeCharacters) {
     chain.sql->Close();
 }
 
+TEST(ClientDataSet, TimesInTheLastHalfMillisecondOfADayStayInThatDay) {
+    TestDatabase db("CREATE TABLE T (N INTEGER, TM TIME);"
+                    "INSERT INTO T VALUES (1, '23:59:59.9996');"
+                    "INSERT INTO T VALUES (2, '23:59:59.9994');"
+                    "INSERT INTO T VALUES (3, '00:00:00.0004');"
+                    "INSERT INTO T VALUES (4, '12:30:15.0005')",
+                    false);
+    const char* expected[] = {"23:59:59.999", "23:59:59.999", "00:00:00.000", "12:30:15.001"};
+    WriteConnectionFiles(db.Dir(), db.Path());
+    TComponent form(nullptr);
+    DataChain chain(form, "SELECT TM FROM T ORDER BY N");
+    auto* cds = new TClientDataSet(&form);
+    cds->SetProviderName("DSP");
+    cds->Open();
+    auto* tm = dynamic_cast<TDateTimeField*>(cds->FieldByName("TM"));
+    ASSERT_NE(tm, nullptr);
+    tm->SetDisplayFormat("hh:nn:ss.zzz");
+    for (const char* text : expected) {
+        EXPECT_EQ(tm->DisplayText(), text);
+        EXPECT_LT(tm->AsDateTime(), 1.0);
+        cds->Next();
+    }
+    EXPECT_EQ(cds->RecordCount(), 4);
+    cds->First();
+    EXPECT_EQ(tm->AsString(), "23:59:59");
+
+    // The statement's own field shows the same.
+    chain.sql->Open();
+    auto* own = dynamic_cast<TDateTimeField*>(chain.sql->FieldByName("TM"));
+    ASSERT_NE(own, nullptr);
+    own->SetDisplayFormat("hh:nn:ss.zzz");
+    EXPECT_EQ(own->DisplayText(), "23:59:59.999");
+    chain.sql->Close();
+}
+
 TEST(ClientDataSet, CommandTextEmptyResultsAndFailures) {
     TestDatabase db(kCustomers);
     Chain chain(db, false);
