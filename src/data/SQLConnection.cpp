@@ -6,23 +6,39 @@
 #include "core/SysUtils.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 
 const char* const driverRegistryKey = "\\Software\\Kestrin\\DbDriver";
 
+// A relative path in the registry is taken from the program's folder, where the default files lie,
+// for the test that the file is there and for reading it alike.
 AnsiString registryFilePath(const char* valueName, const char* defaultName) {
     try {
         TRegistry registry(RegistryHive::CurrentUser);
         if (registry.OpenKeyReadOnly(driverRegistryKey)) {
             AnsiString path = registry.ReadString(valueName);
             if (!path.empty())
-                return path;
+                return path[0] == '/' ? path : ExeDir() + path;
         }
     } catch (const ERegistryException&) {
         return {};
     }
     return ExeDir() + defaultName;
+}
+
+// A registry file is read only when it is a regular file of a sane size: a pipe or a device named
+// instead would hold or flood the start-up. `mayBeMissing`: an absent file reads as empty.
+void checkRegistryFile(const AnsiString& path, bool mayBeMissing) {
+    struct stat st;
+    bool exists = !path.empty() && ::stat(path.c_str(), &st) == 0;
+    if (!exists && mayBeMissing)
+        return;
+    if (!exists || !S_ISREG(st.st_mode))
+        throw EDatabaseError(Format("Driver/Connection Registry File '%s' not found", path));
+    if (st.st_size > MaxIniFileSize)
+        throw EDatabaseError(Format("Driver/Connection Registry File '%s' is larger than 16 MB", path));
 }
 
 bool isTrue(const AnsiString& value) { return UpperCase(Trim(value)) == "TRUE"; }
@@ -194,21 +210,22 @@ void TSQLConnection::checkLoginParams() {
         if (!paramsLoaded_) {
             if (connectionName_.empty())
                 throw EDatabaseError("Connection name missing");
-            if (!FileExists(connectionRegistryFile_))
-                throw EDatabaseError(
-                    Format("Driver/Connection Registry File '%s' not found", connectionRegistryFile_));
+            checkRegistryFile(connectionRegistryFile_, false);
             TIniFile connections(connectionRegistryFile_);
             TStringList lines;
             connections.ReadSectionValues(connectionName_, lines);
             params_.Assign(lines);
             paramsLoaded_ = true;
         }
+        checkRegistryFile(connectionRegistryFile_, true);
         driverName_ = TIniFile(connectionRegistryFile_).ReadString(connectionName_, "DriverName");
     }
     if (driverName_.empty())
         throw EDatabaseError("Missing DriverName property");
     if (loadParamsOnConnect_) {
-        TIniFile drivers(DriverRegistryFilePath());
+        AnsiString driverFile = DriverRegistryFilePath();
+        checkRegistryFile(driverFile, true);
+        TIniFile drivers(driverFile);
         libraryName_ = drivers.ReadString(driverName_, "LibraryName");
         if (libraryName_.empty())
             raisePrefixed("DLL/Shared Library Name not Set");

@@ -6,9 +6,11 @@
 #include "core/Registry.h"
 #include "core/StringList.h"
 #include "core/SysUtils.h"
+#include "support/Fifo.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -139,6 +141,31 @@ TEST(IniFile, ReadsWithTheClassicRulesAndWritesBack) {
     EXPECT_EQ(again.ReadInteger("new", "width", 0), 17);
     EXPECT_EQ(again.ReadString("Kestrin", "User_Name"), "other");
     EXPECT_FALSE(TIniFile("/nonexistent/dir/x.ini").SectionExists("a"));
+}
+
+TEST(IniFile, ReadsRegularFilesOnlyAndNoneBeyondSixteenMegabytes) {
+    // A pipe, a device or a folder in place of a profile reads as a missing file, without waiting.
+    Fifo fifo(TIniFile::ProfileDir() + "pipe.ini");
+    ASSERT_TRUE(fifo.Made());
+    for (const std::string& odd : {fifo.Path(), std::string("/dev/null"), TIniFile::ProfileDir()}) {
+        TIniFile ini(odd);
+        TStringList sections;
+        ini.ReadSections(sections);
+        EXPECT_EQ(sections.Count(), 0) << odd;
+    }
+    // The limit itself still reads; one byte more is refused.
+    AnsiString path = tempFile("huge.ini", "[Kestrin]\nDriverName=Firebird\n");
+    const uintmax_t limit = 16 * 1024 * 1024;
+    std::filesystem::resize_file(path, limit);
+    EXPECT_EQ(TIniFile(path).ReadString("Kestrin", "DriverName"), "Firebird");
+    std::filesystem::resize_file(path, limit + 1);
+    try {
+        TIniFile ini(path);
+        FAIL() << "read";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Message(), "File '" + path + "' is larger than 16 MB");
+    }
+    std::remove(path.c_str());
 }
 
 TEST(Registry, KeysAndTypedValuesLiveInAFilePerHive) {
