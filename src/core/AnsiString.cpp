@@ -156,11 +156,33 @@ AnsiString LowerCase(std::string_view s) {
     return foldCase(s, [](char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; });
 }
 
-int CompareText(std::string_view a, std::string_view b) {
-    AnsiString ua = UpperCase(a), ub = UpperCase(b);
-    return CompareStr(ua, ub);
+namespace {
+// The byte at i of s as UpperCase gives it, without a copy; `next` is where the character after the
+// one that holds byte i - 1 starts (0 to begin with), so the walk runs by whole characters.
+unsigned char upperAt(std::string_view s, size_t i, size_t& next) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (i == next) {
+        size_t n = codepage::CharLength(s, i);
+        next = i + n;
+        if (n == 1 && c >= 'a' && c <= 'z')
+            return static_cast<unsigned char>(c - 32);
+    }
+    return c;
 }
-bool SameText(std::string_view a, std::string_view b) { return a.size() == b.size() && CompareText(a, b) == 0; }
+
+int compareFolded(std::string_view a, std::string_view b) {
+    size_t n = std::min(a.size(), b.size()), nextA = 0, nextB = 0;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char x = upperAt(a, i, nextA), y = upperAt(b, i, nextB);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+} // namespace
+
+int CompareText(std::string_view a, std::string_view b) { return compareFolded(a, b); }
+bool SameText(std::string_view a, std::string_view b) { return a.size() == b.size() && compareFolded(a, b) == 0; }
 
 int CompareStr(std::string_view a, std::string_view b) {
     size_t n = std::min(a.size(), b.size());

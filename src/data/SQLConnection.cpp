@@ -6,6 +6,7 @@
 #include "core/SysUtils.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <sys/stat.h>
 
 namespace {
@@ -264,17 +265,24 @@ void TSQLConnection::connectDriver() {
         }
         Check(driver_->getSQLConnection(&connection_), static_cast<ISQLConnection*>(nullptr));
 
+        // A parameter line that is already in the login list (letter case aside) is skipped. The
+        // list's lines are also kept folded in a hash set, so building it stays linear in the lines.
         TStringList login;
+        std::unordered_set<AnsiString> inLogin;
+        auto add = [&](const AnsiString& line) {
+            login.Add(line);
+            inLogin.insert(UpperCase(line));
+        };
         for (int i = 0; i < params_.Count(); ++i) {
-            if (login.IndexOf(params_[i]) >= 0)
+            if (inLogin.count(UpperCase(params_[i])))
                 continue;
             AnsiString name = params_.Names(i), value = params_.ValueFromIndex(i);
             if (SameText(name, "PASSWORD"))
-                login.Add("PASSWORD=" + value);
+                add("PASSWORD=" + value);
             else if (SameText(name, "USER_NAME"))
-                login.Add("USER_NAME=" + value);
+                add("USER_NAME=" + value);
             else if (SameText(name, "Database"))
-                login.Add("Database=" + Trim(value));
+                add("Database=" + Trim(value));
         }
         if (loginPrompt_ && OnLogin)
             OnLogin(this, login);
