@@ -282,6 +282,14 @@ void TSQLDataSet::InternalOpen() {
             throw;
         }
     }
+    // Only a statement that gives rows is run: one that would change data is refused before it
+    // reaches the server (a driver that cannot tell is caught after running it, below).
+    int32_t returnsCursor = 1, length = 0;
+    SQLResult asked = command_->getOption(SQL_CMD_RETURNS_CURSOR, &returnsCursor, sizeof returnsCursor, &length);
+    if (asked == SQL_SUCCESS && !returnsCursor) {
+        freeStatement();
+        DatabaseError("Cursor not returned from Query", this);
+    }
     std::vector<AnsiString> names;
     if (paramCheck_)
         TParams::MarkersToQuestionMarks(commandText_, &names);

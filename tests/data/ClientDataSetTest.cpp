@@ -217,6 +217,24 @@ TEST(ClientDataSet, TimesInTheLastHalfMillisecondOfADayStayInThatDay) {
     chain.sql->Close();
 }
 
+TEST(ClientDataSet, AStatementThatReturnsNoRowsIsRefusedBeforeItRuns) {
+    TestDatabase db(kCustomers);
+    Chain chain(db, false);
+    chain.provider->SetOptions(1u << poAllowCommandText);
+    // Through the provider, as a command text reaches it, and on the statement itself: refused with
+    // the message, and nothing has been run.
+    chain.cds->SetCommandText("delete from CUSTOMER");
+    EXPECT_EQ(messageOf([&] { chain.cds->Open(); }, "EOleException"), "SQL_CUST: Cursor not returned from Query");
+    chain.sql->SetCommandText("update CUSTOMER set CUST_NAME = 'x'");
+    EXPECT_EQ(messageOf([&] { chain.sql->Open(); }, "EDatabaseError"), "SQL_CUST: Cursor not returned from Query");
+    EXPECT_FALSE(chain.sql->Active());
+
+    chain.cds->SetCommandText("select * from CUSTOMER order by CUST_ID");
+    chain.cds->Open();
+    EXPECT_EQ(chain.cds->RecordCount(), 3);
+    EXPECT_EQ(chain.cds->FieldByName("CUST_NAME")->AsString(), Ansi("王小明"));
+}
+
 TEST(ClientDataSet, CommandTextEmptyResultsAndFailures) {
     TestDatabase db(kCustomers);
     Chain chain(db, false);
