@@ -381,6 +381,9 @@ void TSQLDataSet::InternalClose() {
     // The prepared statement stays while the connection is kept, to be run again.
     if (!connection_ || !connection_->KeepConnection() || !connection_->Connected())
         freeStatement();
+    // Closed and freed: a connection that keeps no idle connection goes once nothing uses it.
+    if (connection_ && !connection_->KeepConnection())
+        connection_->DisconnectIfUnused();
 }
 
 TBookmarkFlag TSQLDataSet::GetBookmarkFlag(const char* buffer) const {

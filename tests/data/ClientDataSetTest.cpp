@@ -235,6 +235,40 @@ TEST(ClientDataSet, AStatementThatReturnsNoRowsIsRefusedBeforeItRuns) {
     EXPECT_EQ(chain.cds->FieldByName("CUST_NAME")->AsString(), Ansi("王小明"));
 }
 
+TEST(ClientDataSet, AConnectionThatKeepsNoIdleConnectionGoesWhenItsLastStatementCloses) {
+    TestDatabase db(kCustomers);
+    Chain chain(db);
+    auto* other = new TSQLDataSet(&chain.form);
+    other->SetSQLConnection(chain.conn);
+    other->SetCommandText("select CUST_ID from CUSTOMER");
+
+    // Kept (the default): the connection stays, and the statement stays prepared for the next open.
+    chain.cds->Open();
+    EXPECT_TRUE(chain.conn->Connected());
+    EXPECT_TRUE(chain.sql->Prepared());
+    chain.cds->Close();
+
+    // Not kept: the provider's request opens, reads and closes the statement, and the connection
+    // goes with it; it comes back for the next request.
+    chain.conn->SetKeepConnection(false);
+    chain.cds->Open();
+    EXPECT_EQ(chain.cds->RecordCount(), 3);
+    EXPECT_FALSE(chain.sql->Prepared());
+    EXPECT_FALSE(chain.conn->Connected());
+    chain.cds->Close();
+    chain.cds->Open();
+    EXPECT_EQ(chain.cds->RecordCount(), 3);
+    EXPECT_FALSE(chain.conn->Connected());
+
+    // While another statement is open the connection stays; the last one to close takes it along.
+    other->Open();
+    chain.sql->Open();
+    chain.sql->Close();
+    EXPECT_TRUE(chain.conn->Connected());
+    other->Close();
+    EXPECT_FALSE(chain.conn->Connected());
+}
+
 TEST(ClientDataSet, CommandTextEmptyResultsAndFailures) {
     TestDatabase db(kCustomers);
     Chain chain(db, false);
