@@ -6,6 +6,7 @@
 #include "core/SysUtils.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_set>
 #include <sys/stat.h>
 
@@ -223,18 +224,23 @@ void TSQLConnection::checkLoginParams() {
     }
     if (driverName_.empty())
         throw EDatabaseError("Missing DriverName property");
+    // The library settings come from the driver registry file when parameters are loaded, else they
+    // are the stored ones; either way an empty name stops here.
+    std::optional<TIniFile> drivers;
     if (loadParamsOnConnect_) {
         AnsiString driverFile = DriverRegistryFilePath();
         checkRegistryFile(driverFile, true);
-        TIniFile drivers(driverFile);
-        libraryName_ = drivers.ReadString(driverName_, "LibraryName");
-        if (libraryName_.empty())
-            raisePrefixed("DLL/Shared Library Name not Set");
-        vendorLib_ = Trim(drivers.ReadString(driverName_, "VendorLib"));
-        if (vendorLib_.empty())
-            raisePrefixed("DLL/Shared Library Name not Set");
-        getDriverFunc_ = drivers.ReadString(driverName_, "GetDriverFunc");
+        drivers.emplace(driverFile);
+        libraryName_ = drivers->ReadString(driverName_, "LibraryName");
     }
+    if (Trim(libraryName_).empty())
+        raisePrefixed("DLL/Shared Library Name not Set");
+    if (drivers)
+        vendorLib_ = Trim(drivers->ReadString(driverName_, "VendorLib"));
+    if (Trim(vendorLib_).empty())
+        raisePrefixed("DLL/Shared Library Name not Set");
+    if (drivers)
+        getDriverFunc_ = drivers->ReadString(driverName_, "GetDriverFunc");
     if (Trim(params_.Values("Database")).empty())
         throw EDatabaseError(connectionName_.empty() ? "Connection name missing" : "Missing Database property");
 }

@@ -270,7 +270,7 @@ void TSQLDataSet::prepare() {
 
 void TSQLDataSet::InternalOpen() {
     if (commandText_.empty())
-        DatabaseError("Missing query, table name or procedure name", this);
+        DatabaseError("Missing query, table name or procedure name");
     if (!connection_)
         DatabaseError("Missing SQLConnection property", this);
     connection_->Open();

@@ -269,6 +269,15 @@ TEST(ClientDataSet, AConnectionThatKeepsNoIdleConnectionGoesWhenItsLastStatement
     EXPECT_FALSE(chain.conn->Connected());
 }
 
+TEST(ClientDataSet, AStatementWithoutTextSaysSoWithoutItsName) {
+    TestDatabase db(kCustomers);
+    Chain chain(db, false);
+    chain.sql->SetCommandText("");
+    EXPECT_EQ(messageOf([&] { chain.sql->Open(); }, "EDatabaseError"), "Missing query, table name or procedure name");
+    EXPECT_EQ(messageOf([&] { chain.cds->Open(); }, "EOleException"), "Missing query, table name or procedure name");
+    EXPECT_FALSE(chain.cds->Active());
+}
+
 TEST(ClientDataSet, CommandTextEmptyResultsAndFailures) {
     TestDatabase db(kCustomers);
     Chain chain(db, false);

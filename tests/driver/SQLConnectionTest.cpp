@@ -336,6 +336,29 @@ TEST(SQLConnection, ReportsMissingConfigurationWithTheSystemsMessages) {
     }
 }
 
+TEST(SQLConnection, ChecksTheLibraryNamesAlsoWhenParametersAreNotLoaded) {
+    TestDatabase db;
+    WriteConnectionFiles(db.Dir(), db.Path());
+    // The stored settings alone: a missing library name is named as such, not as a failed load.
+    auto stored = [&] {
+        auto c = windowConnection();
+        c->SetLoadParamsOnConnect(false);
+        c->Params().SetText("Database=" + db.Path() + "\nUser_Name=SYSDBA\nPassword=x");
+        c->SetLibraryName("libsqldrvfb.so");
+        c->SetVendorLib("libfbclient.so.2");
+        c->SetGetDriverFunc("getSQLDriverFIREBIRD");
+        return c;
+    };
+    auto noLibrary = stored();
+    noLibrary->SetLibraryName("");
+    EXPECT_EQ(connectError(*noLibrary), "SQLConnection1: DLL/Shared Library Name not Set");
+    auto noVendor = stored();
+    noVendor->SetVendorLib("  ");
+    EXPECT_EQ(connectError(*noVendor), "SQLConnection1: DLL/Shared Library Name not Set");
+    auto both = stored();
+    EXPECT_EQ(connectError(*both), "(connected)");
+}
+
 TEST(SQLConnection, ReportsLibrariesAndEntriesThatCannotBeFound) {
     TestDatabase db;
     std::string drivers = db.Dir() + "/dbdrivers.ini";
