@@ -3,7 +3,17 @@
 #include "ui/Application.h"
 
 int main(int argc, char** argv) {
+    // Text in a code page the program cannot walk would be garbage everywhere: refuse it at once,
+    // saying so in the default code page.
+    AnsiString codePageProblem = codepage::CheckName(codepage::Name());
+    if (!codePageProblem.empty())
+        codepage::SetName("BIG5");
     Application->Initialize(argc, argv);
+    if (!codePageProblem.empty()) {
+        int exitCode = ShowStartupError(Exception(codePageProblem));
+        Application->Shutdown();
+        return exitCode;
+    }
     int exitCode = 0;
     try {
         Application->CreateForm<TFormMorvane>();

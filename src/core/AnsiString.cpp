@@ -1,8 +1,11 @@
 #include "core/AnsiString.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <mutex>
 #include <vector>
 
@@ -23,7 +26,17 @@ struct ByteClasses {
     bool trail[256] = {};
 };
 
-ByteClasses classesOf(const std::string& n) {
+// Code page names are matched without regard to ASCII letter case, as iconv matches them.
+std::string upperName(const std::string& name) {
+    std::string n = name;
+    for (char& ch : n)
+        if (ch >= 'a' && ch <= 'z')
+            ch = static_cast<char>(ch - 32);
+    return n;
+}
+
+ByteClasses classesOf(const std::string& name) {
+    const std::string n = upperName(name);
     ByteClasses c;
     auto mark = [](bool* table, int from, int to) {
         for (int b = from; b <= to; ++b)
@@ -59,7 +72,17 @@ ByteClasses& classes() {
     return c;
 }
 
-// Converts with iconv, replacing what cannot be converted by `bad` and going on.
+// Bytes of the UTF-8 sequence at s: its lead byte and the continuation bytes that follow it.
+size_t utf8Length(const char* s, size_t left) {
+    unsigned char c = static_cast<unsigned char>(*s);
+    size_t want = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1, n = 1;
+    while (n < want && n < left && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80)
+        ++n;
+    return n;
+}
+
+// Converts with iconv, replacing what cannot be converted by `bad` and going on; `unit` bytes of
+// input are passed over at each replacement (0: one UTF-8 sequence).
 std::string convert(const char* to, const char* from, const char* in, size_t inLen, std::string_view bad,
                     size_t unit) {
     iconv_t cd = iconv_open(to, from);
@@ -78,7 +101,7 @@ std::string convert(const char* to, const char* from, const char* in, size_t inL
             if (errno == E2BIG)
                 continue;
             out.append(bad);
-            size_t skip = std::min(left, unit);
+            size_t skip = unit ? std::min(left, unit) : utf8Length(src, left);
             src += skip;
             left -= skip;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -87,7 +110,90 @@ std::string convert(const char* to, const char* from, const char* in, size_t inL
     iconv_close(cd);
     return out;
 }
+
+// Converts without replacing anything: false when the text is not valid in `from` or has a character
+// `to` lacks.
+bool convertStrict(const char* to, const char* from, std::string_view in, std::string& out) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    out.clear();
+    std::vector<char> buf(in.size() * 4 + 16);
+    char* src = const_cast<char*>(in.data());
+    size_t left = in.size();
+    bool ok = true;
+    while (ok && left > 0) {
+        char* dst = buf.data();
+        size_t room = buf.size();
+        size_t r = iconv(cd, &src, &left, &dst, &room);
+        out.append(buf.data(), dst - buf.data());
+        ok = r != static_cast<size_t>(-1) || errno == E2BIG;
+    }
+    if (ok) {
+        char* dst = buf.data();
+        size_t room = buf.size();
+        ok = iconv(cd, nullptr, nullptr, &dst, &room) != static_cast<size_t>(-1);
+        out.append(buf.data(), dst - buf.data());
+    }
+    iconv_close(cd);
+    return ok;
+}
 } // namespace
+
+AnsiString CheckName(const std::string& iconvName) {
+    iconv_t to = iconv_open(iconvName.c_str(), "UTF-8");
+    if (to == reinterpret_cast<iconv_t>(-1))
+        return "Unknown code page '" + iconvName + "' in KESTRIN_CODEPAGE";
+    iconv_close(to);
+    iconv_t from = iconv_open("UTF-8", iconvName.c_str());
+    if (from == reinterpret_cast<iconv_t>(-1))
+        return "Unknown code page '" + iconvName + "' in KESTRIN_CODEPAGE";
+    const ByteClasses known = classesOf(iconvName);
+    const bool pairsKnown = std::count(std::begin(known.lead), std::end(known.lead), true) > 0;
+    const bool utf8 = upperName(iconvName) == "UTF-8" || upperName(iconvName) == "UTF8";
+    bool usable = true;
+    for (int b = 1; b < 256 && usable; ++b) {
+        char in = static_cast<char>(b), out[8];
+        char* src = &in;
+        char* dst = out;
+        size_t left = 1, room = sizeof out;
+        iconv(from, nullptr, nullptr, nullptr, nullptr);
+        bool alone = iconv(from, &src, &left, &dst, &room) != static_cast<size_t>(-1);
+        bool incomplete = !alone && errno == EINVAL;
+        // ASCII must stay ASCII; a byte that starts a longer character needs a known walk.
+        if (b < 0x80)
+            usable = alone && dst == out + 1 && out[0] == in;
+        else if (incomplete)
+            usable = utf8 || pairsKnown;
+    }
+    iconv_close(from);
+    if (!usable)
+        return "Code page '" + iconvName +
+               "' in KESTRIN_CODEPAGE is not supported: use BIG5, another double-byte code page this program "
+               "knows, a single-byte code page or UTF-8";
+    return {};
+}
+
+std::string SystemEncoding() {
+    std::string encoding;
+    if (locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr))) {
+        encoding = nl_langinfo_l(CODESET, locale);
+        freelocale(locale);
+    }
+    const std::string n = upperName(encoding);
+    if (n.empty() || n == "ANSI_X3.4-1968" || n == "ASCII" || n == "US-ASCII")
+        return "UTF-8";
+    return encoding;
+}
+
+AnsiString FromEncoding(std::string_view text, const std::string& encoding) {
+    if (upperName(encoding) == upperName(current()))
+        return AnsiString(text);
+    std::string utf8;
+    if (!convertStrict("UTF-8", encoding.c_str(), text, utf8))
+        return AnsiString(text);
+    return FromUtf8(utf8);
+}
 
 const std::string& Name() { return current(); }
 void SetName(const std::string& iconvName) {
@@ -108,7 +214,7 @@ size_t CharLength(std::string_view s, size_t i) {
 AnsiString FromUtf8(std::string_view utf8) {
     if (current() == "UTF-8")
         return AnsiString(utf8);
-    return convert(current().c_str(), "UTF-8", utf8.data(), utf8.size(), "?", 1);
+    return convert(current().c_str(), "UTF-8", utf8.data(), utf8.size(), "?", 0);
 }
 
 std::string ToUtf8(std::string_view ansi) {

@@ -1,5 +1,6 @@
 // The real program, started as the shop starts it: a bill number on the command line.
 #include "app/AppSupport.h"
+#include "core/AnsiString.h"
 
 #include <gtest/gtest.h>
 
@@ -84,6 +85,39 @@ TEST(Program, BillNumberWithAStrayLeadByteBeforeAQuote) {
     ASSERT_TRUE(run.hasState) << run.errors;
     EXPECT_EQ(run.Boxes(), "");
     expectBill(run, "2006/07/27", "C0004", "林", 1);
+}
+
+TEST(Program, ABillNumberTypedInTheSystemsEncodingReachesTheWindowInTheCodePage) {
+    TestDatabase db("INSERT INTO SAL_MASTER (MASTERBILLID, BILL_DATE, CUST_ID, CUST_NAME) "
+                    "VALUES ('退貨001', '2006/07/28', 'C0005', '陳');"
+                    "INSERT INTO SAL_SUB (MASTERBILLID, ITEM_NO, TEMPPRODID) VALUES ('退貨001', 1, 'P5')");
+    WriteConnectionFiles(db.Dir(), db.Path());
+    // A UTF-8 terminal, a locale that names only ASCII (taken as UTF-8), and a caller that already
+    // speaks Big5, whose bytes are no UTF-8 and pass unchanged.
+    struct Case {
+        std::string arg;
+        const char* locale;
+    } cases[] = {{"退貨001", "LC_ALL=C.UTF-8"}, {"退貨001", "LC_ALL=C"}, {Ansi("退貨001"), "LC_ALL=C.UTF-8"}};
+    for (const Case& c : cases) {
+        ProgramRun run = RunProgram({c.arg}, {c.locale});
+        ASSERT_TRUE(run.hasState) << run.errors;
+        EXPECT_EQ(run.Boxes(), "");
+        EXPECT_EQ(run.Text("Ed_billid"), U("退貨001")) << c.locale;
+        expectBill(run, "2006/07/28", "C0005", "陳", 1);
+    }
+}
+
+TEST(Program, ACodePageItCannotUseIsAStartUpError) {
+    WriteConnectionFiles(DemoDatabase().Dir(), DemoDatabase().Path());
+    for (const char* page : {"NO-SUCH-PAGE", "UTF-16"}) {
+        ProgramRun run = RunProgram({"S0607240001"}, {std::string("KESTRIN_CODEPAGE=") + page});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_FALSE(run.hasState);
+        std::string head = "Application Error: Exception Exception in module morvane at ";
+        EXPECT_EQ(run.Boxes().rfind(head, 0), 0u) << run.errors;
+        std::string named = std::string("'") + page + "' in KESTRIN_CODEPAGE";
+        EXPECT_NE(run.Boxes().find(named), std::string::npos) << run.errors;
+    }
 }
 
 TEST(Program, HeaderOrLinesTableLackingAColumn) {

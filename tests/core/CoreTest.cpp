@@ -72,6 +72,38 @@ TEST(CodePage, ALeadByteFormsACharacterOnlyWithAValidTrailByte) {
     EXPECT_EQ(AnsiCharCount("\xA5\x5C"), 1u);
 }
 
+TEST(CodePage, OnlyCodePagesWhoseCharactersTheProgramCanWalkAreTaken) {
+    for (const char* usable :
+         {"BIG5", "big5", "CP950", "GBK", "CP932", "EUC-KR", "UTF-8", "CP1252", "ISO-8859-1"})
+        EXPECT_EQ(codepage::CheckName(usable), "") << usable;
+    EXPECT_EQ(codepage::CheckName("NO-SUCH-PAGE"), "Unknown code page 'NO-SUCH-PAGE' in KESTRIN_CODEPAGE");
+    // Not ASCII as it is, or multi-byte characters of unknown shape: garbage, not text.
+    // (SJIS reads 0x5C as a yen sign: a separator would change its meaning.)
+    for (const char* unusable : {"UTF-16", "UCS-4", "EUC-TW", "EBCDIC-US", "SJIS"}) {
+        std::string head = "Code page '" + std::string(unusable) + "' in KESTRIN_CODEPAGE is not supported";
+        EXPECT_EQ(codepage::CheckName(unusable).rfind(head, 0), 0u) << unusable;
+    }
+}
+
+TEST(CodePage, TextFromOutsideIsConvertedFromTheSystemsEncoding) {
+    // A terminal's UTF-8 becomes Big5; bytes that are no UTF-8 (a Big5 caller's) pass unchanged.
+    EXPECT_EQ(codepage::FromEncoding("退貨001", "UTF-8"), Ansi("退貨001"));
+    EXPECT_EQ(codepage::FromEncoding(Ansi("退貨001"), "UTF-8"), Ansi("退貨001"));
+    EXPECT_EQ(codepage::FromEncoding("S0607240001", "UTF-8"), "S0607240001");
+    EXPECT_EQ(codepage::FromEncoding(Ansi("退貨"), "BIG5"), Ansi("退貨"));
+    EXPECT_EQ(codepage::FromEncoding("\xCD\xCB", "GBK"), Ansi("退"));  // 退 in GBK
+    // A character the code page lacks becomes "?", as any text crossing in.
+    EXPECT_EQ(codepage::FromEncoding("a\xC3\xA9", "UTF-8"), "a?");  // é
+    // A locale that names only ASCII is taken as UTF-8.
+    const char* saved = std::getenv("LC_ALL");
+    setenv("LC_ALL", "C", 1);
+    EXPECT_EQ(codepage::SystemEncoding(), "UTF-8");
+    if (saved)
+        setenv("LC_ALL", saved, 1);
+    else
+        unsetenv("LC_ALL");
+}
+
 TEST(Format, FormsTheMessagesUse) {
     EXPECT_EQ(Format("%s: %s", "SQLConnection1", "x"), "SQLConnection1: x");
     EXPECT_EQ(Format("List index out of bounds (%d)", 2), "List index out of bounds (2)");
