@@ -296,6 +296,8 @@ void TSQLConnection::connectDriver() {
         setConnectionParams();
         AnsiString database = Trim(params_.Values("Database"));
         AnsiString userName = login.Values("USER_NAME"), password = login.Values("PASSWORD");
+        if (Attaching)
+            Attaching(database);
         Check(connection_->connect(database.c_str(), userName.c_str(), password.c_str()), connection_);
 
         int32_t value = 0, length = 0;
