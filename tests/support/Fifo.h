@@ -18,8 +18,7 @@ public:
         writer_ = std::thread([this] {
             while (!stop_) {
                 int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
-                if (fd >= 0)
-                    ::close(fd);
+                if (fd >= 0) ::close(fd);
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
         });
