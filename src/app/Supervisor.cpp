@@ -1,11 +1,14 @@
 #include "app/Supervisor.h"
 
 #include "core/Format.h"
+#include "core/SysUtils.h"
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +16,8 @@
 namespace supervisor {
 namespace {
 int noteFd = -1; // the child's end of the notes pipe; -1 outside a supervised child
+// Tells a child started anew which of its descriptors is the notes pipe; read and removed at once.
+const char* const kWatcherFd = "MORVANE_WATCHER_FD";
 
 // Notes are lines: "database <path>" and "started". A note that does not fit the pipe is dropped
 // rather than held: the child never waits on its watcher.
@@ -66,8 +71,18 @@ AnsiString CrashText(int signal, const AnsiString& database) {
     return Format("The program stopped unexpectedly (%s)", cause);
 }
 
-int Run(const std::function<int()>& work,
+int Run(char** argv, const std::function<int()>& work,
         const std::function<int(const AnsiString& text, bool database)>& showCrash) {
+    // Started anew by a watcher: note to it, and keep the pipe from whatever this process starts.
+    if (const char* fd = argv ? std::getenv(kWatcherFd) : nullptr) {
+        noteFd = std::atoi(fd);
+        ::unsetenv(kWatcherFd);
+        if (::fcntl(noteFd, F_SETFD, FD_CLOEXEC) != 0)
+            noteFd = -1;
+        else
+            ::fcntl(noteFd, F_SETFL, O_NONBLOCK);
+        return work();
+    }
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return work();
     const pid_t parent = ::getpid();
@@ -82,6 +97,14 @@ int Run(const std::function<int()>& work,
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent) ::_exit(1);
         ::close(fds[0]);
+        if (argv) {
+            ::fcntl(fds[1], F_SETFD, 0);
+            ::setenv(kWatcherFd, std::to_string(fds[1]).c_str(), 1);
+            ::execv(ExeName().c_str(), argv);
+            ::unsetenv(kWatcherFd);
+        }
+        // No new start: the copy does the work.
+        ::fcntl(fds[1], F_SETFD, FD_CLOEXEC);
         ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
         noteFd = fds[1];
         return work();

@@ -6,18 +6,21 @@
 // code 1. Otherwise the parent ends with the child's own exit code. The child inherits everything
 // (standard output and error, the environment), and dies with the parent.
 //
-// Cost: one fork at start and a pipe of a few short notes; the parent sleeps in waitpid.
+// Cost: one more start of the program and a pipe of a few short notes; the parent sleeps in waitpid.
 #include "core/AnsiString.h"
 
 #include <functional>
 #include <string>
 
 namespace supervisor {
-// Runs `work` in a child process and waits for it. `showCrash(text, database)` is called in the
-// parent when the child died on a signal other than a deliberate stop (interrupt, termination,
-// hang-up, broken pipe); `database` tells whether the text is about a database. Returns the exit
-// code for the parent; if no child can be made, `work` runs in this process.
-int Run(const std::function<int()>& work,
+// Runs `work` in a child process and waits for it. With `argv`, the child is this program started
+// anew with the same arguments (a fresh process, nothing of the parent's state carried over), and
+// runs `work` when this function is called there; without, the child is a copy of this process.
+// `showCrash(text, database)` is called in the parent when the child died on a signal other than a
+// deliberate stop (interrupt, termination, hang-up, broken pipe); `database` tells whether the text
+// is about a database. Returns the exit code for the parent (or the child's, in the child); if no
+// child can be made, `work` runs in this process.
+int Run(char** argv, const std::function<int()>& work,
         const std::function<int(const AnsiString& text, bool database)>& showCrash);
 
 // In the child: the database the engine is about to open, and that start-up is over (a later

@@ -34,13 +34,14 @@ int main(int argc, char** argv) {
     // saying so in the default code page.
     AnsiString codePageProblem = codepage::CheckName(codepage::Name());
     if (!codePageProblem.empty()) codepage::SetName("BIG5");
-    return supervisor::Run([&] { return runMorvane(argc, argv, codePageProblem); },
-                           [&](const AnsiString& text, bool database) {
-                               // The child died without a word: its watcher shows the box instead.
-                               Application->Initialize(argc, argv);
-                               int exitCode = database ? ShowStartupError(EDatabaseError(text))
-                                                       : ShowStartupError(Exception(text));
-                               Application->Shutdown();
-                               return exitCode;
-                           });
+    return supervisor::Run(
+        argv, [&] { return runMorvane(argc, argv, codePageProblem); },
+        [&](const AnsiString& text, bool database) {
+            // The child died without a word: its watcher shows the box instead.
+            Application->Initialize(argc, argv);
+            int exitCode =
+                database ? ShowStartupError(EDatabaseError(text)) : ShowStartupError(Exception(text));
+            Application->Shutdown();
+            return exitCode;
+        });
 }

@@ -106,7 +106,8 @@ TEST(Program, ABillNumberTypedInTheSystemsEncodingReachesTheWindowInTheCodePage)
     for (const Case& c : cases) {
         ProgramRun run = RunProgram({c.arg}, {c.locale});
         ASSERT_TRUE(run.hasState) << run.errors;
-        EXPECT_EQ(run.Boxes(), "");
+        EXPECT_EQ(run.Boxes(), "") << c.locale << run.errors;
+        EXPECT_EQ(run.exitCode, 0) << c.locale << run.errors;
         EXPECT_EQ(run.Text("Ed_billid"), U("退貨001")) << c.locale;
         expectBill(run, "2006/07/28", "C0005", "陳", 1);
     }

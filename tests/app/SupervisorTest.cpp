@@ -21,6 +21,7 @@ struct Shown {
 // Runs `child` (which must end its process) under the supervisor; returns the parent's exit code.
 template <class F> int supervise(F child, Shown& shown) {
     return supervisor::Run(
+        nullptr,
         [&] {
             child();
             ::_exit(99);

@@ -15,19 +15,34 @@ namespace {
 std::atomic<long> allocations{0};
 } // namespace
 
-// The replacement pairs malloc with free, as the compiler cannot see across the two.
+// The replacements pair malloc with free, as the compiler cannot see across them. Every form of
+// new and delete without an alignment is replaced, so no block crosses from one family to the other.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
+namespace {
+void* counted(std::size_t size) noexcept {
     allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
+    return std::malloc(size ? size : 1);
+}
+} // namespace
+
+void* operator new(std::size_t size) {
+    if (void* p = counted(size))
+        return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept {
-    std::free(p);
+void* operator new[](std::size_t size) {
+    if (void* p = counted(size))
+        return p;
+    throw std::bad_alloc();
 }
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return counted(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return counted(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 // Login lines as a hostile settings file may repeat them: new values, and the same line again in
