@@ -4,7 +4,8 @@
 // that the process dies on a signal; the parent then shows the "Application Error" box that the
 // dying child could not, naming the database when the child was working on one, and ends with
 // code 1. Otherwise the parent ends with the child's own exit code. The child inherits everything
-// (standard output and error, the environment), and dies with the parent.
+// (standard input, output and error, the environment), and dies with the parent. The child learns
+// the notes pipe from MORVANE_WATCHER_FD, which is the program's own and removed at once.
 //
 // Cost: one more start of the program and a pipe of a few short notes; the parent sleeps in waitpid.
 #include "core/AnsiString.h"
