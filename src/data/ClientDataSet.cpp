@@ -407,7 +407,8 @@ bool TClientDataSet::GetFieldData(const TField* field, void* buffer) const {
     case ftString:
     case ftFixedChar:
     case ftGuid: {
-        size_t n = std::min<size_t>(length, static_cast<size_t>(field->Size()));
+        // A field narrower than the value takes whole characters only.
+        size_t n = AnsiLeftLength(std::string_view(v, strnlen(v, length)), size_t(field->Size()));
         std::memcpy(buffer, v, n);
         static_cast<char*>(buffer)[n] = '\0';
         break;
@@ -499,7 +500,7 @@ void TClientDataSet::SetFieldData(TField* field, const void* buffer) {
         std::memcpy(&d, b, 8);
         int32_t x = field->DataType() == ftDate
                         ? static_cast<int32_t>(std::trunc(d))
-                        : static_cast<int32_t>(std::llround(std::fabs(d - std::trunc(d)) * kMsPerDay) % 86400000);
+                        : TimeOfDayMs(d);
         putValue(field, &x, 4);
         return;
     }

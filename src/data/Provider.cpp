@@ -290,7 +290,7 @@ void TDataSetProvider::writeRows(int count, int& recsOut, TDataPacket& packet, b
                 std::memcpy(&v, buf, 8);
                 int32_t x = f->DataType() == ftDate
                                 ? static_cast<int32_t>(std::trunc(v))
-                                : static_cast<int32_t>(std::llround(std::fabs(v - std::trunc(v)) * kMsPerDay)) % 86400000;
+                                : TimeOfDayMs(v);
                 std::memcpy(buf, &x, 4);
                 length = 4;
                 break;

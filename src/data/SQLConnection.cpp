@@ -6,23 +6,41 @@
 #include "core/SysUtils.h"
 
 #include <algorithm>
+#include <optional>
+#include <unordered_set>
+#include <sys/stat.h>
 
 namespace {
 
 const char* const driverRegistryKey = "\\Software\\Kestrin\\DbDriver";
 
+// A relative path in the registry is taken from the program's folder, where the default files lie,
+// for the test that the file is there and for reading it alike.
 AnsiString registryFilePath(const char* valueName, const char* defaultName) {
     try {
         TRegistry registry(RegistryHive::CurrentUser);
         if (registry.OpenKeyReadOnly(driverRegistryKey)) {
             AnsiString path = registry.ReadString(valueName);
             if (!path.empty())
-                return path;
+                return path[0] == '/' ? path : ExeDir() + path;
         }
     } catch (const ERegistryException&) {
         return {};
     }
     return ExeDir() + defaultName;
+}
+
+// A registry file is read only when it is a regular file of a sane size: a pipe or a device named
+// instead would hold or flood the start-up. `mayBeMissing`: an absent file reads as empty.
+void checkRegistryFile(const AnsiString& path, bool mayBeMissing) {
+    struct stat st;
+    bool exists = !path.empty() && ::stat(path.c_str(), &st) == 0;
+    if (!exists && mayBeMissing)
+        return;
+    if (!exists || !S_ISREG(st.st_mode))
+        throw EDatabaseError(Format("Driver/Connection Registry File '%s' not found", path));
+    if (st.st_size > MaxIniFileSize)
+        throw EDatabaseError(Format("Driver/Connection Registry File '%s' is larger than 16 MB", path));
 }
 
 bool isTrue(const AnsiString& value) { return UpperCase(Trim(value)) == "TRUE"; }
@@ -187,29 +205,35 @@ void TSQLConnection::checkLoginParams() {
         if (!paramsLoaded_) {
             if (connectionName_.empty())
                 throw EDatabaseError("Connection name missing");
-            if (!FileExists(connectionRegistryFile_))
-                throw EDatabaseError(
-                    Format("Driver/Connection Registry File '%s' not found", connectionRegistryFile_));
+            checkRegistryFile(connectionRegistryFile_, false);
             TIniFile connections(connectionRegistryFile_);
             TStringList lines;
             connections.ReadSectionValues(connectionName_, lines);
             params_.Assign(lines);
             paramsLoaded_ = true;
         }
+        checkRegistryFile(connectionRegistryFile_, true);
         driverName_ = TIniFile(connectionRegistryFile_).ReadString(connectionName_, "DriverName");
     }
     if (driverName_.empty())
         throw EDatabaseError("Missing DriverName property");
+    // The library settings come from the driver registry file when parameters are loaded, else they
+    // are the stored ones; either way an empty name stops here.
+    std::optional<TIniFile> drivers;
     if (loadParamsOnConnect_) {
-        TIniFile drivers(DriverRegistryFilePath());
-        libraryName_ = drivers.ReadString(driverName_, "LibraryName");
-        if (libraryName_.empty())
-            raisePrefixed("DLL/Shared Library Name not Set");
-        vendorLib_ = Trim(drivers.ReadString(driverName_, "VendorLib"));
-        if (vendorLib_.empty())
-            raisePrefixed("DLL/Shared Library Name not Set");
-        getDriverFunc_ = drivers.ReadString(driverName_, "GetDriverFunc");
+        AnsiString driverFile = DriverRegistryFilePath();
+        checkRegistryFile(driverFile, true);
+        drivers.emplace(driverFile);
+        libraryName_ = drivers->ReadString(driverName_, "LibraryName");
     }
+    if (Trim(libraryName_).empty())
+        raisePrefixed("DLL/Shared Library Name not Set");
+    if (drivers)
+        vendorLib_ = Trim(drivers->ReadString(driverName_, "VendorLib"));
+    if (Trim(vendorLib_).empty())
+        raisePrefixed("DLL/Shared Library Name not Set");
+    if (drivers)
+        getDriverFunc_ = drivers->ReadString(driverName_, "GetDriverFunc");
     if (Trim(params_.Values("Database")).empty())
         throw EDatabaseError(connectionName_.empty() ? "Connection name missing" : "Missing Database property");
 }
@@ -241,17 +265,24 @@ void TSQLConnection::connectDriver() {
         driver_ = SQLPtr<ISQLDriver>(driver);
         Check(driver_->getSQLConnection(connection_.Out()), static_cast<ISQLConnection*>(nullptr));
 
+        // A parameter line that is already in the login list (letter case aside) is skipped. The
+        // list's lines are also kept folded in a hash set, so building it stays linear in the lines.
         TStringList login;
+        std::unordered_set<AnsiString> inLogin;
+        auto add = [&](const AnsiString& line) {
+            login.Add(line);
+            inLogin.insert(UpperCase(line));
+        };
         for (int i = 0; i < params_.Count(); ++i) {
-            if (login.IndexOf(params_[i]) >= 0)
+            if (inLogin.count(UpperCase(params_[i])))
                 continue;
             AnsiString name = params_.Names(i), value = params_.ValueFromIndex(i);
             if (SameText(name, "PASSWORD"))
-                login.Add("PASSWORD=" + value);
+                add("PASSWORD=" + value);
             else if (SameText(name, "USER_NAME"))
-                login.Add("USER_NAME=" + value);
+                add("USER_NAME=" + value);
             else if (SameText(name, "Database"))
-                login.Add("Database=" + Trim(value));
+                add("Database=" + Trim(value));
         }
         if (loginPrompt_ && OnLogin)
             OnLogin(this, login);
@@ -259,6 +290,8 @@ void TSQLConnection::connectDriver() {
         setConnectionParams();
         AnsiString database = Trim(params_.Values("Database"));
         AnsiString userName = login.Values("USER_NAME"), password = login.Values("PASSWORD");
+        if (Attaching)
+            Attaching(database);
         Check(connection_->connect(database.c_str(), userName.c_str(), password.c_str()), connection_.get());
 
         int32_t value = 0, length = 0;

@@ -107,6 +107,9 @@ public:
     std::function<void(TSQLConnection* sender, TStringList& login)> OnLogin;
     // The hourglass pointer while the driver loads and connects; the user-interface layer installs it.
     inline static std::function<void(bool busy)> Hourglass;
+    // Told the database (trimmed) just before the driver attaches to it, so that a watcher outside
+    // can name the file should the database engine fail hard while working on it.
+    inline static std::function<void(const AnsiString& database)> Attaching;
 
     // ---- run-time state ----
     TConnectionState ConnectionState() const { return state_; }

@@ -266,7 +266,7 @@ void TSQLDataSet::prepare() {
 
 void TSQLDataSet::InternalOpen() {
     if (commandText_.empty())
-        DatabaseError("Missing query, table name or procedure name", this);
+        DatabaseError("Missing query, table name or procedure name");
     if (!connection_)
         DatabaseError("Missing SQLConnection property", this);
     connection_->Open();
@@ -277,6 +277,14 @@ void TSQLDataSet::InternalOpen() {
             freeStatement();
             throw;
         }
+    }
+    // Only a statement that gives rows is run: one that would change data is refused before it
+    // reaches the server (a driver that cannot tell is caught after running it, below).
+    int32_t returnsCursor = 1, length = 0;
+    SQLResult asked = command_->getOption(SQL_CMD_RETURNS_CURSOR, &returnsCursor, sizeof returnsCursor, &length);
+    if (asked == SQL_SUCCESS && !returnsCursor) {
+        freeStatement();
+        DatabaseError("Cursor not returned from Query", this);
     }
     std::vector<AnsiString> names;
     if (paramCheck_)
@@ -368,6 +376,9 @@ void TSQLDataSet::InternalClose() {
     // The prepared statement stays while the connection is kept, to be run again.
     if (!connection_ || !connection_->KeepConnection() || !connection_->Connected())
         freeStatement();
+    // Closed and freed: a connection that keeps no idle connection goes once nothing uses it.
+    if (connection_ && !connection_->KeepConnection())
+        connection_->DisconnectIfUnused();
 }
 
 TBookmarkFlag TSQLDataSet::GetBookmarkFlag(const char* buffer) const {
@@ -449,7 +460,9 @@ TGetResult TSQLDataSet::GetRecord(char* buffer, TGetMode mode, bool) {
         case SQL_COL_TIME: {
             SQLTime t{};
             r = cursor_->getTime(c, &t, &isNull);
-            TDateTime v = isNull ? 0 : (t.hour * 3600.0 + t.minute * 60.0 + t.second + t.fraction / 10000.0) / 86400.0;
+            // Rounded to the millisecond, the last half millisecond of a day staying in it.
+            int64_t ms = ((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + (int64_t(t.fraction) + 5) / 10;
+            TDateTime v = isNull ? 0 : std::min<int64_t>(ms, 86399999) / 86400000.0;
             std::memcpy(p, &v, 8);
             break;
         }
@@ -520,8 +533,9 @@ bool TSQLDataSet::GetFieldData(const TField* field, void* buffer) const {
         return true;
     TFieldType ft = field->DataType();
     if (ft == ftString || ft == ftFixedChar) {
-        // A text field may be smaller than its column: its value is cut, never overrun.
-        size_t n = std::min(strnlen(p, col.size), static_cast<size_t>(field->Size()));
+        // A text field may be smaller than its column: its value is cut at whole characters, never
+        // overrun.
+        size_t n = AnsiLeftLength(std::string_view(p, strnlen(p, col.size)), size_t(field->Size()));
         std::memcpy(buffer, p, n);
         static_cast<char*>(buffer)[n] = '\0';
     } else if (integerKind(ft) && integerKind(col.type)) {

@@ -157,8 +157,9 @@ SQLResult TFbConnection::getOption(int32_t option, void* buffer, int32_t length,
 
 SQLResult TFbConnection::startTransaction(int32_t isolation, AnsiString& error) {
     // Firebird reads nothing dirtier than committed data: a dirty read is a read committed that
-    // sees the newest committed version of a row.
-    std::string tpb{static_cast<char>(isc_tpb_version3), static_cast<char>(isc_tpb_write)};
+    // sees the newest committed version of a row. Every transaction is read-only: the tool promises
+    // never to write to the shop's database, and the server holds it to that.
+    std::string tpb{static_cast<char>(isc_tpb_version3), static_cast<char>(isc_tpb_read)};
     if (isolation == SQL_ISOLATION_REPEATABLE_READ) {
         tpb += static_cast<char>(isc_tpb_concurrency);
     } else {

@@ -644,6 +644,14 @@ void TDBGrid::FontChanged() {
     layoutChanged();
 }
 
+void TDBGrid::ChangeScale(int m, int d) {
+    for (int i = 0; i < columns_.Count(); ++i)
+        if (columns_[i]->width_ >= 0)
+            columns_[i]->width_ = MulDiv(columns_[i]->width_, m, d);
+    TCustomGrid::ChangeScale(m, d);
+    layoutChanged();
+}
+
 void TDBGrid::ColWidthsChanged() {
     if (!layoutBusy_) {
         const int ind = indicatorOffset();

@@ -129,6 +129,8 @@ protected:
     bool DoMouseWheelUp(TShiftState shift, TPoint mousePos) override;
     void Resize() override;
     void FontChanged() override;
+    // Scaling the window scales the stored column widths with every other size.
+    void ChangeScale(int m, int d) override;
     void Notification(TComponent* component, Operation operation) override;
 
 private:

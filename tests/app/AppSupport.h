@@ -35,7 +35,8 @@ struct ProgramRun {
     QString Text(const char* control) const;
     QJsonObject DataSet(const char* name) const;
 };
-ProgramRun RunProgram(const std::vector<std::string>& args);
+// `env`: further "NAME=value" settings, replacing the test's own of the same name.
+ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
 
 // UTF-8 literal as the state file writes it.
 inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }

@@ -324,4 +324,12 @@ TEST_F(FormTest, ScalesToAnotherScreenResolution) {
     EXPECT_EQ(form->Panel1->Height(), MulDiv(39, m, 15));
     EXPECT_EQ(form->Ed_billid->BoundsRect(), Rect(MulDiv(83, m, 15), MulDiv(8, m, 15), MulDiv(228, m, 15), MulDiv(31, m, 15)));
     EXPECT_EQ(form->Panel4->Width(), MulDiv(417, m, 15) - MulDiv(1, m, 15));
+    // The bill lines' column widths are sizes too; the titles' font grows with the window's.
+    TDBGrid* grid = form->DBGrid1;
+    const int widths[] = {114, 128, 47, 54, 61, 46, 62, 56};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(grid->Columns()[i]->Width(), MulDiv(widths[i], m, 15)) << i;
+        EXPECT_EQ(grid->ColWidths(i + 1), MulDiv(widths[i], m, 15)) << i;
+    }
+    EXPECT_EQ(grid->GetTitleFont().Height(), form->Font()->Height());
 }
