@@ -1,13 +1,21 @@
-// How long the program takes from its start to the first painting of its window, on the generator's
-// large database (1,000,000 bill lines, 100,000 customers), against a plain Firebird C API loop that
-// fetches the rows of the same start-up statements in the same run.
+// How long the program takes from its start to the first painting of its window, and how much memory
+// it takes, on the generator's large database (1,000,000 bill lines, 100,000 customers), against plain
+// Firebird C API loops in the same run:
+//   time    the loop fetching every row of the start-up's four statements (the whole bill-lines table,
+//           every customer, the bill's header and its lines) and keeping none;
+//   memory  the loop fetching the rows the window shows (every customer, the bill's header and lines)
+//           and keeping them in a compact arena.
 //
-//   startup [DATABASE] [RUNS]
+//   startup [--lines N] [DATABASE] [RUNS]
 //
-// Without a database the large one is made in a temporary folder with scripts/make-db.sh. The window
-// is built offscreen as the program builds it, in a child process of its own per run; the figure is
-// the best of RUNS runs (default 3), the program and the loop alternating. Target: at most 1.5 times
-// the loop's time.
+// Without a database the generated one of N bill lines (default 1,000,000) is taken from the benchmarks'
+// cache, made there the first time (see BenchFolder). A shop's bill-lines table only grows: run it with
+// --lines 5000000 to see that the start-up does not grow with it. The window is built offscreen as the
+// program builds it, in a child process of its own per run; the figures are the best of RUNS runs
+// (default 3), the program and the loops alternating. After the first painting the program is asked
+// for its record counts, as the state file does, which fetches every customer: its peak memory holds
+// them as the memory loop does. Targets: start to first painting at most 0.3 times the time loop;
+// peak memory at most 1.5 times the memory loop's.
 #include "app/FrmMorvane.h"
 #include "core/Registry.h"
 #include "support/BenchFolder.h"
@@ -26,11 +34,13 @@
 #include <fstream>
 #include <string>
 #include <sys/mman.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
-constexpr double kTimeTarget = 1.5;
+constexpr double kTimeTarget = 0.3;
+constexpr double kMemoryTarget = 1.5;
 // The generator's first bill (100 lines).
 const char* kBill = "B000000001";
 
@@ -38,17 +48,27 @@ const char* kBill = "B000000001";
 struct Shared {
     double seconds;  // from the child's start to the end of its work
     double initialized, built;  // the program: when the window system was up, when the window was built
+    double held;                // the program: when every row the window shows was held
+    int64_t anonymous;          // anonymous memory with every row shown held: data, not code
+    int64_t arenaBytes;         // the keeping loop: the arena's size
     int64_t rows;
     char error[512];
 };
 Shared* shared = nullptr;
 
+const char* const kCustomers =
+    "select CUST_ID, CUST_NAME, CUST_CLASSID,'N' AS SELECT_YN from CUSTOMER\r\nORDER BY CUST_ID";
+
 // The statements the start-up runs, in its order: every bill line and every customer while the window
 // is built, then the bill's header and lines in FormCreate.
 std::vector<std::string> startupStatements() {
-    return {"select * from SAL_SUB",
-            "select CUST_ID, CUST_NAME, CUST_CLASSID,'N' AS SELECT_YN from CUSTOMER\r\nORDER BY CUST_ID",
-            BillStatement("SAL_MASTER", kBill), BillStatement("SAL_SUB", kBill)};
+    return {"select * from SAL_SUB", kCustomers, BillStatement("SAL_MASTER", kBill),
+            BillStatement("SAL_SUB", kBill)};
+}
+
+// The rows the window shows: the customers, the bill's header and its lines.
+std::vector<std::string> shownStatements() {
+    return {kCustomers, BillStatement("SAL_MASTER", kBill), BillStatement("SAL_SUB", kBill)};
 }
 
 int64_t fetchLoop(void* arg) {
@@ -58,6 +78,22 @@ int64_t fetchLoop(void* arg) {
         for (const std::string& sql : startupStatements())
             shared->rows += FetchAll(database, sql).rows;
         shared->seconds = NowSeconds() - start;
+        return 0;
+    } catch (const std::exception& e) {
+        std::snprintf(shared->error, sizeof shared->error, "%s", e.what());
+        return 1;
+    }
+}
+
+int64_t keepLoop(void* arg) {
+    const std::string& database = *static_cast<const std::string*>(arg);
+    try {
+        double start = NowSeconds();
+        RowArena arena;
+        FetchAll(database, shownStatements(), &arena, [] { shared->anonymous = AnonymousBytes(); });
+        shared->seconds = NowSeconds() - start;
+        shared->rows = arena.Rows();
+        shared->arenaBytes = arena.HeldBytes();
         return 0;
     } catch (const std::exception& e) {
         std::snprintf(shared->error, sizeof shared->error, "%s", e.what());
@@ -98,16 +134,20 @@ int64_t startProgram(void*) {
         qApp->installEventFilter(&watch);
         auto* form = Application->CreateForm<TFormMorvane>();
         shared->built = NowSeconds() - start;
-        TClientDataSet* lines = form->CDS_SaleSub;
-        shared->rows = form->CDS_CUST->RecordCount() + lines->RecordCount() + form->CDS_SaleMaster->RecordCount();
-        if (lines->RecordCount() == 0)
-            throw std::runtime_error(std::string("no lines of bill ") + kBill);
         // As the message loop starts: show the window, then dispatch until it has been painted.
         form->Show();
         double deadline = NowSeconds() + 60;
         while (shared->seconds == 0 && NowSeconds() < deadline)
             Application->ProcessMessages();
         qApp->removeEventFilter(&watch);
+        // Then the record counts, as the state file asks for them: every row the window shows is held.
+        TClientDataSet* lines = form->CDS_SaleSub;
+        shared->rows =
+            form->CDS_CUST->RecordCount() + lines->RecordCount() + form->CDS_SaleMaster->RecordCount();
+        shared->held = NowSeconds() - start;
+        shared->anonymous = AnonymousBytes();
+        if (lines->RecordCount() == 0)
+            throw std::runtime_error(std::string("no lines of bill ") + kBill);
         Application->Shutdown();
         return shared->seconds > 0 ? 0 : 1;
     } catch (const std::exception& e) {
@@ -119,9 +159,11 @@ int64_t startProgram(void*) {
 // Best wall time of the runs so far; the row counts must agree between runs.
 struct Best {
     double seconds = 1e300;
-    double initialized = 0, built = 0;  // of the best run
+    double initialized = 0, built = 0, held = 0;  // of the best run
     double cpuSeconds = 1e300;
     int64_t peakBytes = INT64_MAX;
+    int64_t anonymous = INT64_MAX;
+    int64_t arenaBytes = 0;
     int64_t rows = -1;
 };
 
@@ -135,10 +177,13 @@ void run(const char* what, int64_t (*work)(void*), void* arg, Best& best) {
     if (shared->seconds < best.seconds) {
         best.initialized = shared->initialized;
         best.built = shared->built;
+        best.held = shared->held;
     }
     best.seconds = std::min(best.seconds, shared->seconds);
     best.cpuSeconds = std::min(best.cpuSeconds, c.cpuSeconds);
     best.peakBytes = std::min(best.peakBytes, c.peakBytes);
+    best.anonymous = std::min(best.anonymous, shared->anonymous);
+    best.arenaBytes = shared->arenaBytes;
     best.rows = shared->rows;
 }
 
@@ -147,9 +192,17 @@ double mb(int64_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0)
 
 int main(int argc, char** argv) {
     try {
+        long lines = 1000000;
+        std::vector<std::string> args;
+        for (int i = 1; i < argc; ++i) {
+            if (std::string(argv[i]) == "--lines" && i + 1 < argc)
+                lines = std::atol(argv[++i]);
+            else
+                args.push_back(argv[i]);
+        }
         BenchFolder folder;
-        std::string database = folder.LargeDatabase(argc > 1 ? argv[1] : "");
-        int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+        std::string database = folder.LargeDatabase(!args.empty() ? args[0] : "", lines);
+        int runs = args.size() > 1 ? std::max(1, std::atoi(args[1].c_str())) : 3;
         folder.UseDatabase(database);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         setenv("MORVANE_DIALOGS", "auto", 1);
@@ -161,22 +214,36 @@ int main(int argc, char** argv) {
             throw std::runtime_error("cannot map shared memory");
 
         std::printf("database %s, bill %s, best of %d runs each\n", database.c_str(), kBill, runs);
-        Best loop, program;
-        // Alternating, so that a busy moment of the machine falls on both alike.
+        Best loop, keep, program;
+        // Alternating, so that a busy moment of the machine falls on all alike.
         for (int i = 0; i < runs; ++i) {
             run("C API loop", fetchLoop, &database, loop);
+            run("C API loop keeping the shown rows", keepLoop, &database, keep);
             run("program", startProgram, nullptr, program);
         }
         double ratio = program.seconds / loop.seconds;
+        double memory = static_cast<double>(program.peakBytes) / static_cast<double>(keep.peakBytes);
+        double data = static_cast<double>(program.anonymous) / static_cast<double>(keep.anonymous);
         std::printf("C API loop, the start-up's four statements  %7.3f s   (%lld rows; child: %.3f s cpu, peak %.1f MB)\n",
                     loop.seconds, static_cast<long long>(loop.rows), loop.cpuSeconds, mb(loop.peakBytes));
-        std::printf("program, start to first painting            %7.3f s   (%lld rows held; child: %.3f s cpu, peak %.1f MB)\n",
+        std::printf("C API loop keeping the rows shown           %7.3f s   (%lld rows in %.1f MB; child: %.3f s cpu, peak %.1f MB)\n",
+                    keep.seconds, static_cast<long long>(keep.rows), mb(keep.arenaBytes), keep.cpuSeconds,
+                    mb(keep.peakBytes));
+        std::printf("program, start to first painting            %7.3f s   (%lld rows held afterwards; child: %.3f s cpu, peak %.1f MB)\n",
                     program.seconds, static_cast<long long>(program.rows), program.cpuSeconds,
                     mb(program.peakBytes));
         std::printf("  of which: window system up %.3f s, window built and bill loaded %.3f s, shown and painted %.3f s\n",
                     program.initialized, program.built - program.initialized, program.seconds - program.built);
-        std::printf("ratio %.2f (target %.1f: %s)\n", ratio, kTimeTarget, ratio <= kTimeTarget ? "met" : "MISSED");
-        return ratio <= kTimeTarget ? 0 : 1;
+        std::printf("  every row shown held (the record counts asked for) at %.3f s\n", program.held);
+        std::printf("time   %.2f x the C API loop       (target %.1f: %s)\n", ratio, kTimeTarget,
+                    ratio <= kTimeTarget ? "met" : "MISSED");
+        std::printf("memory %.2f x the keeping loop's peak (target %.1f: %s)\n", memory, kMemoryTarget,
+                    memory <= kMemoryTarget ? "met" : "MISSED");
+        // The peaks count code and mapped files too: the window system's libraries and fonts, which the
+        // loop has not. The data alone, with every row shown held:
+        std::printf("       of which data (anonymous memory): program %.1f MB, loop %.1f MB, %.2f x\n",
+                    mb(program.anonymous), mb(keep.anonymous), data);
+        return ratio <= kTimeTarget && memory <= kMemoryTarget ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "startup: %s\n", e.what());
         return 2;

@@ -1,5 +1,7 @@
 /* Large volumes for benchmarks: 100,000 customers, 10,000 bills of 100 lines each (1,000,000 bill
-   lines). Run after schema.sql; like demo.sql it is written in UTF-8 and converted to Big5 first. */
+   lines). Run after schema.sql; like demo.sql it is written in UTF-8 and converted to Big5 first.
+   scripts/make-db.sh changes the number of bills on the line that declares `bills`, for a shop with a
+   longer history. */
 SET TERM ^ ;
 
 EXECUTE BLOCK AS
@@ -15,10 +17,11 @@ END^
 
 EXECUTE BLOCK AS
   DECLARE b INTEGER = 1;
+  DECLARE bills INTEGER = 10000;
   DECLARE l INTEGER;
   DECLARE id VARCHAR(20);
 BEGIN
-  WHILE (b <= 10000) DO
+  WHILE (b <= bills) DO
   BEGIN
     id = 'B' || LPAD(:b, 9, '0');
     INSERT INTO SAL_MASTER (MASTERBILLID, BILL_DATE, SALES_ID, SALES_NAME, CUST_ID, CUST_NAME, TOTAL_AMT,

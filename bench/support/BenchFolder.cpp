@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <string>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -18,16 +20,31 @@ BenchFolder::~BenchFolder() {
     fs::remove_all(dir_, ec);
 }
 
-std::string BenchFolder::LargeDatabase(const std::string& given) {
+std::string BenchFolder::LargeDatabase(const std::string& given, long lines) {
     if (!given.empty())
         return fs::absolute(given).string();
-    std::string database = dir_ + "/large.fdb";
-    std::string cmd = std::string("'") + MORVANE_SOURCE_DIR + "/scripts/make-db.sh' '" + database + "' large";
-    std::printf("creating the large database: %s\n", cmd.c_str());
+    const char* cache = std::getenv("MORVANE_BENCH_CACHE");
+    const char* home = std::getenv("HOME");
+    fs::path folder =
+        cache && *cache ? fs::path(cache) : fs::path(home ? home : "/tmp") / ".cache/morvane/bench";
+    fs::path database = folder / ("large-" + std::to_string(lines) + ".fdb");
+    if (fs::exists(database))
+        return database.string();
+    fs::create_directories(folder);
+    // Made under another name and renamed when complete: an interrupted run leaves no half database.
+    std::string name = "large-" + std::to_string(lines);
+    fs::path making = folder / (name + ".making." + std::to_string(getpid()) + ".fdb");
+    std::string cmd = std::string("'") + MORVANE_SOURCE_DIR + "/scripts/make-db.sh' '" + making.string() +
+                      "' large " + std::to_string(lines);
+    std::printf("creating the large database once (kept in %s): %s\n", folder.c_str(), cmd.c_str());
     std::fflush(stdout);
-    if (std::system(cmd.c_str()) != 0)
+    if (std::system(cmd.c_str()) != 0) {
+        std::error_code ec;
+        fs::remove(making, ec);
         throw std::runtime_error("make-db.sh failed");
-    return database;
+    }
+    fs::rename(making, database);
+    return database.string();
 }
 
 void BenchFolder::UseDatabase(const std::string& database) { WriteConnectionFiles(dir_, database); }

@@ -1,7 +1,10 @@
 #pragma once
 // A temporary folder of a benchmark's own, removed with it (also after a failure): it holds the
 // registry and the connection and driver settings that point the program at the measured database,
-// so the user's own settings are neither read nor touched, and the database when one is made here.
+// so the user's own settings are neither read nor touched.
+//
+// The generated large databases take minutes to make, so they are made once and kept in a cache folder
+// ($MORVANE_BENCH_CACHE, else ~/.cache/morvane/bench), one file per size; the benchmarks only read them.
 #include <string>
 
 class BenchFolder {
@@ -12,8 +15,9 @@ public:
     BenchFolder& operator=(const BenchFolder&) = delete;
 
     const std::string& Path() const { return dir_; }
-    // The large database of scripts/make-db.sh when `given` is empty, made here; else `given`.
-    std::string LargeDatabase(const std::string& given);
+    // `given` when it is not empty; else the large database of scripts/make-db.sh with `lines` bill
+    // lines from the cache, made there first when it is not yet.
+    std::string LargeDatabase(const std::string& given, long lines = 1000000);
     // Points the program's connection at `database` through settings files in this folder.
     void UseDatabase(const std::string& database);
 

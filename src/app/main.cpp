@@ -1,22 +1,53 @@
 // Morvane: opens the source bill named by the first argument beside the shop's customer list.
 #include "app/FrmMorvane.h"
+#include "app/Supervisor.h"
+#include "data/SQLConnection.h"
 #include "grid/KxGridState.h"
+#include "grid/support/KxIntl.h"
 #include "ui/Application.h"
 
-int main(int argc, char** argv) {
+namespace {
+int runMorvane(int argc, char** argv, const AnsiString& codePageProblem) {
     Application->Initialize(argc, argv);
+    if (!codePageProblem.empty()) {
+        int exitCode = ShowStartupError(Exception(codePageProblem));
+        Application->Shutdown();
+        return exitCode;
+    }
+    // The watcher names the database should the engine fail hard while opening or reading it.
+    TSQLConnection::Attaching = [](const AnsiString& database) { supervisor::NoteDatabase(database); };
+    // The grid library's settings live as long as the application, before any form and after the last.
+    CreateProcessIntl();
     int exitCode = 0;
     try {
         TFormMorvane* form = Application->CreateForm<TFormMorvane>();
         // The customer grid as the state file shows it to a calling program.
         Application->AddStateSection("kxDBGrid1", [form] { return GridStateJson(*form->kxDBGrid1); });
+        supervisor::NoteStarted();
     } catch (const std::exception& e) {
         // The window could not be built: nothing is shown but the error.
         exitCode = ShowStartupError(e);
     }
     // The loop ends when the window closes; the window and its components go with it.
-    if (exitCode == 0)
-        Application->Run();
+    if (exitCode == 0) Application->Run();
     Application->Shutdown();
     return exitCode;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    // Text in a code page the program cannot walk would be garbage everywhere: refuse it at once,
+    // saying so in the default code page.
+    AnsiString codePageProblem = codepage::CheckName(codepage::Name());
+    if (!codePageProblem.empty()) codepage::SetName("BIG5");
+    return supervisor::Run(
+        argv, [&] { return runMorvane(argc, argv, codePageProblem); },
+        [&](const AnsiString& text, bool database) {
+            // The child died without a word: its watcher shows the box instead.
+            Application->Initialize(argc, argv);
+            int exitCode =
+                database ? ShowStartupError(EDatabaseError(text)) : ShowStartupError(Exception(text));
+            Application->Shutdown();
+            return exitCode;
+        });
 }

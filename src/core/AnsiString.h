@@ -12,8 +12,26 @@ namespace codepage {
 const std::string& Name();
 // Changes the process code page; for tests and the start of the program only.
 void SetName(const std::string& iconvName);
-// True when the byte starts a two-byte character of the process code page.
+// True when the byte may start a two-byte character of the process code page.
 bool IsLeadByte(unsigned char c);
+// True when the byte may end a two-byte character (Big5: 0x40-0x7E and 0xA1-0xFE).
+bool IsTrailByte(unsigned char c);
+// Bytes of the character at s[i]: 2 for a lead byte followed by a valid trail byte, else 1. A lead
+// byte before anything else (a quote, a separator, the end) stands alone, as the server reads it.
+size_t CharLength(std::string_view s, size_t i);
+// Why a code page cannot serve as the process code page, empty when it can: iconv must know it, it
+// must keep ASCII as it is, and a code page with multi-byte characters must be UTF-8 or one whose
+// lead and trail bytes this program knows (BIG5, BIG5-HKSCS, CP950, GBK, CP936, SJIS, CP932, EUC-KR,
+// CP949). The start of the program refuses a KESTRIN_CODEPAGE that cannot.
+AnsiString CheckName(const std::string& iconvName);
+// The character set of the user's locale (LC_ALL, LC_CTYPE, LANG); UTF-8 for a locale that names
+// nothing beyond ASCII, as text from a terminal then is.
+std::string SystemEncoding();
+// Text from outside the program (the command line) in `encoding`, converted to the code page. Text
+// that is not valid in `encoding` passes unchanged: a caller that already speaks the code page
+// keeps working.
+AnsiString FromEncoding(std::string_view text, const std::string& encoding);
+inline AnsiString FromSystem(std::string_view text) { return FromEncoding(text, SystemEncoding()); }
 // Conversions; bytes that do not convert become "?" (or U+FFFD towards Unicode).
 AnsiString FromUtf8(std::string_view utf8);
 std::string ToUtf8(std::string_view ansi);
@@ -41,3 +59,5 @@ size_t AnsiFind(std::string_view s, std::string_view sub, size_t from = 0);
 size_t AnsiCharCount(std::string_view s);
 // Cuts s to at most maxBytes without splitting a double-byte character.
 AnsiString AnsiLeft(std::string_view s, size_t maxBytes);
+// The bytes AnsiLeft keeps.
+size_t AnsiLeftLength(std::string_view s, size_t maxBytes);

@@ -32,6 +32,8 @@ public:
     // The property of that name here or in an ancestor (ASCII case ignored); null when none.
     const PropInfo* FindProperty(std::string_view name) const;
     void AddProperty(PropInfo info) { props_.push_back(std::move(info)); }
+    // This class's own published properties (not its ancestors'), in the order they were added.
+    const std::vector<PropInfo>& Properties() const { return props_; }
 
     // Typed shorthand for a property backed by a getter and a setter of the class.
     template <typename C, typename V>

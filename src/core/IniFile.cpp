@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 bool ForceDirectories(const AnsiString& dir) {
     if (dir.empty())
@@ -47,11 +49,38 @@ TIniFile::TIniFile(const AnsiString& fileName) : path_(fileName) {
     load();
 }
 
+namespace {
+// The whole text of a regular file; empty for anything else. Opened without waiting, so a pipe
+// named in its place cannot hold the caller.
+std::string readRegularFile(const AnsiString& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    if (st.st_size > MaxIniFileSize)
+        throw EInOutError(Format("File '%s' is larger than 16 MB", path));
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    std::string text;
+    bool tooLarge = false;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        char buf[65536];
+        ssize_t n;
+        while (!tooLarge && (n = ::read(fd, buf, sizeof buf)) > 0) {
+            text.append(buf, size_t(n));
+            tooLarge = text.size() > size_t(MaxIniFileSize);
+        }
+    }
+    ::close(fd);
+    if (tooLarge)
+        throw EInOutError(Format("File '%s' is larger than 16 MB", path));
+    return text;
+}
+} // namespace
+
 void TIniFile::load() {
     sections_.clear();
-    std::ifstream in(path_, std::ios::binary);
-    if (!in)
-        return;
+    std::istringstream in(readRegularFile(path_));
     std::string raw;
     Section* current = nullptr;
     while (std::getline(in, raw)) {

@@ -6,11 +6,17 @@
 #include "core/AnsiString.h"
 #include "core/StringList.h"
 
+#include <cstdint>
 #include <vector>
+
+// Profile files larger than this are refused rather than read.
+constexpr int64_t MaxIniFileSize = 16 * 1024 * 1024;
 
 class TIniFile {
 public:
     // A name without a directory is placed in ~/.config/kestrin/ (KESTRIN_PROFILE_DIR overrides).
+    // Only a regular file is read (a folder, a device or a pipe reads as a missing file, and never
+    // blocks); one larger than MaxIniFileSize fails with EInOutError "File '%s' is larger than 16 MB".
     explicit TIniFile(const AnsiString& fileName);
 
     const AnsiString& FileName() const { return path_; }

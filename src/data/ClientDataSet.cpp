@@ -9,6 +9,12 @@
 namespace {
 constexpr double kMsPerDay = 86400000.0;
 
+// Packets of a read that fetches as it goes, while PacketRecords leaves their size open: the first is
+// enough for any grid's first page, each further one twice the last, up to a bound, so that reading
+// on costs few requests and a few rows past the ones read at most.
+constexpr int kFirstPacket = 100;
+constexpr int kLargestPacket = 65536;
+
 TFieldType fieldTypeOf(const DSFieldDesc& d) {
     // The provider's own field type travels as the subtype; a packet from elsewhere is read by its type.
     if (d.subType > ftUnknown && d.subType <= ftFMTBcd &&
@@ -112,6 +118,9 @@ TLocalAppServer* TClientDataSet::appServer() {
             if (provider->DataSet() == this)
                 DatabaseError("Circular provider references not allowed", this);
             server_ = std::make_unique<TLocalAppServer>(provider);
+            providerComponent_ = provider;
+            // A read left open must not outlive the provider unnoticed.
+            FreeNotification(provider);
         }
     }
     if (!server_)
@@ -119,18 +128,122 @@ TLocalAppServer* TClientDataSet::appServer() {
     return server_.get();
 }
 
+void TClientDataSet::dropServer() {
+    if (providerComponent_)
+        RemoveFreeNotification(providerComponent_);
+    providerComponent_ = nullptr;
+    server_.reset();
+}
+
+void TClientDataSet::Notification(TComponent* component, Operation operation) {
+    TDataSet::Notification(component, operation);
+    // Rows still to come from a provider that goes cannot come: the next read that needs them says so.
+    if (operation == Operation::Remove && component == providerComponent_) {
+        providerComponent_ = nullptr;
+        server_.reset();
+    }
+}
+
+int32_t TClientDataSet::resetProvider() {
+    TDataPacket none;
+    int recsOut = 0;
+    if (!server_)
+        return 0;
+    return server_->AS_GetRecords(providerName_, 0, recsOut, grReset, AnsiString(), nullptr, ownerData_, none);
+}
+
+int TClientDataSet::nextPacketSize() {
+    if (packetRecords_ > 0)
+        return packetRecords_;
+    packetSize_ = packetSize_ == 0 ? kFirstPacket : std::min(packetSize_ * 2, kLargestPacket);
+    return packetSize_;
+}
+
+int TClientDataSet::fetchPacket(int count) {
+    if (providerEOF_ || !table_)
+        return 0;
+    // Until the provider answers otherwise: a request that failed is not made again.
+    providerEOF_ = true;
+    if (!server_)
+        DatabaseError("Missing data provider or data packet", this);
+    TDataPacket packet;
+    int recsOut = 0;
+    int32_t r =
+        server_->AS_GetRecords(providerName_, count, recsOut, 0, AnsiString(), nullptr, ownerData_, packet);
+    if (r < 0)
+        RaiseOleError(r);
+    bool end = count != recsOut;
+    try {
+        if (!packet.data)
+            DatabaseError("Missing data provider or data packet", this);
+        if (packet.size <= 21)
+            DatabaseError("Invalid data packet");
+        check(table_->AppendData(packet.data, packet.size, end));
+    } catch (...) {
+        if (!end)
+            resetProvider();
+        throw;
+    }
+    providerEOF_ = end;
+    return recsOut;
+}
+
+void TClientDataSet::fetchUpTo(int rows) {
+    if (!fetchesOnDemand())
+        return;
+    while (!providerEOF_) {
+        uint32_t held = 0;
+        if (rows >= 0) {
+            check(cursor_->GetRecordCount(&held));
+            if (held >= static_cast<uint32_t>(rows))
+                return;
+        }
+        // Every row left comes in one packet unless PacketRecords sets the size.
+        fetchPacket(rows < 0 && packetRecords_ <= 0 ? -1 : nextPacketSize());
+    }
+}
+
+int TClientDataSet::GetNextPacket() {
+    CheckActive();
+    int rows = fetchPacket(packetRecords_ > 0 ? packetRecords_ : -1);
+    if (rows > 0 && State() == dsBrowse) {
+        // The new rows follow the last one held: a record window that ended there takes them in.
+        CursorPosChanged();
+        UpdateCursorPos();
+        Resync(0);
+    }
+    return rows;
+}
+
 void TClientDataSet::InternalOpen() {
     TLocalAppServer* server = appServer();
     TDataPacket packet;
     int recsOut = 0;
-    int32_t r = server->AS_GetRecords(providerName_, packetRecords_, recsOut, grMetaData, commandText_, &params_, packet);
+    packetSize_ = 0;
+    int count = packetRecords_ >= 0 ? packetRecords_ : nextPacketSize();
+    providerEOF_ = true;
+    int32_t r =
+        server->AS_GetRecords(providerName_, count, recsOut, grMetaData, commandText_, &params_, ownerData_, packet);
     if (r < 0)
         RaiseOleError(r);
+    providerEOF_ = count != recsOut;
+    try {
+        openTable(packet);
+    } catch (...) {
+        // Closed again as after a failed open: the provider's read ends, its statement is closed.
+        try {
+            InternalClose();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+void TClientDataSet::openTable(TDataPacket& packet) {
     if (!packet.data)
         DatabaseError("Missing data provider or data packet", this);
     if (packet.size <= 21)
         DatabaseError("Invalid data packet");
-    providerEOF_ = packetRecords_ != recsOut;
     table_ = CreateDSBase();
     check(table_->AppendData(packet.data, packet.size, providerEOF_));
     packet.writer.reset();  // the rows now live in the table only
@@ -170,19 +283,18 @@ void TClientDataSet::InternalOpen() {
 
 void TClientDataSet::InternalClose() {
     cursor_.reset();
-    // Tell the provider, unless the dataset goes with its owner or the packet asked for no reset.
-    if (server_ && !Destroying() && !(packetFlags_ & dspfNoResetCall)) {
-        TDataPacket none;
-        int recsOut = 0;
-        int32_t r = server_->AS_GetRecords(providerName_, 0, recsOut, grReset, AnsiString(), nullptr, none);
-        server_.reset();
-        table_.reset();
-        if (r < 0)
-            RaiseOleError(r);
-    }
-    server_.reset();
+    // Tell the provider, unless the dataset goes with its owner or the packet asked for no reset. A read
+    // still open is ended in every case: its statement's cursor closes and nothing more is fetched.
+    bool unfinished = !providerEOF_;
+    providerEOF_ = true;
+    int32_t r = 0;
+    if (server_ && (unfinished || (!Destroying() && !(packetFlags_ & dspfNoResetCall))))
+        r = resetProvider();
+    dropServer();
     table_.reset();
     packetFlags_ = 0;
+    if (r < 0 && !Destroying())
+        RaiseOleError(r);
 }
 
 int TClientDataSet::ChangeCount() const {
@@ -200,11 +312,21 @@ int64_t TClientDataSet::DataSize() const {
 }
 
 void TClientDataSet::InternalFirst() { check(cursor_->MoveToBOF()); }
-void TClientDataSet::InternalLast() { check(cursor_->MoveToEOF()); }
+
+void TClientDataSet::InternalLast() {
+    fetchUpTo(-1);
+    check(cursor_->MoveToEOF());
+}
 
 TGetResult TClientDataSet::GetRecord(char* buffer, TGetMode mode, bool) {
     DBResult r = mode == gmNext ? cursor_->GetNextRecord(buffer)
                                 : (mode == gmPrior ? cursor_->GetPriorRecord(buffer) : cursor_->GetCurrentRecord(buffer));
+    // Past the last row held: the provider's next packet has the rows that follow, if any. The engine's
+    // cursor waits at the end, where appended rows begin.
+    while (r == DBERR_EOF && mode == gmNext && !providerEOF_ && fetchesOnDemand()) {
+        fetchPacket(nextPacketSize());
+        r = cursor_->GetNextRecord(buffer);
+    }
     if (r == DBERR_EOF)
         return grEOF;
     if (r == DBERR_BOF)
@@ -285,7 +407,8 @@ bool TClientDataSet::GetFieldData(const TField* field, void* buffer) const {
     case ftString:
     case ftFixedChar:
     case ftGuid: {
-        size_t n = std::min<size_t>(length, static_cast<size_t>(field->Size()));
+        // A field narrower than the value takes whole characters only.
+        size_t n = AnsiLeftLength(std::string_view(v, strnlen(v, length)), size_t(field->Size()));
         std::memcpy(buffer, v, n);
         static_cast<char*>(buffer)[n] = '\0';
         break;
@@ -377,7 +500,7 @@ void TClientDataSet::SetFieldData(TField* field, const void* buffer) {
         std::memcpy(&d, b, 8);
         int32_t x = field->DataType() == ftDate
                         ? static_cast<int32_t>(std::trunc(d))
-                        : static_cast<int32_t>(std::llround(std::fabs(d - std::trunc(d)) * kMsPerDay) % 86400000);
+                        : TimeOfDayMs(d);
         putValue(field, &x, 4);
         return;
     }
@@ -453,9 +576,12 @@ void TClientDataSet::InternalPost() {
         check(cursor_->ModifyRecord(buffer));
         return;
     }
-    // A new record goes before the record it was inserted at, or after the last one.
+    // A new record goes before the record it was inserted at, or after the last one (appending went to
+    // the last record first, which fetched every row). Counting the rows held fetches none.
     TBookmarkFlag flag = GetBookmarkFlag(buffer);
-    if (flag == bfEOF || flag == bfBOF || RecordCount() == 0)
+    uint32_t held = 0;
+    check(cursor_->GetRecordCount(&held));
+    if (flag == bfEOF || flag == bfBOF || held == 0)
         check(cursor_->MoveToEOF());
     else
         check(cursor_->MoveToBookmark(buffer + engineRecordSize_));
@@ -468,6 +594,7 @@ int TClientDataSet::GetRecordCount() const {
     uint32_t count = 0;
     if (!cursor_)
         return -1;
+    const_cast<TClientDataSet*>(this)->fetchUpTo(-1);
     check(cursor_->GetRecordCount(&count));
     return static_cast<int>(count);
 }
@@ -488,6 +615,7 @@ void TClientDataSet::SetRecNoValue(int value) {
         return;
     if (BeforeScroll)
         BeforeScroll(this);
+    fetchUpTo(value < 1 ? 1 : value);
     if (cursor_->MoveToSeqNo(static_cast<uint32_t>(value < 1 ? 1 : value)) != DBERR_NONE)
         check(cursor_->MoveToEOF());
     Resync(rmCenter);

@@ -2,6 +2,16 @@
 // TClientDataSet: every row of its provider's result held in memory in an engine table. It opens
 // through the provider named by ProviderName among its owner's components, binds its fields to the
 // packet's columns, and edits, inserts, deletes and posts in memory only; closing discards it all.
+//
+// Rows come in packets as reading needs them. Opening asks for the first packet, so the statement is
+// prepared and run, and every error of that, the field binding included, is raised by the open
+// itself; the provider keeps the statement open on the next row. Reading past the last row held
+// (moving, filling a data link's record window) asks for the next packet; the record count, the last
+// record, a record number beyond the rows held and an appended record ask for all that are left.
+// Closing ends the provider's read, so rows never read are never fetched. With PacketRecords -1 (all
+// rows) this is invisible but for its cost: an open that nothing reads costs one small packet, not
+// the whole result. PacketRecords above 0 fixes the packet size; FetchOnDemand False then leaves
+// further packets to GetNextPacket. PacketRecords 0 opens with the field descriptions alone.
 #include "data/DSEngine.h"
 #include "data/DataSet.h"
 #include "data/Params.h"
@@ -27,6 +37,11 @@ public:
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool value);
     TParams& Params() { return params_; }
+    // Fetches the next packet (with PacketRecords -1 or 0: every row left) and answers how many rows
+    // it brought; 0 once the provider has sent every row.
+    int GetNextPacket();
+    // Every row of the result is held: the provider has reached its end.
+    bool AllFetched() const { return providerEOF_; }
     // Entries of the in-memory change log (posted edits, inserts and deletes).
     int ChangeCount() const;
     // Bytes the engine holds for the rows, their index and the change log; 0 while closed.
@@ -36,6 +51,7 @@ public:
     void SetRecNoValue(int value) override;
 
 protected:
+    void Notification(TComponent* component, Operation operation) override;
     int GetRecordSize() const override { return recordSize_; }
     void InternalOpen() override;
     void InternalClose() override;
@@ -66,7 +82,20 @@ protected:
 private:
     void check(DBResult status) const { Check(status, table_.get()); }
     TLocalAppServer* appServer();
+    void dropServer();
+    // Builds the table and the fields from the first packet.
+    void openTable(TDataPacket& packet);
     void putValue(TField* field, const void* value, uint32_t length);
+    // Reading may ask the provider for more rows by itself.
+    bool fetchesOnDemand() const { return packetRecords_ < 0 || fetchOnDemand_; }
+    // Asks for `count` more rows (-1: all that are left) and appends them; answers the rows added.
+    int fetchPacket(int count);
+    // The size of the next packet a read asks for.
+    int nextPacketSize();
+    // Fetches until `rows` rows are held or the provider has no more (-1: no more).
+    void fetchUpTo(int rows);
+    // Tells the provider to reset; answers its status.
+    int32_t resetProvider();
 
     AnsiString providerName_;
     AnsiString commandText_;
@@ -76,9 +105,12 @@ private:
     TParams params_;
 
     std::unique_ptr<TLocalAppServer> server_;
+    TComponent* providerComponent_ = nullptr;  // the provider server_ reaches
     DSPtr<IDSBase> table_;
     DSPtr<IDSCursor> cursor_;
-    bool providerEOF_ = false;
+    bool providerEOF_ = true;
+    int64_t ownerData_ = 0;  // the provider's number of this dataset's read
+    int packetSize_ = 0;     // of the next packet while PacketRecords is -1 or 0
     uint16_t packetFlags_ = 0;
     bool canModify_ = false;
     int engineRecordSize_ = 0;

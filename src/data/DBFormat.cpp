@@ -4,6 +4,7 @@
 #include "core/Format.h"
 #include "core/SysUtils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -58,6 +59,11 @@ void split(TDateTime value, int64_t& days, int64_t& ms) {
     }
 }
 } // namespace
+
+int32_t TimeOfDayMs(TDateTime value) {
+    int64_t ms = std::llround(std::fabs(value - std::trunc(value)) * kMsPerDay);
+    return static_cast<int32_t>(std::min<int64_t>(ms, 86399999));
+}
 
 bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
 
@@ -132,7 +138,7 @@ AnsiString FormatDateTime(std::string_view format, TDateTime value) {
             i = end + 1;
             continue;
         }
-        if (codepage::IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < format.size()) {
+        if (codepage::CharLength(format, i) == 2) {
             out.append(format.substr(i, 2));
             i += 2;
             continue;

@@ -28,6 +28,9 @@ TDateTime EncodeTime(int hour, int minute, int second, int msec);
 bool TryEncodeDate(int year, int month, int day, TDateTime& out);
 void DecodeDate(TDateTime value, int& year, int& month, int& day);
 void DecodeTime(TDateTime value, int& hour, int& minute, int& second, int& msec);
+// The time of day of a value in milliseconds, rounded but never into the next day: the last half
+// millisecond of a day is 23:59:59.999.
+int32_t TimeOfDayMs(TDateTime value);
 bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);
 

@@ -14,7 +14,9 @@ template <class F> void scanMarkers(std::string_view sql, F found) {
     char quote = 0;
     for (size_t i = 0; i < sql.size(); ++i) {
         char c = sql[i];
-        if (codepage::IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < sql.size()) {
+        // A double-byte character never ends a quote or starts a marker; a lead byte before a quote
+        // is a byte of its own, as the server reads it.
+        if (codepage::CharLength(sql, i) == 2) {
             ++i;
             continue;
         }
@@ -28,9 +30,14 @@ template <class F> void scanMarkers(std::string_view sql, F found) {
                 ++i;
                 continue;
             }
+            // A name runs by whole characters: a double-byte character belongs to it whole.
             size_t end = i + 1;
-            while (end < sql.size() && nameChar(sql[end]))
-                ++end;
+            while (end < sql.size()) {
+                size_t n = codepage::CharLength(sql, end);
+                if (n == 1 && !nameChar(sql[end]))
+                    break;
+                end += n;
+            }
             if (end > i + 1) {
                 found(sql.substr(i + 1, end - i - 1), i, end);
                 i = end - 1;

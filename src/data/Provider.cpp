@@ -83,10 +83,20 @@ TDataSetProvider::TDataSetProvider(TComponent* owner) : TComponent(owner) {}
 TDataSetProvider::~TDataSetProvider() { SetDataSet(nullptr); }
 
 void TDataSetProvider::SetDataSet(TDataSet* dataSet) {
+    if (dataSet == dataSet_)
+        return;
+    // A read left open on the old dataset ends with it: its cursor is closed, not left behind.
+    if (reading_) {
+        try {
+            Reset();
+        } catch (...) {
+        }
+    }
     if (dataSet_)
         RemoveFreeNotification(dataSet_);
     dataSet_ = dataSet;
     openedDataSet_ = false;
+    reading_ = rowPending_ = false;
     if (dataSet_)
         FreeNotification(dataSet_);
 }
@@ -96,24 +106,47 @@ void TDataSetProvider::Notification(TComponent* component, Operation operation) 
     if (operation == Operation::Remove && component == dataSet_) {
         dataSet_ = nullptr;
         openedDataSet_ = false;
+        reading_ = rowPending_ = false;
     }
 }
 
 void TDataSetProvider::Reset() {
+    reading_ = false;
     if (dataSet_) {
         if (openedDataSet_) {
             openedDataSet_ = false;
             dataSet_->Close();
         }
-        if (dataSet_->Active() && !dataSet_->IsUniDirectional())
+        if (dataSet_->Active() && !dataSet_->IsUniDirectional()) {
+            rowPending_ = false;
             dataSet_->First();
+        }
+        if (!dataSet_->Active())
+            rowPending_ = false;
     }
     rowsSent_ = 0;
 }
 
 void TDataSetProvider::GetRecords(int count, int& recsOut, int options, const AnsiString& commandText,
-                                  const TParams* params, TDataPacket& packet) {
+                                  const TParams* params, int64_t& ownerData, TDataPacket& packet) {
     recsOut = 0;
+    if (options & grMetaData) {
+        // A new read: one still open ends first (its client learns so at its next request).
+        if (reading_)
+            Reset();
+        ownerData = ++read_;
+    } else if (reading_ && ownerData != read_) {
+        // Another client's read is open: neither its reset nor its rows belong to this one.
+        if ((options & grReset) && count == 0)
+            return;
+        DatabaseError("Further rows are no longer available: another read has begun", this);
+    } else if (!(options & grReset) && count != 0 && (!reading_ || !dataSet_ || !dataSet_->Active())) {
+        // The read this request continues was ended (reset, or its dataset closed under it); opening
+        // the dataset again would send rows from the start a second time.
+        if (reading_)
+            Reset();
+        DatabaseError("Further rows are no longer available: the dataset was closed", this);
+    }
     if (!commandText.empty()) {
         if (!HasOption(poAllowCommandText))
             DatabaseError("CommandText changes are not allowed");
@@ -140,13 +173,15 @@ void TDataSetProvider::GetRecords(int count, int& recsOut, int options, const An
         if (!dataSet_->Active()) {
             dataSet_->Open();
             openedDataSet_ = true;
+            rowPending_ = false;
         }
         bool begin = count == 0 || (options & grMetaData);
         if (begin)
             rowsSent_ = 0;
         writeRows(count, recsOut, packet, begin);
         rowsSent_ += recsOut;
-        if (recsOut != count)
+        reading_ = recsOut == count;
+        if (!reading_)
             Reset();
     } catch (...) {
         Reset();
@@ -198,6 +233,12 @@ void TDataSetProvider::writeRows(int count, int& recsOut, TDataPacket& packet, b
     std::vector<char> scratch(scratchSize);
     AnsiString blob;
     char* buf = scratch.data();
+    // The row the last packet ended with was sent; a packet of `count` rows reads no row beyond them,
+    // so a read asked for n rows takes n rows from the driver.
+    if (rowPending_) {
+        rowPending_ = false;
+        ds->Next();
+    }
     while (!ds->Eof() && (count < 0 || recsOut < count)) {
         for (size_t i = 0; i < fields.size(); ++i) {
             TField* f = fields[i];
@@ -249,7 +290,7 @@ void TDataSetProvider::writeRows(int count, int& recsOut, TDataPacket& packet, b
                 std::memcpy(&v, buf, 8);
                 int32_t x = f->DataType() == ftDate
                                 ? static_cast<int32_t>(std::trunc(v))
-                                : static_cast<int32_t>(std::llround(std::fabs(v - std::trunc(v)) * kMsPerDay)) % 86400000;
+                                : TimeOfDayMs(v);
                 std::memcpy(buf, &x, 4);
                 length = 4;
                 break;
@@ -286,16 +327,21 @@ void TDataSetProvider::writeRows(int count, int& recsOut, TDataPacket& packet, b
             Check(w->PutValue(value, length), nullptr);
         }
         ++recsOut;
+        if (recsOut == count) {
+            rowPending_ = true;
+            break;
+        }
         ds->Next();
     }
     Check(w->Finish(&packet.data, &packet.size), nullptr);
 }
 
 int32_t TLocalAppServer::AS_GetRecords(const AnsiString&, int count, int& recsOut, int options,
-                                       const AnsiString& commandText, TParams* params, TDataPacket& packet) {
+                                       const AnsiString& commandText, TParams* params, int64_t& ownerData,
+                                       TDataPacket& packet) {
     hasErrorInfo = false;
     try {
-        provider_->GetRecords(count, recsOut, options, commandText, params, packet);
+        provider_->GetRecords(count, recsOut, options, commandText, params, ownerData, packet);
         return 0;
     } catch (const Exception& e) {
         errorInfo = e.Message();

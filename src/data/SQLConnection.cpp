@@ -6,23 +6,41 @@
 #include "core/SysUtils.h"
 
 #include <algorithm>
+#include <optional>
+#include <unordered_set>
+#include <sys/stat.h>
 
 namespace {
 
 const char* const driverRegistryKey = "\\Software\\Kestrin\\DbDriver";
 
+// A relative path in the registry is taken from the program's folder, where the default files lie,
+// for the test that the file is there and for reading it alike.
 AnsiString registryFilePath(const char* valueName, const char* defaultName) {
     try {
         TRegistry registry(RegistryHive::CurrentUser);
         if (registry.OpenKeyReadOnly(driverRegistryKey)) {
             AnsiString path = registry.ReadString(valueName);
             if (!path.empty())
-                return path;
+                return path[0] == '/' ? path : ExeDir() + path;
         }
     } catch (const ERegistryException&) {
         return {};
     }
     return ExeDir() + defaultName;
+}
+
+// A registry file is read only when it is a regular file of a sane size: a pipe or a device named
+// instead would hold or flood the start-up. `mayBeMissing`: an absent file reads as empty.
+void checkRegistryFile(const AnsiString& path, bool mayBeMissing) {
+    struct stat st;
+    bool exists = !path.empty() && ::stat(path.c_str(), &st) == 0;
+    if (!exists && mayBeMissing)
+        return;
+    if (!exists || !S_ISREG(st.st_mode))
+        throw EDatabaseError(Format("Driver/Connection Registry File '%s' not found", path));
+    if (st.st_size > MaxIniFileSize)
+        throw EDatabaseError(Format("Driver/Connection Registry File '%s' is larger than 16 MB", path));
 }
 
 bool isTrue(const AnsiString& value) { return UpperCase(Trim(value)) == "TRUE"; }
@@ -41,13 +59,6 @@ private:
             TSQLConnection::Hourglass(busy);
     }
 };
-
-template <class I> void release(I*& object) {
-    if (object) {
-        object->release();
-        object = nullptr;
-    }
-}
 
 } // namespace
 
@@ -134,7 +145,7 @@ TSQLConnection::~TSQLConnection() {
     }
     clients_.clear();
     releaseDriverObjects();
-    release(driver_);
+    driver_.reset();
 }
 
 void TSQLConnection::SetConnectionName(const AnsiString& value) {
@@ -194,29 +205,35 @@ void TSQLConnection::checkLoginParams() {
         if (!paramsLoaded_) {
             if (connectionName_.empty())
                 throw EDatabaseError("Connection name missing");
-            if (!FileExists(connectionRegistryFile_))
-                throw EDatabaseError(
-                    Format("Driver/Connection Registry File '%s' not found", connectionRegistryFile_));
+            checkRegistryFile(connectionRegistryFile_, false);
             TIniFile connections(connectionRegistryFile_);
             TStringList lines;
             connections.ReadSectionValues(connectionName_, lines);
             params_.Assign(lines);
             paramsLoaded_ = true;
         }
+        checkRegistryFile(connectionRegistryFile_, true);
         driverName_ = TIniFile(connectionRegistryFile_).ReadString(connectionName_, "DriverName");
     }
     if (driverName_.empty())
         throw EDatabaseError("Missing DriverName property");
+    // The library settings come from the driver registry file when parameters are loaded, else they
+    // are the stored ones; either way an empty name stops here.
+    std::optional<TIniFile> drivers;
     if (loadParamsOnConnect_) {
-        TIniFile drivers(DriverRegistryFilePath());
-        libraryName_ = drivers.ReadString(driverName_, "LibraryName");
-        if (libraryName_.empty())
-            raisePrefixed("DLL/Shared Library Name not Set");
-        vendorLib_ = Trim(drivers.ReadString(driverName_, "VendorLib"));
-        if (vendorLib_.empty())
-            raisePrefixed("DLL/Shared Library Name not Set");
-        getDriverFunc_ = drivers.ReadString(driverName_, "GetDriverFunc");
+        AnsiString driverFile = DriverRegistryFilePath();
+        checkRegistryFile(driverFile, true);
+        drivers.emplace(driverFile);
+        libraryName_ = drivers->ReadString(driverName_, "LibraryName");
     }
+    if (Trim(libraryName_).empty())
+        raisePrefixed("DLL/Shared Library Name not Set");
+    if (drivers)
+        vendorLib_ = Trim(drivers->ReadString(driverName_, "VendorLib"));
+    if (Trim(vendorLib_).empty())
+        raisePrefixed("DLL/Shared Library Name not Set");
+    if (drivers)
+        getDriverFunc_ = drivers->ReadString(driverName_, "GetDriverFunc");
     if (Trim(params_.Values("Database")).empty())
         throw EDatabaseError(connectionName_.empty() ? "Connection name missing" : "Missing Database property");
 }
@@ -239,25 +256,33 @@ void TSQLConnection::connectDriver() {
     try {
         loadDriver();
         BusyPointer busy;
-        release(driver_);
+        driver_.reset();
         AnsiString errorResourceFile = Trim(params_.Values("ErrorResourceFile"));
-        if (driverEntry_(vendorLib_.c_str(), errorResourceFile.c_str(), &driver_) != SQL_SUCCESS) {
-            driver_ = nullptr;
+        // A driver that fails may leave anything in the out place: only a success hands a reference.
+        ISQLDriver* driver = nullptr;
+        if (driverEntry_(vendorLib_.c_str(), errorResourceFile.c_str(), &driver) != SQL_SUCCESS)
             throw EDatabaseError(Format("Unable to Load %s", vendorLib_));
-        }
-        Check(driver_->getSQLConnection(&connection_), static_cast<ISQLConnection*>(nullptr));
+        driver_ = SQLPtr<ISQLDriver>(driver);
+        Check(driver_->getSQLConnection(connection_.Out()), static_cast<ISQLConnection*>(nullptr));
 
+        // A parameter line that is already in the login list (letter case aside) is skipped. The
+        // list's lines are also kept folded in a hash set, so building it stays linear in the lines.
         TStringList login;
+        std::unordered_set<AnsiString> inLogin;
+        auto add = [&](const AnsiString& line) {
+            login.Add(line);
+            inLogin.insert(UpperCase(line));
+        };
         for (int i = 0; i < params_.Count(); ++i) {
-            if (login.IndexOf(params_[i]) >= 0)
+            if (inLogin.count(UpperCase(params_[i])))
                 continue;
             AnsiString name = params_.Names(i), value = params_.ValueFromIndex(i);
             if (SameText(name, "PASSWORD"))
-                login.Add("PASSWORD=" + value);
+                add("PASSWORD=" + value);
             else if (SameText(name, "USER_NAME"))
-                login.Add("USER_NAME=" + value);
+                add("USER_NAME=" + value);
             else if (SameText(name, "Database"))
-                login.Add("Database=" + Trim(value));
+                add("Database=" + Trim(value));
         }
         if (loginPrompt_ && OnLogin)
             OnLogin(this, login);
@@ -265,13 +290,15 @@ void TSQLConnection::connectDriver() {
         setConnectionParams();
         AnsiString database = Trim(params_.Values("Database"));
         AnsiString userName = login.Values("USER_NAME"), password = login.Values("PASSWORD");
-        Check(connection_->connect(database.c_str(), userName.c_str(), password.c_str()), connection_);
+        if (Attaching)
+            Attaching(database);
+        Check(connection_->connect(database.c_str(), userName.c_str(), password.c_str()), connection_.get());
 
         int32_t value = 0, length = 0;
         connection_->getOption(SQL_CONN_MAX_ACTIVE_STATEMENTS, &value, sizeof value, &length);
         maxStmtsPerConn_ = value;
 
-        Check(connection_->getSQLMetaData(&metaData_), connection_);
+        Check(connection_->getSQLMetaData(metaData_.Out()), connection_.get());
         AnsiString schema = Trim(userName);
         if (!schema.empty())
             metaData_->setOption(SQL_META_SCHEMA_NAME, reinterpret_cast<intptr_t>(schema.c_str()));
@@ -339,8 +366,8 @@ void TSQLConnection::setConnectionParams() {
 }
 
 void TSQLConnection::releaseDriverObjects() {
-    release(metaData_);
-    release(connection_);
+    metaData_.reset();
+    connection_.reset();
 }
 
 void TSQLConnection::doDisconnect(bool runHooks) {
@@ -368,22 +395,22 @@ void TSQLConnection::doDisconnect(bool runHooks) {
             }
         if (connection_) {
             try {
-                Check(connection_->setOption(SQL_CONN_TRACE_CALLBACK, 0), connection_);
-                Check(connection_->setOption(SQL_CONN_TRACE_DATA, 0), connection_);
+                Check(connection_->setOption(SQL_CONN_TRACE_CALLBACK, 0), connection_.get());
+                Check(connection_->setOption(SQL_CONN_TRACE_DATA, 0), connection_.get());
             } catch (...) {
                 if (!failure)
                     failure = std::current_exception();
             }
         }
-        release(metaData_);
+        metaData_.reset();
         if (connection_) {
             connection_->disconnect();
             openTransactions_ = 0;
-            release(connection_);
+            connection_.reset();
         }
         library_ = nullptr;
         state_ = csStateClosed;
-        release(driver_);
+        driver_.reset();
         paramsLoaded_ = false;
         if (failure)
             std::rethrow_exception(failure);
@@ -433,14 +460,14 @@ std::unique_ptr<TSQLConnection> TSQLConnection::CloneConnection() const {
 
 void TSQLConnection::StartTransaction(uint32_t id, TTransIsolationLevel isolation) {
     SetConnected(true);
-    Check(connection_->beginTransaction(id, isolation), connection_);
+    Check(connection_->beginTransaction(id, isolation), connection_.get());
     ++openTransactions_;
 }
 
 void TSQLConnection::Commit(uint32_t id) {
     if (!connection_)
         return;
-    Check(connection_->commit(id), connection_);
+    Check(connection_->commit(id), connection_.get());
     if (openTransactions_ > 0)
         --openTransactions_;
 }
@@ -448,7 +475,7 @@ void TSQLConnection::Commit(uint32_t id) {
 void TSQLConnection::Rollback(uint32_t id) {
     if (!connection_)
         return;
-    Check(connection_->rollback(id), connection_);
+    Check(connection_->rollback(id), connection_.get());
     if (openTransactions_ > 0)
         --openTransactions_;
 }

@@ -10,6 +10,7 @@
 #include "core/Library.h"
 #include "core/StringList.h"
 #include "interfaces/SQLDriver.h"
+#include "interfaces/SQLPtr.h"
 
 #include <functional>
 #include <memory>
@@ -106,13 +107,16 @@ public:
     std::function<void(TSQLConnection* sender, TStringList& login)> OnLogin;
     // The hourglass pointer while the driver loads and connects; the user-interface layer installs it.
     inline static std::function<void(bool busy)> Hourglass;
+    // Told the database (trimmed) just before the driver attaches to it, so that a watcher outside
+    // can name the file should the database engine fail hard while working on it.
+    inline static std::function<void(const AnsiString& database)> Attaching;
 
     // ---- run-time state ----
     TConnectionState ConnectionState() const { return state_; }
     // Read once, when the component is created.
     const AnsiString& ConnectionRegistryFile() const { return connectionRegistryFile_; }
-    ISQLConnection* DriverConnection() const { return connection_; }
-    ISQLMetaData* MetaData() const { return metaData_; }
+    ISQLConnection* DriverConnection() const { return connection_.get(); }
+    ISQLMetaData* MetaData() const { return metaData_.get(); }
     int MaxStmtsPerConn() const { return maxStmtsPerConn_; }
     char QuoteChar() const { return quoteChar_; }
     bool TransactionsSupported() const { return transactionsSupported_; }
@@ -176,9 +180,9 @@ private:
     bool paramsLoaded_ = false;
     ModuleHandle library_ = nullptr;
     ::GetDriverFunc driverEntry_ = nullptr;
-    ISQLDriver* driver_ = nullptr;
-    ISQLConnection* connection_ = nullptr;
-    ISQLMetaData* metaData_ = nullptr;
+    SQLPtr<ISQLDriver> driver_;
+    SQLPtr<ISQLConnection> connection_;
+    SQLPtr<ISQLMetaData> metaData_;
     int maxStmtsPerConn_ = 0;
     char quoteChar_ = '"';
     bool transactionsSupported_ = false;

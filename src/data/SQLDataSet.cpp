@@ -237,14 +237,10 @@ template <class I> void TSQLDataSet::check(SQLResult result, I* source) {
 }
 
 void TSQLDataSet::freeStatement() {
-    if (cursor_) {
-        cursor_->release();
-        cursor_ = nullptr;
-    }
+    cursor_.reset();
     if (command_) {
         command_->close();
-        command_->release();
-        command_ = nullptr;
+        command_.reset();
     }
     clone_.reset();
 }
@@ -257,7 +253,7 @@ void TSQLDataSet::prepare() {
         conn = clone_.get();
     }
     ISQLConnection* driver = conn->DriverConnection();
-    conn->Check(driver->getSQLCommand(&command_), driver);
+    conn->Check(driver->getSQLCommand(command_.Out()), driver);
     int rows = StrToIntDef(Trim(conn->Params().Values("RowsetSize")), 20);
     command_->setOption(SQL_CMD_ROWS_PER_FETCH, rows > 0 ? rows : 20);
     command_->setOption(SQL_CMD_STORED_PROCEDURE, 0);
@@ -265,12 +261,12 @@ void TSQLDataSet::prepare() {
     AnsiString sql = paramCheck_ ? TParams::MarkersToQuestionMarks(commandText_, &names) : commandText_;
     if (Trim(sql).empty())
         DatabaseError("No SQL statement available", this);
-    check(command_->prepare(sql.c_str(), static_cast<uint16_t>(names.size())), command_);
+    check(command_->prepare(sql.c_str(), static_cast<uint16_t>(names.size())), command_.get());
 }
 
 void TSQLDataSet::InternalOpen() {
     if (commandText_.empty())
-        DatabaseError("Missing query, table name or procedure name", this);
+        DatabaseError("Missing query, table name or procedure name");
     if (!connection_)
         DatabaseError("Missing SQLConnection property", this);
     connection_->Open();
@@ -282,6 +278,14 @@ void TSQLDataSet::InternalOpen() {
             throw;
         }
     }
+    // Only a statement that gives rows is run: one that would change data is refused before it
+    // reaches the server (a driver that cannot tell is caught after running it, below).
+    int32_t returnsCursor = 1, length = 0;
+    SQLResult asked = command_->getOption(SQL_CMD_RETURNS_CURSOR, &returnsCursor, sizeof returnsCursor, &length);
+    if (asked == SQL_SUCCESS && !returnsCursor) {
+        freeStatement();
+        DatabaseError("Cursor not returned from Query", this);
+    }
     std::vector<AnsiString> names;
     if (paramCheck_)
         TParams::MarkersToQuestionMarks(commandText_, &names);
@@ -291,9 +295,9 @@ void TSQLDataSet::InternalOpen() {
         const char* v = isNull ? "" : p->Value.c_str();
         check(command_->setParameter(static_cast<uint16_t>(i + 1), SQL_PARAM_IN, SQL_COL_TEXT, v,
                                      isNull ? 0 : static_cast<uint32_t>(p->Value.size()), isNull),
-              command_);
+              command_.get());
     }
-    check(command_->execute(&cursor_), command_);
+    check(command_->execute(cursor_.Out()), command_.get());
     if (!cursor_) {
         freeStatement();
         DatabaseError("Cursor not returned from Query", this);
@@ -310,23 +314,23 @@ void TSQLDataSet::buildFieldDefs() {
     columns_.clear();
     blobs_.clear();
     uint16_t count = 0;
-    check(cursor_->getColumnCount(&count), cursor_);
+    check(cursor_->getColumnCount(&count), cursor_.get());
     size_t offset = sizeof(int32_t);
     for (uint16_t c = 1; c <= count; ++c) {
         uint16_t nameLength = 0, type = 0, subType = 0;
-        check(cursor_->getColumnNameLength(c, &nameLength), cursor_);
+        check(cursor_->getColumnNameLength(c, &nameLength), cursor_.get());
         AnsiString name(nameLength + 1u, '\0');
-        check(cursor_->getColumnName(c, name.data()), cursor_);
+        check(cursor_->getColumnName(c, name.data()), cursor_.get());
         name.resize(std::strlen(name.c_str()));
         uint32_t length = 0;
         int16_t precision = 0, scale = 0;
         bool nullable = true, readOnly = false;
-        check(cursor_->getColumnType(c, &type, &subType), cursor_);
-        check(cursor_->getColumnLength(c, &length), cursor_);
-        check(cursor_->getColumnPrecision(c, &precision), cursor_);
-        check(cursor_->getColumnScale(c, &scale), cursor_);
-        check(cursor_->isNullable(c, &nullable), cursor_);
-        check(cursor_->isReadOnly(c, &readOnly), cursor_);
+        check(cursor_->getColumnType(c, &type, &subType), cursor_.get());
+        check(cursor_->getColumnLength(c, &length), cursor_.get());
+        check(cursor_->getColumnPrecision(c, &precision), cursor_.get());
+        check(cursor_->getColumnScale(c, &scale), cursor_.get());
+        check(cursor_->isNullable(c, &nullable), cursor_.get());
+        check(cursor_->isReadOnly(c, &readOnly), cursor_.get());
         // A name used already gets a number.
         AnsiString unique = name;
         for (int n = 1; FieldDefs().Find(unique); ++n)
@@ -365,14 +369,16 @@ void TSQLDataSet::buildFieldDefs() {
 
 void TSQLDataSet::InternalClose() {
     if (cursor_) {
-        cursor_->release();
-        cursor_ = nullptr;
+        cursor_.reset();
         StatementConnection()->StatementDeactivated();
     }
     FieldDefs().Clear();
     // The prepared statement stays while the connection is kept, to be run again.
     if (!connection_ || !connection_->KeepConnection() || !connection_->Connected())
         freeStatement();
+    // Closed and freed: a connection that keeps no idle connection goes once nothing uses it.
+    if (connection_ && !connection_->KeepConnection())
+        connection_->DisconnectIfUnused();
 }
 
 TBookmarkFlag TSQLDataSet::GetBookmarkFlag(const char* buffer) const {
@@ -403,7 +409,7 @@ TGetResult TSQLDataSet::GetRecord(char* buffer, TGetMode mode, bool) {
     SQLResult r = cursor_->next();
     if (r == SQL_EOF || r == SQL_END_OF_DATA)
         return grEOF;
-    check(r, cursor_);
+    check(r, cursor_.get());
     SetBookmarkFlag(buffer, bfCurrent);
     // Only the columns a field shows are read.
     for (TField* f : FieldList()) {
@@ -454,7 +460,9 @@ TGetResult TSQLDataSet::GetRecord(char* buffer, TGetMode mode, bool) {
         case SQL_COL_TIME: {
             SQLTime t{};
             r = cursor_->getTime(c, &t, &isNull);
-            TDateTime v = isNull ? 0 : (t.hour * 3600.0 + t.minute * 60.0 + t.second + t.fraction / 10000.0) / 86400.0;
+            // Rounded to the millisecond, the last half millisecond of a day staying in it.
+            int64_t ms = ((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + (int64_t(t.fraction) + 5) / 10;
+            TDateTime v = isNull ? 0 : std::min<int64_t>(ms, 86399999) / 86400000.0;
             std::memcpy(p, &v, 8);
             break;
         }
@@ -506,7 +514,7 @@ TGetResult TSQLDataSet::GetRecord(char* buffer, TGetMode mode, bool) {
             r = SQL_SUCCESS;
             isNull = true;
         }
-        check(r, cursor_);
+        check(r, cursor_.get());
         buffer[col.offset] = isNull ? 1 : 0;
     }
     return grOK;
@@ -525,8 +533,9 @@ bool TSQLDataSet::GetFieldData(const TField* field, void* buffer) const {
         return true;
     TFieldType ft = field->DataType();
     if (ft == ftString || ft == ftFixedChar) {
-        // A text field may be smaller than its column: its value is cut, never overrun.
-        size_t n = std::min(strnlen(p, col.size), static_cast<size_t>(field->Size()));
+        // A text field may be smaller than its column: its value is cut at whole characters, never
+        // overrun.
+        size_t n = AnsiLeftLength(std::string_view(p, strnlen(p, col.size)), size_t(field->Size()));
         std::memcpy(buffer, p, n);
         static_cast<char*>(buffer)[n] = '\0';
     } else if (integerKind(ft) && integerKind(col.type)) {

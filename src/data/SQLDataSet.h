@@ -28,7 +28,7 @@ public:
     void SetParamCheck(bool value) { paramCheck_ = value; }
     TParams& Params() { return params_; }
     // Prepared: a driver command holds the statement.
-    bool Prepared() const { return command_ != nullptr; }
+    bool Prepared() const { return static_cast<bool>(command_); }
     // The connection the statement runs on (the clone when the parent's limit was reached).
     TSQLConnection* StatementConnection() const { return clone_ ? clone_.get() : connection_; }
     const AnsiString& LastError() const { return lastError_; }
@@ -46,7 +46,7 @@ protected:
     int GetRecordSize() const override { return recordSize_; }
     void InternalOpen() override;
     void InternalClose() override;
-    bool IsCursorOpen() const override { return cursor_ != nullptr; }
+    bool IsCursorOpen() const override { return static_cast<bool>(cursor_); }
     void InternalFirst() override {}
     void InternalLast() override {}
     TGetResult GetRecord(char* buffer, TGetMode mode, bool doCheck) override;
@@ -85,8 +85,8 @@ private:
     TParams params_;
     AnsiString lastError_;
 
-    ISQLCommand* command_ = nullptr;
-    ISQLCursor* cursor_ = nullptr;
+    SQLPtr<ISQLCommand> command_;
+    SQLPtr<ISQLCursor> cursor_;
     std::vector<Column> columns_;
     mutable std::vector<AnsiString> blobs_;
     int recordSize_ = 0;

@@ -1,9 +1,10 @@
 #pragma once
 // The Firebird client library as the driver reaches it: its C entries looked up by name in the library
 // that VendorLib names, never linked. Also the small pieces every driver object shares: reference
-// counting and the error text an object answers about its last failure.
+// counting, the error text an object answers about its last failure, and the guard of an open blob.
 #include "core/AnsiString.h"
 #include "interfaces/SQLDriver.h"
+#include "interfaces/SQLPtr.h"
 
 #include <ibase.h>
 
@@ -42,6 +43,30 @@ const Api* LoadApi(const char* vendorLib);
 
 // Firebird's own text for a failed call's status, its lines joined with "\n".
 AnsiString StatusText(const Api& api, const ISC_STATUS* status);
+
+// An open blob, closed when the holder goes, whichever way the reading ends; the calls take Handle().
+class BlobHandle {
+public:
+    explicit BlobHandle(const Api& api) : api_(api) {}
+    ~BlobHandle() { Close(); }
+    BlobHandle(const BlobHandle&) = delete;
+    BlobHandle& operator=(const BlobHandle&) = delete;
+
+    isc_blob_handle* Handle() { return &handle_; }
+    // Closes it now (nothing when it is not open). A blob the client cannot close is forgotten: it
+    // goes with its transaction.
+    void Close() {
+        if (!handle_)
+            return;
+        ISC_STATUS_ARRAY status;
+        api_.close_blob(status, &handle_);
+        handle_ = 0;
+    }
+
+private:
+    const Api& api_;
+    isc_blob_handle handle_ = 0;
+};
 
 // Reads a little-endian number of `length` bytes from an information buffer.
 int64_t InfoInteger(const unsigned char* p, int length);

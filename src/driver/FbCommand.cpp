@@ -76,12 +76,9 @@ void mapType(const XSQLVAR& v, FbColumn& c) {
 }
 } // namespace
 
-TFbCommand::TFbCommand(TFbConnection* connection) : connection_(connection) { connection_->addRef(); }
+TFbCommand::TFbCommand(TFbConnection* connection) : connection_(SQLPtr<TFbConnection>::Share(connection)) {}
 
-TFbCommand::~TFbCommand() {
-    freeStatement();
-    connection_->release();
-}
+TFbCommand::~TFbCommand() { freeStatement(); }
 
 SQLResult TFbCommand::setOption(int32_t option, intptr_t value) {
     switch (option) {
@@ -99,6 +96,13 @@ SQLResult TFbCommand::getOption(int32_t option, void* buffer, int32_t length, in
     switch (option) {
     case SQL_CMD_ROWS_PER_FETCH: return fb::PutOption(buffer, length, outLength, rowsPerFetch_);
     case SQL_CMD_STORED_PROCEDURE: return fb::PutOption(buffer, length, outLength, storedProcedure_);
+    case SQL_CMD_RETURNS_CURSOR: {
+        if (!prepared_)
+            return SQL_INVALID_HANDLE;
+        bool select =
+            statementType_ == isc_info_sql_stmt_select || statementType_ == isc_info_sql_stmt_select_for_upd;
+        return fb::PutOption(buffer, length, outLength, select);
+    }
     default: return SQL_NOT_SUPPORTED;
     }
 }

@@ -46,7 +46,7 @@ public:
     SQLResult getErrorMessageLen(uint16_t* length) override { return error_.Length(length); }
 
     // For the cursor.
-    TFbConnection* Connection() const { return connection_; }
+    TFbConnection* Connection() const { return connection_.get(); }
     const std::vector<FbColumn>& Columns() const { return columns_; }
     size_t RowSize() const { return rowSize_; }
     int32_t RowsPerFetch() const { return rowsPerFetch_; }
@@ -70,7 +70,7 @@ private:
     // The statement handle is still one of the connection's current attachment.
     bool live() const;
 
-    TFbConnection* connection_;
+    SQLPtr<TFbConnection> connection_;  // a command keeps its connection alive
     ErrorText error_;
     isc_stmt_handle stmt_ = 0;
     uint32_t attachment_ = 0;  // the connection's attachment that made stmt_

@@ -24,14 +24,10 @@ void addInteger(std::string& dpb, char item, int32_t value) {
 AnsiString textOption(intptr_t value) { return value ? Trim(reinterpret_cast<const char*>(value)) : AnsiString(); }
 } // namespace
 
-TFbConnection::TFbConnection(const fb::Api& api, ISQLDriver* driver) : api_(api), driver_(driver) {
-    driver_->addRef();
-}
+TFbConnection::TFbConnection(const fb::Api& api, ISQLDriver* driver)
+    : api_(api), driver_(SQLPtr<ISQLDriver>::Share(driver)) {}
 
-TFbConnection::~TFbConnection() {
-    disconnect();
-    driver_->release();
-}
+TFbConnection::~TFbConnection() { disconnect(); }
 
 SQLResult TFbConnection::connect(const char* database, const char* userName, const char* password) {
     if (Attached())
@@ -161,8 +157,9 @@ SQLResult TFbConnection::getOption(int32_t option, void* buffer, int32_t length,
 
 SQLResult TFbConnection::startTransaction(int32_t isolation, AnsiString& error) {
     // Firebird reads nothing dirtier than committed data: a dirty read is a read committed that
-    // sees the newest committed version of a row.
-    std::string tpb{static_cast<char>(isc_tpb_version3), static_cast<char>(isc_tpb_write)};
+    // sees the newest committed version of a row. Every transaction is read-only: the tool promises
+    // never to write to the shop's database, and the server holds it to that.
+    std::string tpb{static_cast<char>(isc_tpb_version3), static_cast<char>(isc_tpb_read)};
     if (isolation == SQL_ISOLATION_REPEATABLE_READ) {
         tpb += static_cast<char>(isc_tpb_concurrency);
     } else {

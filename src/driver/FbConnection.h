@@ -1,7 +1,8 @@
 #pragma once
 // A Firebird attachment and its one transaction. The transaction starts when a statement first
-// needs it; outside an explicit transaction (beginTransaction) a statement that changes data is
-// committed at once when AutoCommit is on (the default).
+// needs it; it is always read-only, so a statement that would change data is refused by the server.
+// Outside an explicit transaction (beginTransaction) a statement is committed at once when
+// AutoCommit is on (the default).
 #include "driver/FbClient.h"
 
 class TFbCommand;
@@ -45,7 +46,7 @@ private:
     SQLResult endTransaction(bool commitIt, bool keep);
 
     const fb::Api& api_;
-    ISQLDriver* driver_;
+    SQLPtr<ISQLDriver> driver_;  // a connection keeps its driver alive
     ErrorText error_;
     isc_db_handle db_ = 0;
     isc_tr_handle tr_ = 0;

@@ -18,16 +18,14 @@ int64_t power10(int n) {
 } // namespace
 
 TFbCursor::TFbCursor(TFbCommand* command)
-    : command_(command), columns_(command->Columns()), rowSize_(command->RowSize()),
+    : command_(SQLPtr<TFbCommand>::Share(command)), columns_(command->Columns()), rowSize_(command->RowSize()),
       capacity_(command->RowsPerFetch()), trimChar_(command->Connection()->TrimChar()) {
-    command_->addRef();
     batch_.reset(new char[rowSize_ * static_cast<size_t>(capacity_)]);
 }
 
 TFbCursor::~TFbCursor() {
     if (!detached_)
         command_->CursorClosed(this);
-    command_->release();
 }
 
 SQLResult TFbCursor::setOption(int32_t, intptr_t) { return SQL_NOT_SUPPORTED; }
@@ -310,7 +308,7 @@ SQLResult TFbCursor::getBytes(uint16_t col, uint8_t* out, bool* isNull) {
     return SQL_SUCCESS;
 }
 
-bool TFbCursor::openBlob(const char* data, isc_blob_handle& blob, SQLResult& result) {
+bool TFbCursor::openBlob(const char* data, fb::BlobHandle& blob, SQLResult& result) {
     TFbConnection* conn = command_->Connection();
     isc_tr_handle* tr = nullptr;
     AnsiString error;
@@ -324,20 +322,20 @@ bool TFbCursor::openBlob(const char* data, isc_blob_handle& blob, SQLResult& res
     }
     ISC_QUAD id = read<ISC_QUAD>(data);
     ISC_STATUS_ARRAY status;
-    blob = 0;
-    if (conn->Api().open_blob2(status, conn->Database(), tr, &blob, &id, 0, nullptr)) {
+    blob.Close();
+    if (conn->Api().open_blob2(status, conn->Database(), tr, blob.Handle(), &id, 0, nullptr)) {
         result = error_.Fail(SQL_SERVER_ERROR, fb::StatusText(conn->Api(), status));
         return false;
     }
     return true;
 }
 
-SQLResult TFbCursor::blobLength(isc_blob_handle& blob, uint32_t& length) {
+SQLResult TFbCursor::blobLength(fb::BlobHandle& blob, uint32_t& length) {
     const fb::Api& api = command_->Connection()->Api();
     ISC_STATUS_ARRAY status;
     char items[] = {isc_info_blob_total_length};
     unsigned char info[32] = {};
-    if (api.blob_info(status, &blob, sizeof items, items, sizeof info, reinterpret_cast<char*>(info)))
+    if (api.blob_info(status, blob.Handle(), sizeof items, items, sizeof info, reinterpret_cast<char*>(info)))
         return error_.Fail(SQL_SERVER_ERROR, fb::StatusText(api, status));
     length = 0;
     if (info[0] == isc_info_blob_total_length)
@@ -362,13 +360,10 @@ SQLResult TFbCursor::getBlobSize(uint16_t col, uint32_t* size, bool* isNull) {
     *size = 0;
     if (*isNull)
         return SQL_SUCCESS;
-    isc_blob_handle blob;
+    fb::BlobHandle blob(command_->Connection()->Api());
     if (!openBlob(data, blob, r))
         return r;
-    r = blobLength(blob, *size);
-    ISC_STATUS_ARRAY status;
-    command_->Connection()->Api().close_blob(status, &blob);
-    return r;
+    return blobLength(blob, *size);
 }
 
 SQLResult TFbCursor::getBlob(uint16_t col, void* out, bool* isNull, uint32_t length) {
@@ -383,23 +378,21 @@ SQLResult TFbCursor::getBlob(uint16_t col, void* out, bool* isNull, uint32_t len
         return SQL_INVALID_FIELD_TYPE;
     if (*isNull || length == 0)
         return SQL_SUCCESS;
-    isc_blob_handle blob;
+    const fb::Api& api = command_->Connection()->Api();
+    fb::BlobHandle blob(api);
     if (!openBlob(data, blob, r))
         return r;
-    const fb::Api& api = command_->Connection()->Api();
     ISC_STATUS_ARRAY status;
     uint32_t limit = length;
-    if (SQLResult lr = blobLength(blob, limit); lr != SQL_SUCCESS) {
-        api.close_blob(status, &blob);
+    if (SQLResult lr = blobLength(blob, limit); lr != SQL_SUCCESS)
         return lr;
-    }
     limit = std::min(limit, length);
     char* p = static_cast<char*>(out);
     uint32_t done = 0;
     while (done < limit) {
         unsigned short got = 0;
         auto ask = static_cast<unsigned short>(std::min<uint32_t>(limit - done, 32768));
-        ISC_STATUS s = api.get_segment(status, &blob, &got, ask, p + done);
+        ISC_STATUS s = api.get_segment(status, blob.Handle(), &got, ask, p + done);
         done += got;
         if (s == isc_segstr_eof)
             break;
@@ -408,6 +401,5 @@ SQLResult TFbCursor::getBlob(uint16_t col, void* out, bool* isNull, uint32_t len
             break;
         }
     }
-    api.close_blob(status, &blob);
     return r;
 }

@@ -69,10 +69,10 @@ private:
     // Integer columns (with their scale) as a whole number.
     static bool integer(const FbColumn& c, const char* data, int64_t& v);
     // Opens the blob of the current row's column; false with the failure in `result`.
-    bool openBlob(const char* data, isc_blob_handle& blob, SQLResult& result);
-    SQLResult blobLength(isc_blob_handle& blob, uint32_t& length);
+    bool openBlob(const char* data, fb::BlobHandle& blob, SQLResult& result);
+    SQLResult blobLength(fb::BlobHandle& blob, uint32_t& length);
 
-    TFbCommand* command_;
+    SQLPtr<TFbCommand> command_;  // a cursor keeps its command alive
     std::vector<FbColumn> columns_;
     size_t rowSize_;
     std::unique_ptr<char[]> batch_;

@@ -3,9 +3,9 @@
 #include "driver/FbCommand.h"
 #include "driver/FbConnection.h"
 
-TFbMetaData::TFbMetaData(TFbConnection* connection) : connection_(connection) { connection_->addRef(); }
+TFbMetaData::TFbMetaData(TFbConnection* connection) : connection_(SQLPtr<TFbConnection>::Share(connection)) {}
 
-TFbMetaData::~TFbMetaData() { connection_->release(); }
+TFbMetaData::~TFbMetaData() = default;
 
 SQLResult TFbMetaData::setOption(int32_t option, intptr_t value) {
     if (option != SQL_META_SCHEMA_NAME)
@@ -31,8 +31,9 @@ SQLResult TFbMetaData::query(const char* sql, const AnsiString* params, int para
     if (!cursor)
         return SQL_INVALID_PARAMETER;
     *cursor = nullptr;
-    ISQLCommand* command = nullptr;
-    if (SQLResult r = connection_->getSQLCommand(&command))
+    // The cursor keeps the command alive; this reference goes at the end.
+    SQLPtr<ISQLCommand> command;
+    if (SQLResult r = connection_->getSQLCommand(command.Out()))
         return r;
     SQLResult r = command->prepare(sql, static_cast<uint16_t>(paramCount));
     for (int i = 0; r == SQL_SUCCESS && i < paramCount; ++i)
@@ -50,7 +51,6 @@ SQLResult TFbMetaData::query(const char* sql, const AnsiString* params, int para
         }
         error_.Fail(r, text);
     }
-    command->release();  // the cursor keeps it
     return r;
 }
 

@@ -21,7 +21,7 @@ private:
     // Runs a query with text parameters and answers its cursor.
     SQLResult query(const char* sql, const AnsiString* params, int paramCount, ISQLCursor** cursor);
 
-    TFbConnection* connection_;
+    SQLPtr<TFbConnection> connection_;  // metadata keeps its connection alive
     AnsiString schemaName_;
     ErrorText error_;
 };

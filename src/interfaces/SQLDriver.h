@@ -85,6 +85,7 @@ enum SQLMetaDataOption : int32_t {
 enum SQLCommandOption : int32_t {
     SQL_CMD_ROWS_PER_FETCH = 0,
     SQL_CMD_STORED_PROCEDURE = 7,
+    SQL_CMD_RETURNS_CURSOR = 40,  // get only, after prepare: 4-byte flag, 1 when executing gives a cursor
 };
 
 // Column and parameter types (getColumnType) and their subtypes.

@@ -102,9 +102,11 @@ void TApplication::Initialize(int argc, char** argv) {
     initialized_ = true;
     params_.clear();
     params_.push_back(argc > 0 && argv[0] ? argv[0] : ::ExeName());
+    // Arguments arrive in the system's encoding (a UTF-8 terminal's, say) and are taken into the
+    // code page; bytes that already are the code page's pass unchanged.
     for (int i = 1; i < argc; ++i)
         if (argv[i] && *argv[i])
-            params_.push_back(argv[i]);
+            params_.push_back(codepage::FromSystem(argv[i]));
     // Qt sees only the program path: the command line belongs to the program.
     impl_->argv0 = params_[0];
     impl_->argv[0] = impl_->argv0.data();

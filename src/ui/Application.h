@@ -54,7 +54,8 @@ public:
     const AnsiString& Title() const { return title_; }
     void SetTitle(const AnsiString& v) { title_ = v; }
     AnsiString ExeName() const;
-    // Arguments after the program path; empty arguments do not count.
+    // Arguments after the program path, converted from the system's encoding to the code page
+    // (codepage::FromSystem); empty arguments do not count.
     int ParamCount() const { return int(params_.size()) - 1; }
     AnsiString ParamStr(int index) const;
 

@@ -109,6 +109,7 @@ void TCanvas::Release() {
 void TCanvas::SetTarget(QImage* target) {
     Release();
     target_ = target;
+    targetPlace_ = {};
     clip_.reset();
     stateDirty_ = true;
 }
@@ -249,9 +250,9 @@ void TCanvas::FrameRect(const TRect& r) {
 void TCanvas::DrawFocusRect(const TRect& r) {
     if (r.IsEmpty() || !target_)
         return;
-    // Every other pixel of the frame, counted on the target, is inverted.
+    // Every other pixel of the frame, counted on the target's surface, is inverted.
     auto dot = [&](int x, int y) {
-        if (((x + origin_.X) + (y + origin_.Y)) % 2 == 0)
+        if ((x + origin_.X + targetPlace_.X + y + origin_.Y + targetPlace_.Y) % 2 == 0)
             plot(x, y, opNot, 0);
     };
     for (int x = r.Left; x < r.Right; ++x) {

@@ -103,6 +103,9 @@ public:
     TPoint Origin() const { return origin_; }
     void SetOrigin(TPoint origin);
     QImage* Target() const { return target_; }
+    // Where the target lies on the surface it is a piece of (a window painted in parts), so that
+    // patterns counted on that surface (the focus rectangle's dots) fall as on the whole.
+    void SetTargetPlace(TPoint place) { targetPlace_ = place; }
     // Ends any pending drawing so the target can be used or resized.
     void Release();
     void SetTarget(QImage* target);
@@ -120,6 +123,7 @@ private:
     std::vector<std::unique_ptr<QRegion>> savedClips_;
     bool stateDirty_ = true;
     TPoint origin_;
+    TPoint targetPlace_;
     TFont font_;
     TBrush brush_;
     TPen pen_;

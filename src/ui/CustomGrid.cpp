@@ -5,6 +5,7 @@
 #include "ui/InplaceEdit.h"
 
 #include <algorithm>
+#include <cassert>
 
 namespace {
 // How near a border the pointer must be to size, and how far it must go to start moving a column.
@@ -16,43 +17,51 @@ TGridRect normalised(TGridCoord a, TGridCoord b) {
     return {std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y)};
 }
 
-// The start pixel of a cell on an axis, or -1 when the cell is not shown.
-int cellStart(const TGridAxisDrawInfo& a, int index) {
-    if (index < 0 || index >= a.GridCellCount)
-        return -1;
-    int pos = 0;
-    if (index < a.FixedCellCount) {
-        for (int i = 0; i < index; ++i)
-            pos += a.GetExtent(i) + a.EffectiveLineWidth;
-        return pos < a.GridExtent ? pos : -1;
+} // namespace
+
+// ---- one axis ----
+
+int TGridAxisDrawInfo::firstEndingAfter(int k0, int k1, int pos) const {
+    // The shown cells' areas follow each other without gaps, so their ends only grow.
+    while (k0 < k1) {
+        const int mid = k0 + (k1 - k0) / 2;
+        const int end = Starts[size_t(mid)] + GetExtent(ShownCell(mid)) + EffectiveLineWidth;
+        if (end > pos)
+            k1 = mid;
+        else
+            k0 = mid + 1;
     }
-    if (index < a.FirstGridCell)
-        return -1;
-    pos = a.FixedBoundary;
-    for (int i = a.FirstGridCell; i < index && pos < a.GridExtent; ++i)
-        pos += a.GetExtent(i) + a.EffectiveLineWidth;
-    return pos < a.GridExtent ? pos : -1;
+    return k0;
 }
 
-// The cell whose area (the cell and the line after it) holds a coordinate; -1 when none.
-int cellAt(const TGridAxisDrawInfo& a, int p) {
-    if (p < 0 || p >= a.GridBoundary)
+int TGridAxisDrawInfo::CellStart(int index) const {
+    if (index < 0 || index >= GridCellCount)
         return -1;
-    int pos = 0;
-    for (int i = 0; i < a.FixedCellCount && i < a.GridCellCount; ++i) {
-        pos += a.GetExtent(i) + a.EffectiveLineWidth;
-        if (p < pos)
-            return i;
-    }
-    pos = a.FixedBoundary;
-    for (int i = a.FirstGridCell; i < a.GridCellCount; ++i) {
-        pos += a.GetExtent(i) + a.EffectiveLineWidth;
-        if (p < pos)
-            return i;
-    }
-    return -1;
+    if (index < FixedCellCount)
+        return index < FixedShown ? Starts[size_t(index)] : -1;
+    if (index < FirstGridCell)
+        return -1;
+    const int k = FixedShown + (index - FirstGridCell);
+    return k < ShownCount() ? Starts[size_t(k)] : -1;
 }
-} // namespace
+
+int TGridAxisDrawInfo::CellAt(int pos) const {
+    if (pos < 0 || pos >= GridBoundary)
+        return -1;
+    const int k = firstEndingAfter(0, ShownCount(), pos);
+    return k < ShownCount() ? ShownCell(k) : -1;
+}
+
+int TGridAxisDrawInfo::FirstCellShowing(int index) const {
+    const int avail = GridExtent - FixedBoundary;
+    int used = GetExtent(index);
+    int i = index;
+    while (i - 1 >= FixedCellCount && used + EffectiveLineWidth + GetExtent(i - 1) <= avail) {
+        used += EffectiveLineWidth + GetExtent(i - 1);
+        --i;
+    }
+    return std::max(i, FixedCellCount);
+}
 
 void TCustomGrid::DefineProperties(ClassInfo& info) {
     info.Add("ColCount", &TCustomGrid::ColCount, &TCustomGrid::SetColCount);
@@ -94,6 +103,7 @@ void TCustomGrid::SetColCount(int v) {
     if (v == ColCount())
         return;
     int oldCols = ColCount(), oldRows = RowCount();
+    dropDrawInfo();
     resizeCells(colWidths_, v, defaultColWidth_);
     tabStops_.resize(size_t(v), 1);
     fixedCols_ = std::min(fixedCols_, v - 1);
@@ -108,6 +118,7 @@ void TCustomGrid::SetRowCount(int v) {
     if (v == RowCount())
         return;
     int oldCols = ColCount(), oldRows = RowCount();
+    dropDrawInfo();
     resizeCells(rowHeights_, v, defaultRowHeight_);
     fixedRows_ = std::min(fixedRows_, v - 1);
     current_.Y = std::clamp(current_.Y, fixedRows_, v - 1);
@@ -127,6 +138,7 @@ void TCustomGrid::SizeChanged(int, int) {
 void TCustomGrid::SetFixedCols(int v) {
     if (v < 0 || v >= ColCount())
         throw EInvalidGridOperation("Fixed column count must be less than column count");
+    dropDrawInfo();
     fixedCols_ = v;
     current_.X = std::max(current_.X, v);
     anchor_.X = std::max(anchor_.X, v);
@@ -140,6 +152,7 @@ void TCustomGrid::SetFixedCols(int v) {
 void TCustomGrid::SetFixedRows(int v) {
     if (v < 0 || v >= RowCount())
         throw EInvalidGridOperation("Fixed row count must be less than row count");
+    dropDrawInfo();
     fixedRows_ = v;
     current_.Y = std::max(current_.Y, v);
     anchor_.Y = std::max(anchor_.Y, v);
@@ -152,12 +165,14 @@ void TCustomGrid::SetFixedRows(int v) {
 
 void TCustomGrid::SetDefaultColWidth(int v) {
     defaultColWidth_ = std::max(v, 0);
+    dropDrawInfo();
     std::fill(colWidths_.begin(), colWidths_.end(), defaultColWidth_);
     ColWidthsChanged();
 }
 
 void TCustomGrid::SetDefaultRowHeight(int v) {
     defaultRowHeight_ = std::max(v, 0);
+    dropDrawInfo();
     std::fill(rowHeights_.begin(), rowHeights_.end(), defaultRowHeight_);
     RowHeightsChanged();
 }
@@ -168,6 +183,7 @@ void TCustomGrid::SetColWidths(int col, int width) {
     if (w == width)
         return;
     w = width;
+    dropDrawInfo();
     ColWidthsChanged();
 }
 
@@ -177,6 +193,7 @@ void TCustomGrid::SetRowHeights(int row, int height) {
     if (h == height)
         return;
     h = height;
+    dropDrawInfo();
     RowHeightsChanged();
 }
 
@@ -196,6 +213,7 @@ void TCustomGrid::RowHeightsChanged() {
 
 void TCustomGrid::SetGridLineWidth(int v) {
     gridLineWidth_ = std::max(v, 0);
+    dropDrawInfo();
     ColWidthsChanged();
 }
 
@@ -205,6 +223,7 @@ void TCustomGrid::SetOptions(TGridOptions v) {
     if (v.Contains(goRowSelect) || !v.Contains(goEditing))
         HideEditor();
     options_ = v;
+    dropDrawInfo();
     if (v.Contains(goAlwaysShowEditor))
         ShowEditor();
     MoveTopLeft(topLeft_.X, topLeft_.Y);
@@ -222,22 +241,28 @@ void TCustomGrid::SetDefaultDrawing(bool v) {
     Invalidate();
 }
 
-void TCustomGrid::calcAxis(TGridAxisDrawInfo& a, int extent, int fixed, int first, const std::vector<int>& cells,
-                           int lineWidth) const {
+void TCustomGrid::calcAxis(TGridAxisDrawInfo& a, int extent, int fixed, int first,
+                           const std::vector<int>& cells, int lineWidth) {
     a.EffectiveLineWidth = lineWidth;
     a.GridExtent = extent;
     a.FixedCellCount = fixed;
     a.FirstGridCell = first;
     a.GridCellCount = int(cells.size());
     a.Extents = &cells;
+    a.Starts.clear();
     int pos = 0;
-    for (int i = 0; i < fixed; ++i)
+    for (int i = 0; i < fixed; ++i) {
+        if (pos < extent)
+            a.Starts.push_back(pos);
         pos += cells[size_t(i)] + lineWidth;
+    }
+    a.FixedShown = int(a.Starts.size());
     a.FixedBoundary = pos;
     a.GridBoundary = std::min(pos, extent);
     a.FullVisBoundary = pos;
     a.LastFullVisibleCell = first;
     for (int i = first; i < a.GridCellCount && pos < extent; ++i) {
+        a.Starts.push_back(pos);
         int end = pos + cells[size_t(i)];
         if (end <= extent) {
             a.LastFullVisibleCell = i;
@@ -248,7 +273,7 @@ void TCustomGrid::calcAxis(TGridAxisDrawInfo& a, int extent, int fixed, int firs
     }
 }
 
-void TCustomGrid::CalcDrawInfo(TGridDrawInfo& info) const {
+void TCustomGrid::computeDrawInfo(TGridDrawInfo& info) const {
     const TRect c = ClientRect();
     int hl = options_.Contains(goFixedVertLine) || options_.Contains(goVertLine) ? gridLineWidth_ : 0;
     int vl = options_.Contains(goFixedHorzLine) || options_.Contains(goHorzLine) ? gridLineWidth_ : 0;
@@ -256,58 +281,97 @@ void TCustomGrid::CalcDrawInfo(TGridDrawInfo& info) const {
     calcAxis(info.Vert, c.Height(), fixedRows_, topLeft_.Y, rowHeights_, vl);
 }
 
-void TCustomGrid::CalcFixedInfo(TGridDrawInfo& info) const {
-    CalcDrawInfo(info);
-    // As if the first scrolling cells were at the top left.
+const TGridDrawInfo& TCustomGrid::DrawInfo() const {
+    // The client size is compared at every use; every other input drops the kept layout when it changes.
     const TRect c = ClientRect();
-    calcAxis(info.Horz, c.Width(), fixedCols_, fixedCols_, colWidths_, info.Horz.EffectiveLineWidth);
-    calcAxis(info.Vert, c.Height(), fixedRows_, fixedRows_, rowHeights_, info.Vert.EffectiveLineWidth);
+    if (!drawInfoValid_ || drawInfo_.Horz.GridExtent != c.Width() ||
+        drawInfo_.Vert.GridExtent != c.Height()) {
+        computeDrawInfo(drawInfo_);
+        drawInfoValid_ = true;
+    }
+#ifndef NDEBUG
+    // A change that forgot to drop the kept layout shows here, in the checked builds.
+    TGridDrawInfo fresh;
+    computeDrawInfo(fresh);
+    for (auto [kept, now] :
+         {std::pair{&drawInfo_.Horz, &fresh.Horz}, std::pair{&drawInfo_.Vert, &fresh.Vert}}) {
+        assert(kept->Starts == now->Starts && kept->FixedShown == now->FixedShown);
+        assert(kept->GridBoundary == now->GridBoundary && kept->FixedBoundary == now->FixedBoundary);
+        assert(kept->LastFullVisibleCell == now->LastFullVisibleCell);
+        assert(kept->FirstGridCell == now->FirstGridCell && kept->GridCellCount == now->GridCellCount);
+        assert(kept->EffectiveLineWidth == now->EffectiveLineWidth);
+        (void)kept;
+        (void)now;
+    }
+#endif
+    return drawInfo_;
 }
 
-TRect TCustomGrid::BoxRect(int left, int top, int right, int bottom) const {
-    TGridDrawInfo di;
-    CalcDrawInfo(di);
-    auto span = [](const TGridAxisDrawInfo& a, int lo, int hi, int& from, int& to) {
-        lo = std::max(lo, 0);
-        hi = std::min(hi, a.GridCellCount - 1);
-        from = -1;
-        for (int i = lo; i <= hi; ++i) {
-            int s = cellStart(a, i);
-            if (s < 0)
-                continue;
-            if (from < 0)
-                from = s;
-            to = s + a.GetExtent(i);
-        }
-        return from >= 0;
+void TCustomGrid::CalcDrawInfo(TGridDrawInfo& info) const { info = DrawInfo(); }
+
+void TCustomGrid::CalcFixedInfo(TGridDrawInfo& info) const {
+    info = DrawInfo();
+    // As if the first scrolling cells were at the top left.
+    TGridAxisDrawInfo& h = info.Horz;
+    TGridAxisDrawInfo& v = info.Vert;
+    calcAxis(h, h.GridExtent, fixedCols_, fixedCols_, colWidths_, h.EffectiveLineWidth);
+    calcAxis(v, v.GridExtent, fixedRows_, fixedRows_, rowHeights_, v.EffectiveLineWidth);
+}
+
+namespace {
+// The first and last cells shown of the block [lo, hi] on an axis, by the order of Starts (which is
+// the order of the indices): false when none of them is shown.
+bool shownSpan(const TGridAxisDrawInfo& a, int lo, int hi, int& first, int& last) {
+    lo = std::max(lo, 0);
+    hi = std::min(hi, a.GridCellCount - 1);
+    if (lo > hi || a.ShownCount() == 0)
+        return false;
+    // The fixed cells shown are 0 .. FixedShown - 1, the scrolled ones FirstGridCell .. LastShownCell.
+    const int lastScrolled = a.LastShownCell();
+    const bool scrolled = a.FirstGridCell <= lastScrolled;
+    auto nextShown = [&](int i) {  // the first shown cell at or after i, or -1
+        if (i < a.FixedShown)
+            return i;
+        if (!scrolled || i > lastScrolled)
+            return -1;
+        return std::max(i, a.FirstGridCell);
     };
-    int l = 0, r = 0, t = 0, b = 0;
-    if (!span(di.Horz, left, right, l, r) || !span(di.Vert, top, bottom, t, b))
+    auto prevShown = [&](int i) {  // the last shown cell at or before i, or -1
+        if (scrolled && i >= a.FirstGridCell)
+            return std::min(i, lastScrolled);
+        return std::min(i, a.FixedShown - 1);
+    };
+    first = nextShown(lo);
+    last = prevShown(hi);
+    return first >= 0 && last >= 0 && first <= last;
+}
+} // namespace
+
+TRect TCustomGrid::BoxRect(int left, int top, int right, int bottom) const {
+    const TGridDrawInfo& di = DrawInfo();
+    int c0 = 0, c1 = 0, r0 = 0, r1 = 0;
+    if (!shownSpan(di.Horz, left, right, c0, c1) || !shownSpan(di.Vert, top, bottom, r0, r1))
         return {};
-    return Rect(l, t, r, b);
+    return Rect(di.Horz.CellStart(c0), di.Vert.CellStart(r0), di.Horz.CellStart(c1) + colWidths_[size_t(c1)],
+                di.Vert.CellStart(r1) + rowHeights_[size_t(r1)]);
 }
 
 TRect TCustomGrid::CellRect(int col, int row) const { return BoxRect(col, row, col, row); }
 
 TGridCoord TCustomGrid::MouseCoord(int x, int y) const {
-    TGridDrawInfo di;
-    CalcDrawInfo(di);
-    TGridCoord c{cellAt(di.Horz, x), cellAt(di.Vert, y)};
+    const TGridDrawInfo& di = DrawInfo();
+    TGridCoord c{di.Horz.CellAt(x), di.Vert.CellAt(y)};
     if (c.X < 0 || c.Y < 0)
         return {-1, -1};
     return c;
 }
 
 int TCustomGrid::VisibleColCount() const {
-    TGridDrawInfo di;
-    CalcDrawInfo(di);
-    return std::max(1, di.Horz.LastFullVisibleCell - topLeft_.X + 1);
+    return std::max(1, DrawInfo().Horz.LastFullVisibleCell - topLeft_.X + 1);
 }
 
 int TCustomGrid::VisibleRowCount() const {
-    TGridDrawInfo di;
-    CalcDrawInfo(di);
-    return std::max(1, di.Vert.LastFullVisibleCell - topLeft_.Y + 1);
+    return std::max(1, DrawInfo().Vert.LastFullVisibleCell - topLeft_.Y + 1);
 }
 
 // ---- current cell and scrolling ----
@@ -328,11 +392,7 @@ bool TCustomGrid::SelectCell(int col, int row) {
     return can;
 }
 
-void TCustomGrid::invalidateSelection(const TGridRect& r) {
-    TRect box = BoxRect(r.Left, r.Top, r.Right, r.Bottom);
-    if (!box.IsEmpty())
-        InvalidateRect(InflateRect(box, 1, 1));
-}
+void TCustomGrid::invalidateSelection(const TGridRect& r) { invalidateBox(r.Left, r.Top, r.Right, r.Bottom); }
 
 void TCustomGrid::moveCurrent(int col, int row, bool moveAnchor, bool show) {
     if (col < 0 || row < 0 || col >= ColCount() || row >= RowCount())
@@ -362,23 +422,15 @@ void TCustomGrid::FocusCell(int col, int row, bool moveAnchor) {
     Click();
 }
 
-int TCustomGrid::maxTopLeft(const TGridAxisDrawInfo& a) const {
+int TCustomGrid::maxTopLeft(const TGridAxisDrawInfo& a) {
     int last = a.GridCellCount - 1;
     if (last < a.FixedCellCount)
         return a.FixedCellCount;
-    int avail = a.GridExtent - a.FixedBoundary;
-    int used = a.GetExtent(last);
-    int i = last;
-    while (i - 1 >= a.FixedCellCount && used + a.EffectiveLineWidth + a.GetExtent(i - 1) <= avail) {
-        used += a.EffectiveLineWidth + a.GetExtent(i - 1);
-        --i;
-    }
-    return i;
+    return a.FirstCellShowing(last);
 }
 
 void TCustomGrid::MoveTopLeft(int left, int top) {
-    TGridDrawInfo di;
-    CalcDrawInfo(di);
+    const TGridDrawInfo& di = DrawInfo();
     TGridCoord n{std::clamp(left, fixedCols_, std::max(fixedCols_, maxTopLeft(di.Horz))),
                  std::clamp(top, fixedRows_, std::max(fixedRows_, maxTopLeft(di.Vert)))};
     n.X = std::min(n.X, ColCount() - 1);
@@ -386,6 +438,7 @@ void TCustomGrid::MoveTopLeft(int left, int top) {
     if (n == topLeft_)
         return;
     topLeft_ = n;
+    dropDrawInfo();
     UpdateScrollRange();
     Invalidate();
     InvalidateEditor();
@@ -400,8 +453,7 @@ void TCustomGrid::TopLeftChanged() {
 void TCustomGrid::ClampInView(TGridCoord cell) {
     if (!HandleAllocated() && ClientWidth() <= 0)
         return;
-    TGridDrawInfo di;
-    CalcDrawInfo(di);
+    const TGridDrawInfo& di = DrawInfo();
     auto firstFor = [](const TGridAxisDrawInfo& a, int index, int first) {
         if (index < a.FixedCellCount)
             return first;
@@ -409,15 +461,7 @@ void TCustomGrid::ClampInView(TGridCoord cell) {
             return index;
         if (index <= a.LastFullVisibleCell)
             return first;
-        // The first cell that still shows `index` whole at the far edge.
-        int avail = a.GridExtent - a.FixedBoundary;
-        int used = a.GetExtent(index);
-        int i = index;
-        while (i - 1 >= a.FixedCellCount && used + a.EffectiveLineWidth + a.GetExtent(i - 1) <= avail) {
-            used += a.EffectiveLineWidth + a.GetExtent(i - 1);
-            --i;
-        }
-        return std::max(i, first);
+        return std::max(a.FirstCellShowing(index), first);
     };
     MoveTopLeft(firstFor(di.Horz, cell.X, topLeft_.X), firstFor(di.Vert, cell.Y, topLeft_.Y));
 }
@@ -433,6 +477,7 @@ void TCustomGrid::MoveColumn(int fromIndex, int toIndex) {
     };
     move(colWidths_);
     move(tabStops_);
+    dropDrawInfo();
     auto follow = [&](int& c) {
         if (c == fromIndex)
             c = toIndex;
@@ -457,8 +502,7 @@ void TCustomGrid::UpdateScrollRange() {
     TScrollStyle bars = ScrollBars();
     if (bars == ssNone)
         return;
-    TGridDrawInfo di;
-    CalcDrawInfo(di);
+    const TGridDrawInfo& di = DrawInfo();
     auto info = [&](const TGridAxisDrawInfo& a) {
         TScrollInfo s;
         int page = std::max(1, a.LastFullVisibleCell - a.FirstGridCell + 1);
@@ -550,22 +594,20 @@ void TCustomGrid::CreateWnd() {
 
 // ---- invalidation ----
 
-void TCustomGrid::InvalidateCell(int col, int row) {
-    TRect r = CellRect(col, row);
-    if (!r.IsEmpty())
-        InvalidateRect(InflateRect(r, 1, 1));
-}
+void TCustomGrid::InvalidateCell(int col, int row) { invalidateBox(col, row, col, row); }
 
-void TCustomGrid::InvalidateCol(int col) {
-    TRect r = BoxRect(col, 0, col, RowCount() - 1);
-    if (!r.IsEmpty())
-        InvalidateRect(InflateRect(r, 1, 1));
-}
+void TCustomGrid::InvalidateCol(int col) { invalidateBox(col, 0, col, RowCount() - 1); }
 
-void TCustomGrid::InvalidateRow(int row) {
-    TRect r = BoxRect(0, row, ColCount() - 1, row);
-    if (!r.IsEmpty())
-        InvalidateRect(InflateRect(r, 1, 1));
+void TCustomGrid::InvalidateRow(int row) { invalidateBox(0, row, ColCount() - 1, row); }
+
+void TCustomGrid::invalidateBox(int left, int top, int right, int bottom) {
+    // The lines around the cells go too: a cell's painting may reach onto them (a frame, a highlight
+    // widened by a pixel), and no neighbouring cell meets them.
+    const TRect box = BoxRect(left, top, right, bottom);
+    if (box.IsEmpty())
+        return;
+    const TGridDrawInfo& di = DrawInfo();
+    InvalidateRect(InflateRect(box, di.Horz.EffectiveLineWidth, di.Vert.EffectiveLineWidth));
 }
 
 void TCustomGrid::InvalidateEditor() {
@@ -809,34 +851,26 @@ void TCustomGrid::CalcSizingState(int x, int y, TGridState& state, int& index, i
                                   const TGridDrawInfo& fixedInfo) {
     state = gsNormal;
     index = -1;
-    TGridDrawInfo di;
-    CalcDrawInfo(di);
-    // The border a point is on: a cell's far edge, within a few pixels either side of its line.
+    const TGridDrawInfo& di = DrawInfo();
+    // The border a point is on: a cell's far edge, within a few pixels either side of its line (the
+    // last such cell when borders crowd). Only the cells whose area comes that near are asked.
     auto border = [](const TGridAxisDrawInfo& a, int p, int& idx, int& pos) {
-        auto test = [&](int i, int start) {
-            int edge = start + a.GetExtent(i);
+        idx = -1;
+        a.ForEachShown(p - kSizingSlack, p + kSizingSlack + 1, [&](int i, int start) {
+            const int edge = start + a.GetExtent(i);
             if (p >= edge - kSizingSlack && p < edge + a.EffectiveLineWidth + kSizingSlack) {
                 idx = i;
                 pos = edge;
             }
-        };
-        int start = 0;
-        for (int i = 0; i < a.FixedCellCount; ++i) {
-            test(i, start);
-            start += a.GetExtent(i) + a.EffectiveLineWidth;
-        }
-        start = a.FixedBoundary;
-        for (int i = a.FirstGridCell; i < a.GridCellCount && start < a.GridExtent; ++i) {
-            test(i, start);
-            start += a.GetExtent(i) + a.EffectiveLineWidth;
-        }
+        });
         return idx >= 0;
     };
     int idx = -1, pos = 0;
-    if (options_.Contains(goColSizing) && y >= 0 && y < fixedInfo.Vert.FixedBoundary && border(di.Horz, x, idx, pos)) {
+    if (options_.Contains(goColSizing) && y >= 0 && y < fixedInfo.Vert.FixedBoundary &&
+        border(di.Horz, x, idx, pos)) {
         state = gsColSizing;
     } else if (options_.Contains(goRowSizing) && x >= 0 && x < fixedInfo.Horz.FixedBoundary &&
-               border(di.Vert, y, idx = -1, pos)) {
+               border(di.Vert, y, idx, pos)) {
         state = gsRowSizing;
     } else {
         return;
@@ -852,35 +886,46 @@ void TCustomGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
         return;
     if (CanFocus() && !FocusedWithin())
         SetFocus();
+    if (StartSizing(x, y))
+        return;
+    const TGridCoord cell = MouseCoord(x, y);
+    if (cell.X < 0 || StartColumnMove(cell, x, y))
+        return;
+    if (cell.X >= fixedCols_ && cell.Y >= fixedRows_)
+        ClickCell(cell, shift);
+}
+
+bool TCustomGrid::StartSizing(int x, int y) {
     TGridDrawInfo fixedInfo;
     CalcFixedInfo(fixedInfo);
     TGridState state = gsNormal;
     int index = -1, pos = 0, ofs = 0;
     CalcSizingState(x, y, state, index, pos, ofs, fixedInfo);
-    if (state == gsColSizing || state == gsRowSizing) {
-        HideEdit();
-        gridState_ = state;
-        sizingIndex_ = index;
-        sizingOfs_ = ofs;
-        sizingPos_ = state == gsColSizing ? x : y;
-        SetMouseCapture(true);
-        Invalidate();
-        return;
-    }
-    TGridCoord cell = MouseCoord(x, y);
-    if (cell.X < 0)
-        return;
-    if (cell.Y < fixedRows_ && cell.X >= fixedCols_ && options_.Contains(goColMoving)) {
-        // A press on a title may become a column drag once the pointer moves.
-        gridState_ = gsColMoving;
-        moveIndex_ = movePos_ = cell.X;
-        movePress_ = {x, y};
-        moveStarted_ = false;
-        SetMouseCapture(true);
-        return;
-    }
-    if (cell.X < fixedCols_ || cell.Y < fixedRows_)
-        return;
+    if (state != gsColSizing && state != gsRowSizing)
+        return false;
+    HideEdit();
+    gridState_ = state;
+    sizingIndex_ = index;
+    sizingOfs_ = ofs;
+    sizingPos_ = state == gsColSizing ? x : y;
+    SetMouseCapture(true);
+    Invalidate();
+    return true;
+}
+
+bool TCustomGrid::StartColumnMove(TGridCoord cell, int x, int y) {
+    if (cell.Y >= fixedRows_ || cell.X < fixedCols_ || !options_.Contains(goColMoving))
+        return false;
+    // A press on a title may become a column drag once the pointer moves.
+    gridState_ = gsColMoving;
+    moveIndex_ = movePos_ = cell.X;
+    movePress_ = {x, y};
+    moveStarted_ = false;
+    SetMouseCapture(true);
+    return true;
+}
+
+void TCustomGrid::ClickCell(TGridCoord cell, TShiftState shift) {
     if (options_.Contains(goEditing) && cell == current_) {
         ShowEditor();
         return;
@@ -891,6 +936,10 @@ void TCustomGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y
 
 void TCustomGrid::MouseMove(TShiftState shift, int x, int y) {
     TCustomControl::MouseMove(shift, x, y);
+    MouseDrag(shift, x, y);
+}
+
+void TCustomGrid::MouseDrag(TShiftState, int x, int y) {
     switch (gridState_) {
     case gsColSizing:
         sizingPos_ = x;
@@ -905,11 +954,10 @@ void TCustomGrid::MouseMove(TShiftState shift, int x, int y) {
             std::abs(x - movePress_.X) <= kDragThreshold && std::abs(y - movePress_.Y) <= kDragThreshold)
             break;
         moveStarted_ = true;
-        TGridDrawInfo di;
-        CalcDrawInfo(di);
-        int target = cellAt(di.Horz, std::clamp(x, di.Horz.FixedBoundary, std::max(di.Horz.FixedBoundary, di.Horz.GridBoundary - 1)));
-        if (x >= di.Horz.GridBoundary)
-            target = di.Horz.LastFullVisibleCell < ColCount() - 1 && x < di.Horz.GridExtent ? target : ColCount() - 1;
+        const TGridAxisDrawInfo& h = DrawInfo().Horz;
+        int target = h.CellAt(std::clamp(x, h.FixedBoundary, std::max(h.FixedBoundary, h.GridBoundary - 1)));
+        if (x >= h.GridBoundary)
+            target = h.LastFullVisibleCell < ColCount() - 1 && x < h.GridExtent ? target : ColCount() - 1;
         if (target < fixedCols_)
             target = fixedCols_;
         if (target != movePos_) {
@@ -924,16 +972,19 @@ void TCustomGrid::MouseMove(TShiftState shift, int x, int y) {
 }
 
 void TCustomGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    MouseRelease(button, shift, x, y);
+    TCustomControl::MouseUp(button, shift, x, y);
+}
+
+void TCustomGrid::MouseRelease(TMouseButton, TShiftState, int x, int y) {
     TGridState state = gridState_;
     gridState_ = gsNormal;
     if (state != gsNormal)
         SetMouseCapture(false);
     try {
         if (state == gsColSizing || state == gsRowSizing) {
-            TGridDrawInfo di;
-            CalcDrawInfo(di);
-            const TGridAxisDrawInfo& a = state == gsColSizing ? di.Horz : di.Vert;
-            int start = cellStart(a, sizingIndex_);
+            const TGridDrawInfo& di = DrawInfo();
+            int start = (state == gsColSizing ? di.Horz : di.Vert).CellStart(sizingIndex_);
             if (start >= 0) {
                 int size = std::max(kMinCellExtent, (state == gsColSizing ? x : y) - sizingOfs_ - start);
                 if (state == gsColSizing)
@@ -953,7 +1004,6 @@ void TCustomGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) 
         throw;
     }
     sizingIndex_ = moveIndex_ = movePos_ = -1;
-    TCustomControl::MouseUp(button, shift, x, y);
 }
 
 bool TCustomGrid::DoMouseWheelDown(TShiftState, TPoint) {
@@ -975,7 +1025,7 @@ void TCustomGrid::DrawCell(int col, int row, const TRect& rect, TGridDrawState s
         OnDrawCell(this, col, row, rect, state);
 }
 
-void TCustomGrid::paintLines(TCanvas& canvas, const TGridDrawInfo& di) {
+void TCustomGrid::paintLines(TCanvas& canvas, const TGridDrawInfo& di, const TRect& area) {
     const TGridAxisDrawInfo& h = di.Horz;
     const TGridAxisDrawInfo& v = di.Vert;
     // A line follows every cell shown: black where it borders fixed cells, silver between scrolling
@@ -986,25 +1036,11 @@ void TCustomGrid::paintLines(TCanvas& canvas, const TGridDrawInfo& di) {
         canvas.Brush()->SetColor(color);
         canvas.FillRect(r);
     };
-    auto forEachLine = [](const TGridAxisDrawInfo& a, auto&& draw) {
-        int pos = 0;
-        for (int i = 0; i < a.FixedCellCount; ++i) {
-            pos += a.GetExtent(i);
-            draw(i, pos);
-            pos += a.EffectiveLineWidth;
-        }
-        pos = a.FixedBoundary;
-        for (int i = a.FirstGridCell; i < a.GridCellCount && pos < a.GridExtent; ++i) {
-            pos += a.GetExtent(i);
-            draw(i, pos);
-            pos += a.EffectiveLineWidth;
-        }
-    };
     const int fixedBottom = std::min(v.FixedBoundary, v.GridBoundary);
     const int fixedRight = std::min(h.FixedBoundary, h.GridBoundary);
     if (h.EffectiveLineWidth > 0)
-        forEachLine(h, [&](int i, int x) {
-            const int w = h.EffectiveLineWidth;
+        h.ForEachShown(area.Left, area.Right, [&](int i, int start) {
+            const int x = start + h.GetExtent(i), w = h.EffectiveLineWidth;
             const bool fixedCol = i < fixedCols_;
             if (fixedV)
                 fill(Rect(x, 0, x + w, fixedBottom), clBlack);
@@ -1012,8 +1048,8 @@ void TCustomGrid::paintLines(TCanvas& canvas, const TGridDrawInfo& di) {
                 fill(Rect(x, v.FixedBoundary, x + w, v.GridBoundary), fixedCol ? clBlack : clSilver);
         });
     if (v.EffectiveLineWidth > 0)
-        forEachLine(v, [&](int i, int y) {
-            const int w = v.EffectiveLineWidth;
+        v.ForEachShown(area.Top, area.Bottom, [&](int i, int start) {
+            const int y = start + v.GetExtent(i), w = v.EffectiveLineWidth;
             const bool fixedRow = i < fixedRows_;
             if (fixedH)
                 fill(Rect(0, y, fixedRight, y + w), clBlack);
@@ -1024,18 +1060,29 @@ void TCustomGrid::paintLines(TCanvas& canvas, const TGridDrawInfo& di) {
 
 void TCustomGrid::Paint() {
     TCanvas& canvas = *Canvas();
-    TGridDrawInfo di;
-    CalcDrawInfo(di);
+    // A copy: a cell's drawing may change the geometry, which must not pull the walk from under it.
+    const TGridDrawInfo di = DrawInfo();
+    const TRect area = UpdateRect();
     const bool focused = FocusedWithin();
     const TGridRect sel = Selection();
-    auto region = [&](int col0, int col1, int x0, int row0, int row1, int y0, bool fixedRegion) {
-        int y = y0;
-        for (int r = row0; r < row1 && y < di.Vert.GridExtent; ++r) {
-            int x = x0;
+    // The cells meeting the update rectangle, in four regions: fixed rows by fixed columns, fixed rows
+    // by scrolling columns, fixed columns by scrolling rows, then the scrolling cells.
+    auto region = [&](bool fixedRowPart, bool fixedColPart) {
+        const bool fixedRegion = fixedRowPart || fixedColPart;
+        auto rows = [&](auto&& f) {
+            fixedRowPart ? di.Vert.ForEachFixed(area.Top, area.Bottom, f)
+                         : di.Vert.ForEachScrolled(area.Top, area.Bottom, f);
+        };
+        auto cols = [&](auto&& f) {
+            fixedColPart ? di.Horz.ForEachFixed(area.Left, area.Right, f)
+                         : di.Horz.ForEachScrolled(area.Left, area.Right, f);
+        };
+        rows([&](int r, int y) {
             const int rh = rowHeights_[size_t(r)];
-            for (int c = col0; c < col1 && x < di.Horz.GridExtent; ++c) {
-                const int cw = colWidths_[size_t(c)];
-                TRect rect = Rect(x, y, x + cw, y + rh);
+            cols([&](int c, int x) {
+                const TRect rect = Rect(x, y, x + colWidths_[size_t(c)], y + rh);
+                if (rect.IsEmpty() || IntersectRect(rect, area).IsEmpty())
+                    return;
                 TGridDrawState state;
                 if (fixedRegion)
                     state.Include(gdFixed);
@@ -1045,30 +1092,26 @@ void TCustomGrid::Paint() {
                     if (sel.Contains(c, r))
                         state.Include(gdSelected);
                 }
-                if (!rect.IsEmpty()) {
-                    if (defaultDrawing_) {
-                        const bool highlight = state.Contains(gdSelected) && focused && !EditorShowing();
-                        canvas.Brush()->SetColor(fixedRegion ? fixedColor_ : highlight ? clHighlight : Color());
-                        canvas.FillRect(rect);
-                        canvas.SetFont(*Font());
-                        if (highlight)
-                            canvas.Font()->SetColor(clHighlightText);
-                    }
-                    DrawCell(c, r, rect, state);
-                    if (defaultDrawing_ && fixedRegion && options_.Contains(goFixedVertLine) &&
-                        options_.Contains(goFixedHorzLine))
-                        canvas.DrawEdge(rect, BDR_RAISEDINNER);
+                if (defaultDrawing_) {
+                    const bool highlight = state.Contains(gdSelected) && focused && !EditorShowing();
+                    canvas.Brush()->SetColor(fixedRegion ? fixedColor_ : highlight ? clHighlight : Color());
+                    canvas.FillRect(rect);
+                    canvas.SetFont(*Font());
+                    if (highlight)
+                        canvas.Font()->SetColor(clHighlightText);
                 }
-                x += cw + di.Horz.EffectiveLineWidth;
-            }
-            y += rh + di.Vert.EffectiveLineWidth;
-        }
+                DrawCell(c, r, rect, state);
+                if (defaultDrawing_ && fixedRegion && options_.Contains(goFixedVertLine) &&
+                    options_.Contains(goFixedHorzLine))
+                    canvas.DrawEdge(rect, BDR_RAISEDINNER);
+            });
+        });
     };
-    region(0, fixedCols_, 0, 0, fixedRows_, 0, true);
-    region(topLeft_.X, ColCount(), di.Horz.FixedBoundary, 0, fixedRows_, 0, true);
-    region(0, fixedCols_, 0, topLeft_.Y, RowCount(), di.Vert.FixedBoundary, true);
-    region(topLeft_.X, ColCount(), di.Horz.FixedBoundary, topLeft_.Y, RowCount(), di.Vert.FixedBoundary, false);
-    paintLines(canvas, di);
+    region(true, true);
+    region(true, false);
+    region(false, true);
+    region(false, false);
+    paintLines(canvas, di, area);
     if (focused && defaultDrawing_ && !options_.Contains(goRowSelect) && !EditorShowing()) {
         TRect r = CellRect(current_.X, current_.Y);
         if (!r.IsEmpty())
@@ -1087,4 +1130,29 @@ void TCustomGrid::Paint() {
             canvas.FillRect(Rect(x - 1, 0, x + 2, di.Vert.GridBoundary));
         }
     }
+}
+
+// ---- scrolling pictures ----
+
+bool TCustomGrid::ScrollRowImages(int rows) {
+    if (rows == 0 || !HandleAllocated())
+        return rows == 0;
+    const TGridAxisDrawInfo& v = DrawInfo().Vert;
+    const int shown = v.ShownCount() - v.FixedShown;
+    if (shown <= 0 || std::abs(rows) >= shown)
+        return false;
+    const int height = v.GetExtent(v.FirstGridCell);
+    for (int r = v.FirstGridCell; r <= v.LastShownCell(); ++r)
+        if (v.GetExtent(r) != height)
+            return false;
+    // From the first scrolling row to the end of the last one shown (the area below it, if any, is
+    // not a row's and stays); the fixed columns go with their rows.
+    const TRect area = Rect(0, v.FixedBoundary, ClientWidth(), v.GridBoundary);
+    ScrollWindow(0, -rows * (height + v.EffectiveLineWidth), area);
+    // The focus and the highlight belong to cells, not to the picture: where the picture took them
+    // and where they are are painted again.
+    const TGridRect sel = Selection();
+    invalidateBox(sel.Left, std::max(sel.Top - rows, fixedRows_), sel.Right, sel.Bottom - rows);
+    invalidateSelection(sel);
+    return true;
 }

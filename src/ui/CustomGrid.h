@@ -4,7 +4,13 @@
 // heights, lines, the scrolled top-left cell), the current cell and the selection, the in-place
 // editor's mechanics, column and row sizing and column moving by the mouse, keyboard navigation and
 // a plain painting of its cells. Descendants decide what a cell holds through the overridable
-// operations below; a descendant that paints everything itself overrides Paint() whole.
+// operations below; a descendant that paints everything itself overrides Paint() whole, walks the
+// axes through DrawInfo() and draws only what meets UpdateRect().
+//
+// Costs: the layout of both axes is kept and made again only after a change of geometry (a walk over
+// the cells shown); with it a cell or box rectangle and an invalidation cost a few lookups, a hit
+// test a binary search over the cells shown, and a paint draws only the cells meeting the update
+// rectangle.
 #include "ui/CustomControl.h"
 
 #include <vector>
@@ -55,7 +61,13 @@ struct TGridRect {
 };
 
 // The layout of one axis (columns across, rows down) as it is on the screen now. A cell occupies its
-// extent and is followed by a line of EffectiveLineWidth pixels.
+// extent and is followed by a line of EffectiveLineWidth pixels; the cell's area is both.
+//
+// The cells shown are the fixed cells that start inside GridExtent, then the scrolled cells from
+// FirstGridCell that start inside it. Starts holds their start pixels in that order, so the shown
+// cells' areas are contiguous and ordered: CellStart costs one lookup and CellAt a binary search
+// over the cells shown, whichever cell is asked for. Every walk over an axis goes through the
+// ForEach operations, which call f(index, start) for the shown cells whose area meets [from, to).
 struct TGridAxisDrawInfo {
     int EffectiveLineWidth = 0;  // the grid line width when the axis has lines, else 0
     int FixedBoundary = 0;       // first pixel after the fixed cells and their lines
@@ -67,7 +79,39 @@ struct TGridAxisDrawInfo {
     int FirstGridCell = 0;       // the left column or the top row
     int GridCellCount = 0;
     const std::vector<int>* Extents = nullptr;
+    std::vector<int> Starts;     // start pixel of each shown cell, fixed ones first
+    int FixedShown = 0;          // how many of Starts are fixed cells
+
     int GetExtent(int index) const { return (*Extents)[size_t(index)]; }
+    int ShownCount() const { return int(Starts.size()); }
+    // The cell at place k of Starts.
+    int ShownCell(int k) const { return k < FixedShown ? k : FirstGridCell + (k - FixedShown); }
+    // The last scrolled cell shown; FirstGridCell - 1 when none is.
+    int LastShownCell() const { return FirstGridCell + (ShownCount() - FixedShown) - 1; }
+    // The start pixel of a cell, or -1 when the cell is not shown.
+    int CellStart(int index) const;
+    // The cell whose area holds a pixel, or -1 when none does (also at or past GridBoundary).
+    int CellAt(int pos) const;
+    // The first scrolled cell from which `index` is shown whole, the room after the fixed cells
+    // filled towards its far edge (FixedCellCount at the least). Walks the cells before `index`.
+    int FirstCellShowing(int index) const;
+
+    template <class F> void ForEachShown(int from, int to, F&& f) const {
+        walk(0, ShownCount(), from, to, f);
+    }
+    template <class F> void ForEachShown(F&& f) const { walk(0, ShownCount(), 0, GridExtent, f); }
+    template <class F> void ForEachFixed(int from, int to, F&& f) const { walk(0, FixedShown, from, to, f); }
+    template <class F> void ForEachScrolled(int from, int to, F&& f) const {
+        walk(FixedShown, ShownCount(), from, to, f);
+    }
+
+private:
+    // The first place in [k0, k1) whose cell's area ends after `pos` (k1 when none does).
+    int firstEndingAfter(int k0, int k1, int pos) const;
+    template <class F> void walk(int k0, int k1, int from, int to, F& f) const {
+        for (int k = firstEndingAfter(k0, k1, from); k < k1 && Starts[size_t(k)] < to; ++k)
+            f(ShownCell(k), Starts[size_t(k)]);
+    }
 };
 
 struct TGridDrawInfo {
@@ -119,7 +163,12 @@ public:
     // The layout of both axes now; the fixed part alone (as if nothing scrolled).
     void CalcDrawInfo(TGridDrawInfo& info) const;
     void CalcFixedInfo(TGridDrawInfo& info) const;
+    // The layout of both axes now, without a copy. Kept by the grid and made again when widths,
+    // heights, counts, fixed counts, lines, options, the top-left cell or the client size change;
+    // valid until then.
+    const TGridDrawInfo& DrawInfo() const;
     // The rectangle of a cell (without its lines); empty when the cell is not on the screen.
+    // Constant time, as are BoxRect and the invalidations built on them.
     TRect CellRect(int col, int row) const;
     // The rectangle covering the shown part of a block of cells.
     TRect BoxRect(int left, int top, int right, int bottom) const;
@@ -162,6 +211,7 @@ public:
     TInplaceEdit* InplaceEditor() const { return editor_; }
     bool EditorShowing() const;
 
+    // Each invalidates one rectangle: the cell (column, row) with the lines around it.
     void InvalidateCell(int col, int row);
     void InvalidateCol(int col);
     void InvalidateRow(int row);
@@ -222,12 +272,39 @@ protected:
     bool FocusedWithin() const;
     // The tab-stop column after (before) col in this row; -1 when none.
     int NextTabStop(int col, bool forward) const;
-    // The grid's own keyboard navigation, without firing OnKeyDown (KeyDown fires it first).
-    void GridKeyDown(Word& key, TShiftState shift);
+    // The grid's own keyboard navigation, without firing OnKeyDown (KeyDown fires it first, then
+    // calls this). A descendant with keys of its own overrides it and hands the rest to the base.
+    virtual void GridKeyDown(Word& key, TShiftState shift);
 
+    // The mouse, in steps. MouseDown fires OnMouseDown and, for a single left press, takes the focus
+    // and offers the press to StartSizing, then (on a cell) to StartColumnMove, then (on a scrolling
+    // cell) to ClickCell; the first step that takes it ends the press. MouseMove fires OnMouseMove
+    // and calls MouseDrag; MouseUp calls MouseRelease and fires OnMouseUp. A descendant overrides a
+    // step to add its own behaviour there, or overrides MouseDown and calls the steps it wants; the
+    // sizing test runs once per press, in StartSizing.
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+    // On a sizing border (CalcSizingState): hides the editor, starts column or row sizing with the
+    // mouse captured, and answers true.
+    virtual bool StartSizing(int x, int y);
+    // On a scrolling column's title with column moving on: the press may become a column drag once
+    // the pointer moves; captures the mouse and answers true.
+    virtual bool StartColumnMove(TGridCoord cell, int x, int y);
+    // A press on a scrolling cell: on the current cell with editing on it shows the editor, elsewhere
+    // the current cell moves there (the anchor too, unless Shift is held).
+    virtual void ClickCell(TGridCoord cell, TShiftState shift);
+    // The pointer moved while sizing (the sizing line follows) or moving a column (the drop mark).
+    virtual void MouseDrag(TShiftState shift, int x, int y);
+    // The button came up: sizing sets the new width or height, moving moves the column; the grid
+    // state is normal again and the capture released (also when applying the result raises).
+    virtual void MouseRelease(TMouseButton button, TShiftState shift, int x, int y);
+
+    // Moves the picture of the scrolled rows up by `rows` rows (down when negative), as when the
+    // records under them moved on, and invalidates only the band that came in and the selection (in
+    // its cells and where the picture took it). It needs the scrolled rows shown to be of one height
+    // and some of them to stay; otherwise it does nothing and answers false, and the caller repaints.
+    bool ScrollRowImages(int rows);
     bool DoMouseWheelDown(TShiftState shift, TPoint mousePos) override;
     bool DoMouseWheelUp(TShiftState shift, TPoint mousePos) override;
     void Resize() override;
@@ -241,12 +318,16 @@ protected:
     int SizingPos() const { return sizingPos_; }
 
 private:
-    void calcAxis(TGridAxisDrawInfo& a, int extent, int fixed, int first, const std::vector<int>& cells,
-                  int lineWidth) const;
-    int maxTopLeft(const TGridAxisDrawInfo& a) const;
+    static void calcAxis(TGridAxisDrawInfo& a, int extent, int fixed, int first, const std::vector<int>& cells,
+                         int lineWidth);
+    void computeDrawInfo(TGridDrawInfo& info) const;
+    // The kept layout no longer holds; the next use makes it again.
+    void dropDrawInfo() { drawInfoValid_ = false; }
+    static int maxTopLeft(const TGridAxisDrawInfo& a);
     void moveCurrent(int col, int row, bool moveAnchor, bool show);
     void invalidateSelection(const TGridRect& r);
-    void paintLines(TCanvas& canvas, const TGridDrawInfo& di);
+    void invalidateBox(int left, int top, int right, int bottom);
+    void paintLines(TCanvas& canvas, const TGridDrawInfo& di, const TRect& area);
     void resizeCells(std::vector<int>& cells, int count, int extent);
     void updateEditorText();
 
@@ -276,4 +357,6 @@ private:
     TGridCoord editCell_{-1, -1};
     bool editorMode_ = false;
     bool focusInside_ = false;
+    mutable TGridDrawInfo drawInfo_;
+    mutable bool drawInfoValid_ = false;
 };

@@ -193,9 +193,7 @@ TField* TDBGrid::SelectedField() const {
 int TDBGrid::ActiveRecord() const { return link_->ActiveRecord(); }
 
 int TDBGrid::dataRows() const {
-    TGridDrawInfo di;
-    CalcDrawInfo(di);
-    const int lw = di.Vert.EffectiveLineWidth;
+    const int lw = DrawInfo().Vert.EffectiveLineWidth;
     int avail = ClientHeight() - (titleOffset() ? RowHeights(0) + lw : 0);
     return std::max(1, (avail + lw) / std::max(1, DefaultRowHeight() + lw));
 }
@@ -308,6 +306,11 @@ void TDBGrid::dataChanged() {
 }
 
 void TDBGrid::scrolled(int distance) {
+    // Row r now shows the record row r + distance showed: the picture of the rows that stay moves
+    // with them, and only the rows that came in, the row that was current and the current row are
+    // painted again.
+    const int oldRow = Row();
+    const bool moved = distance == 0 || ScrollRowImages(distance);
     if (distance != 0) {
         // Another record is under the current cell: the editor shows it anew.
         if (dbOptions_.Contains(dgAlwaysShowEditor)) {
@@ -319,7 +322,13 @@ void TDBGrid::scrolled(int distance) {
     }
     updateActive();
     UpdateScrollRange();
-    Invalidate();
+    if (!moved) {
+        Invalidate();
+        return;
+    }
+    if (oldRow - distance >= FixedRows())
+        InvalidateRow(oldRow - distance);
+    InvalidateRow(Row());
 }
 
 void TDBGrid::recordChanged(TField* field) {
@@ -455,13 +464,10 @@ void TDBGrid::deleteRecord() {
 
 // ---- keyboard and mouse ----
 
-void TDBGrid::KeyDown(Word& key, TShiftState shift) {
-    TCustomControl::KeyDown(key, shift);
-    if (key == 0)
-        return;
+void TDBGrid::GridKeyDown(Word& key, TShiftState shift) {
     TDataSet* ds = DataSet();
     if (!link_->Active() || !ds) {
-        GridKeyDown(key, shift);
+        TCustomGrid::GridKeyDown(key, shift);
         return;
     }
     const bool ctrl = shift.Contains(ssCtrl);
@@ -481,7 +487,7 @@ void TDBGrid::KeyDown(Word& key, TShiftState shift) {
     case VK_HOME:
     case VK_END:
         if (!ctrl) {
-            GridKeyDown(key, shift);
+            TCustomGrid::GridKeyDown(key, shift);
             return;
         }
         key == VK_HOME ? ds->First() : ds->Last();
@@ -512,7 +518,7 @@ void TDBGrid::KeyDown(Word& key, TShiftState shift) {
             deleteRecord();
         break;
     default:
-        GridKeyDown(key, shift);
+        TCustomGrid::GridKeyDown(key, shift);
         return;
     }
     key = 0;
@@ -572,6 +578,10 @@ void TDBGrid::UpdateScrollRange() {
     TCustomGrid::UpdateScrollRange();
     if (!link_ || (ScrollBars() != ssVertical && ScrollBars() != ssBoth))
         return;
+    // Until the grid has its window nothing shows the bar, and counting the records may read every row
+    // of a dataset that fetches its rows as they are needed: the window's creation sets the range.
+    if (!HandleAllocated())
+        return;
     TDataSet* ds = DataSet();
     TScrollInfo s;
     // The bar stands for the records: its position is the current record's number.
@@ -586,22 +596,11 @@ void TDBGrid::UpdateScrollRange() {
     SetScrollInfo(sbVertical, s);
 }
 
-void TDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-    TGridCoord cell = MouseCoord(x, y);
-    TGridDrawInfo fixedInfo;
-    CalcFixedInfo(fixedInfo);
-    TGridState sizing = gsNormal;
-    int index = -1, pos = 0, ofs = 0;
-    CalcSizingState(x, y, sizing, index, pos, ofs, fixedInfo);
-    const int dataRow = cell.Y - titleOffset();
-    if (!link_->Active() || button != mbLeft || shift.Contains(ssDouble) || sizing != gsNormal ||
-        cell.X < FixedCols() || cell.Y < FixedRows() || dataRow >= std::max(1, link_->RecordCount())) {
-        TCustomGrid::MouseDown(button, shift, x, y);
+void TDBGrid::ClickCell(TGridCoord cell, TShiftState shift) {
+    if (!link_->Active() || cell.Y - titleOffset() >= std::max(1, link_->RecordCount())) {
+        TCustomGrid::ClickCell(cell, shift);
         return;
     }
-    TCustomControl::MouseDown(button, shift, x, y);
-    if (CanFocus() && !FocusedWithin())
-        SetFocus();
     const bool onCurrent = cell == TGridCoord{Col(), Row()};
     if (cell.Y != Row())
         link_->MoveBy(cell.Y - Row());
@@ -642,6 +641,14 @@ void TDBGrid::FontChanged() {
         titleFont_.Assign(*Font());
         titleFont_.OnChange = std::move(handler);
     }
+    layoutChanged();
+}
+
+void TDBGrid::ChangeScale(int m, int d) {
+    for (int i = 0; i < columns_.Count(); ++i)
+        if (columns_[i]->width_ >= 0)
+            columns_[i]->width_ = MulDiv(columns_[i]->width_, m, d);
+    TCustomGrid::ChangeScale(m, d);
     layoutChanged();
 }
 

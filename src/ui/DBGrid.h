@@ -102,7 +102,6 @@ public:
     // The current record's row in the grid's record window (the data link's active record).
     int ActiveRecord() const;
 
-    void KeyDown(Word& key, TShiftState shift) override;
     void KeyPress(char& key) override;
     void WMVScroll(int code, int pos) override;
     void Loaded() override;
@@ -122,11 +121,16 @@ protected:
     void ColumnMoved(int fromIndex, int toIndex) override;
     void GridExit() override;
     void UpdateScrollRange() override;
-    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    // Record navigation by keys; the rest goes to the base grid's.
+    void GridKeyDown(Word& key, TShiftState shift) override;
+    // A press on a record's cell moves the dataset to that record (and the current column there).
+    void ClickCell(TGridCoord cell, TShiftState shift) override;
     bool DoMouseWheelDown(TShiftState shift, TPoint mousePos) override;
     bool DoMouseWheelUp(TShiftState shift, TPoint mousePos) override;
     void Resize() override;
     void FontChanged() override;
+    // Scaling the window scales the stored column widths with every other size.
+    void ChangeScale(int m, int d) override;
     void Notification(TComponent* component, Operation operation) override;
 
 private:

@@ -1,5 +1,6 @@
 #include "ui/WinControl.h"
 
+#include "core/Guard.h"
 #include "ui/Bitmap.h"
 #include "ui/Canvas.h"
 #include "ui/Form.h"
@@ -595,24 +596,49 @@ void TWinControl::paintControls(TCanvas& canvas) {
     }
 }
 
-void TWinControl::PaintWindow(TCanvas& canvas) {
+void TWinControl::PaintWindow(TCanvas& canvas) { PaintWindow(canvas, Rect(0, 0, width_, height_)); }
+
+void TWinControl::PaintWindow(TCanvas& canvas, const TRect& area) {
+    const TPoint base = canvas.Origin();
+    const int b = border_ ? 2 : 0;
     if (border_)
         canvas.DrawEdge(Rect(0, 0, width_, height_), EDGE_SUNKEN);
     if (scrollBars_ == ssBoth) {
-        const int b = border_ ? 2 : 0;
         canvas.Brush()->SetColor(clBtnFace);
         canvas.FillRect(Rect(width_ - b - GetSystemMetrics(SM_CXVSCROLL), height_ - b - GetSystemMetrics(SM_CYHSCROLL),
                              width_ - b, height_ - b));
     }
-    const int b = border_ ? 2 : 0;
-    canvas.SetOrigin({b, b});
-    canvas.SetClipRect(ClientRect());
+    const TRect update = IntersectRect(OffsetRect(area, -b, -b), ClientRect());
+    if (update.IsEmpty())
+        return;
+    canvas.SetOrigin({base.X + b, base.Y + b});
+    canvas.SetClipRect(update);
     canvas.SetFont(*Font());
     canvas.Brush()->SetColor(Color());
-    canvas.FillRect(ClientRect());
-    Paint(canvas);
+    canvas.FillRect(update);
+    // A nested paint (a picture of the control taken while it paints) keeps its own area.
+    const TRect savedRect = updateRect_;
+    TFlagGuard inPaint(painting_);
+    updateRect_ = update;
+    try {
+        Paint(canvas);
+    } catch (...) {
+        updateRect_ = savedRect;
+        throw;
+    }
+    updateRect_ = savedRect;
     canvas.SetFont(*Font());
     paintControls(canvas);
+}
+
+void TWinControl::ScrollWindow(int dx, int dy, const TRect& rect) {
+    if (!widget_ || (dx == 0 && dy == 0))
+        return;
+    const TRect r = IntersectRect(rect, ClientRect());
+    if (r.IsEmpty())
+        return;
+    const int b = border_ ? 2 : 0;
+    widget_->scroll(dx, dy, ToQRect(OffsetRect(r, b, b)));
 }
 
 void TWinControl::PaintTo(TBitmap& bitmap) {
@@ -623,17 +649,33 @@ void TWinControl::PaintTo(TBitmap& bitmap) {
 
 // ---- window events ----
 
-bool WidgetEvents::Paint(TWinControl* c, QWidget* w, QPaintEvent*) {
+bool WidgetEvents::Paint(TWinControl* c, QWidget* w, QPaintEvent* e) {
     if (!c->OwnerDrawn())
         return true;
-    QImage img(w->size(), QImage::Format_RGB32);
-    img.fill(ToPixel(c->Color()));
-    {
-        TCanvas canvas(&img);
-        c->PaintWindow(canvas);
-    }
+    // Only what the window system asks for is painted, each part composed in memory and then copied
+    // at once. A few separate parts (a row that came in at the bottom, a cell at the top) are painted
+    // one by one; a region of many pieces as the one rectangle around it.
+    constexpr int kMostParts = 8;
+    const QRegion region = e->region() & w->rect();
     QPainter p(w);
-    p.drawImage(0, 0, img);
+    auto paintPart = [&](const QRect& area) {
+        if (area.isEmpty())
+            return;
+        QImage img(area.size(), QImage::Format_RGB32);
+        img.fill(ToPixel(c->Color()));
+        {
+            TCanvas canvas(&img);
+            canvas.SetTargetPlace({area.x(), area.y()});
+            canvas.SetOrigin({-area.x(), -area.y()});
+            c->PaintWindow(canvas, FromQRect(area));
+        }
+        p.drawImage(area.topLeft(), img);
+    };
+    if (region.rectCount() > kMostParts)
+        paintPart(region.boundingRect());
+    else
+        for (const QRect& area : region)
+            paintPart(area);
     return false;
 }
 

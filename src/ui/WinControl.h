@@ -90,8 +90,18 @@ public:
 
     // Paints the whole control with its children into a bitmap (its picture as the screen shows it).
     void PaintTo(TBitmap& bitmap);
-    // The framework's own, called from the window events.
+    // The framework's own, called from the window events: the whole window, or only the part `area`
+    // (window coordinates, the border included) that needs painting.
     void PaintWindow(TCanvas& canvas);
+    void PaintWindow(TCanvas& canvas, const TRect& area);
+    // The part of the client area the paint in progress must cover, in client coordinates; the whole
+    // client area when no paint is in progress. Drawing outside it is clipped away, so a control that
+    // draws only what meets it paints the same picture for less.
+    TRect UpdateRect() const { return painting_ ? updateRect_ : ClientRect(); }
+    // Moves the picture inside `rect` (client coordinates) by dx, dy pixels and invalidates the band
+    // the move uncovered, as a list scrolled by a few lines repaints only the lines that came in.
+    // Pending invalidations inside the rectangle move with the picture. Nothing without a window.
+    void ScrollWindow(int dx, int dy, const TRect& rect);
 
     // Keyboard entry points (the window sends these; tests and the grid may too).
     // Handles a key going down as the platform does: the form's navigation keys first, then KeyDown.
@@ -172,4 +182,6 @@ private:
     TScrollInfo scrollInfo_[2];
     QWidget* scrollBarWidgets_[2] = {nullptr, nullptr};
     std::map<int, QTimer*> timers_;
+    bool painting_ = false;
+    TRect updateRect_;
 };

@@ -1,6 +1,7 @@
 #include "app/AppSupport.h"
 
 #include "core/SysUtils.h"
+#include "grid/support/KxIntl.h"
 #include "ui/Application.h"
 
 #include <QJsonDocument>
@@ -26,6 +27,13 @@ std::string SchemaWith(const std::vector<std::pair<std::string, std::string>>& e
     return schema;
 }
 
+std::string BillLines(int count, const std::string& bill) {
+    return "SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " +
+           std::to_string(count) +
+           ") DO BEGIN INSERT INTO SAL_SUB (MASTERBILLID, ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY) VALUES ('" +
+           bill + "', :i, 'P' || LPAD(:i, 5, '0'), '商品' || :i, :i); i = i + 1; END END^\nSET TERM ; ^\n";
+}
+
 const TestDatabase& DemoDatabase() {
     static TestDatabase db(ReadDbFile("demo.sql"));
     return db;
@@ -35,6 +43,8 @@ void StartApplication() {
     static char arg0[] = "test_app";
     static char* argv[] = {arg0, nullptr};
     Application->Initialize(1, argv);
+    // As the program entry: the grid library's settings exist before any window.
+    CreateProcessIntl();
 }
 
 std::string ProgramRun::Boxes() const {
@@ -57,16 +67,34 @@ QJsonObject ProgramRun::DataSet(const char* name) const {
     throw std::runtime_error(std::string("no dataset ") + name);
 }
 
-ProgramRun RunProgram(const std::vector<std::string>& args) {
+ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
     std::string dir = MakeTempDir(), statePath = dir + "/state.json", errPath = dir + "/stderr.txt";
     std::string exe = ExeDir() + "morvane";
     std::vector<std::string> env;
+    auto replaced = [&](const std::string& v) {
+        for (const std::string& x : extraEnv)
+            if (v.rfind(x.substr(0, x.find('=') + 1), 0) == 0)
+                return true;
+        return false;
+    };
     for (char** e = environ; *e; ++e) {
         std::string v = *e;
-        if (v.rfind("QT_QPA_PLATFORM=", 0) && v.rfind("MORVANE_", 0))
+        if (v.rfind("QT_QPA_PLATFORM=", 0) && v.rfind("MORVANE_", 0) && !replaced(v))
             env.push_back(v);
     }
     env.insert(env.end(), {"QT_QPA_PLATFORM=offscreen", "MORVANE_DIALOGS=auto", "MORVANE_STATE=" + statePath});
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    // In the sanitizer build the leak checker's walk of dynamically loaded libraries' thread storage
+    // crashes at the program's exit now and then (it misreads this C library's tables, depending on
+    // how memory happens to lie); the program's heap is checked all the same.
+    bool asan = false;
+    for (std::string& v : env)
+        if (v.rfind("ASAN_OPTIONS=", 0) == 0) {
+            v += ":intercept_tls_get_addr=0";
+            asan = true;
+        }
+    if (!asan)
+        env.push_back("ASAN_OPTIONS=intercept_tls_get_addr=0");
     std::vector<char*> argv{exe.data()}, envp;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));

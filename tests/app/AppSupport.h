@@ -12,9 +12,13 @@
 // db/schema.sql with each `cut` removed (a column line, a constraint) or replaced by its pair's second.
 std::string SchemaWith(const std::vector<std::pair<std::string, std::string>>& edits);
 
+// SQL adding `count` lines of the bill `bill` to SAL_SUB, numbered from 1, their TEMPPRODID "P00001" on.
+std::string BillLines(int count, const std::string& bill);
+
 // The demo shop (schema and db/demo.sql), made once per test program.
 const TestDatabase& DemoDatabase();
 
+// Starts the application as the program entry does, the grid library's settings object included.
 void StartApplication();
 
 // One run of build/bin/morvane with the arguments, offscreen, message boxes answered at once, the
@@ -31,7 +35,8 @@ struct ProgramRun {
     QString Text(const char* control) const;
     QJsonObject DataSet(const char* name) const;
 };
-ProgramRun RunProgram(const std::vector<std::string>& args);
+// `env`: further "NAME=value" settings, replacing the test's own of the same name.
+ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
 
 // UTF-8 literal as the state file writes it.
 inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }

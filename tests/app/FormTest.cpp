@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -265,6 +266,51 @@ TEST_F(FormTest, LinesGridShowsItsStoredColumnsOnly) {
     EXPECT_EQ(column(form->CDS_SaleSub, "TEMPPRODID"), (std::vector<AnsiString>{"P1", "P2"}));
 }
 
+TEST_F(FormTest, TheLinesTableOpenedWhileBuildingIsReadOnlyAsFarAsItIsSeen) {
+    std::vector<AnsiString> codes;
+    for (int i = 1; i <= 1000; ++i) {
+        char code[8];
+        std::snprintf(code, sizeof code, "P%05d", i);
+        codes.push_back(code);
+    }
+
+    // The header has no NOTE: the creation handler stops at the header, and the lines keep the whole
+    // table opened while the window was built. Nothing has shown them yet, so they are not all read;
+    // the window's first showing reads them, and the grid and its bar hold every one, in order.
+    TestDatabase noNote(SchemaWith({{"  NOTE            VARCHAR(100),\n", ""}}) + BillLines(1000, "B1"),
+                        false);
+    auto form = Build(noNote);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "CDS_SaleMaster: Field 'NOTE' not found.");
+    TClientDataSet* lines = form->CDS_SaleSub;
+    ASSERT_TRUE(lines->Active());
+    EXPECT_FALSE(lines->AllFetched());
+    EXPECT_FALSE(form->CDS_SaleMaster->Active());
+    form->Show();
+    EXPECT_TRUE(lines->AllFetched());
+    EXPECT_FALSE(form->SQL_BILLS->Active());
+    EXPECT_EQ(lines->RecordCount(), 1000);
+    TScrollInfo bar = form->DBGrid1->GetScrollInfo(sbVertical);
+    EXPECT_EQ(bar.Max, 1000 + bar.Page - 1);
+    EXPECT_EQ(form->DBGrid1->Columns()[0]->Field()->AsString(), "P00001");
+    EXPECT_EQ(column(lines, "TEMPPRODID"), codes);
+    form.reset();
+
+    // With the header in place the creation handler closes the whole-table lines before anything reads
+    // them: their read ends there, and the lines shown are the bill's (here the bill without a number).
+    TestDatabase shop(BillLines(1000, "B1") + BillLines(3, "") +
+                      "INSERT INTO SAL_MASTER (MASTERBILLID, CUST_ID) VALUES ('', 'C1')");
+    form = Build(shop);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(form->SQL_BILLS->CommandText(), "SELECT * FROM SAL_SUB  WHERE MASTERBILLID = ''");
+    EXPECT_TRUE(form->CDS_SaleSub->AllFetched());
+    EXPECT_FALSE(form->SQL_BILLS->Active());
+    EXPECT_FALSE(form->DSP_BILLS->Reading());
+    EXPECT_EQ(column(form->CDS_SaleSub, "TEMPPRODID"),
+              (std::vector<AnsiString>{"P00001", "P00002", "P00003"}));
+    EXPECT_EQ(form->CDS_SaleMasterCUST_ID->AsString(), "C1");
+}
+
 TEST_F(FormTest, ScalesToAnotherScreenResolution) {
     Screen().SetPixelsPerInch(120);
     auto form = Build(DemoDatabase());
@@ -278,4 +324,12 @@ TEST_F(FormTest, ScalesToAnotherScreenResolution) {
     EXPECT_EQ(form->Panel1->Height(), MulDiv(39, m, 15));
     EXPECT_EQ(form->Ed_billid->BoundsRect(), Rect(MulDiv(83, m, 15), MulDiv(8, m, 15), MulDiv(228, m, 15), MulDiv(31, m, 15)));
     EXPECT_EQ(form->Panel4->Width(), MulDiv(417, m, 15) - MulDiv(1, m, 15));
+    // The bill lines' column widths are sizes too; the titles' font grows with the window's.
+    TDBGrid* grid = form->DBGrid1;
+    const int widths[] = {114, 128, 47, 54, 61, 46, 62, 56};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(grid->Columns()[i]->Width(), MulDiv(widths[i], m, 15)) << i;
+        EXPECT_EQ(grid->ColWidths(i + 1), MulDiv(widths[i], m, 15)) << i;
+    }
+    EXPECT_EQ(grid->GetTitleFont().Height(), form->Font()->Height());
 }

@@ -6,9 +6,11 @@
 #include "core/Registry.h"
 #include "core/StringList.h"
 #include "core/SysUtils.h"
+#include "support/Fifo.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -33,6 +35,73 @@ TEST(CodePage, Big5RoundTripsAndSeparatorsAreNeverFoundInsideACharacter) {
     // Case folding touches ASCII letters only; "\xA4\x61" keeps its trail byte.
     EXPECT_EQ(UpperCase(AnsiString("ab\xA4\x61") + "c"), AnsiString("AB\xA4\x61") + "C");
     EXPECT_TRUE(SameText("User_Name", "USER_NAME"));
+}
+
+TEST(CodePage, ALeadByteFormsACharacterOnlyWithAValidTrailByte) {
+    // Big5 trail bytes are 0x40-0x7E and 0xA1-0xFE; a lead byte before anything else stands alone.
+    EXPECT_EQ(AnsiCharCount("\xA5'"), 2u);
+    EXPECT_EQ(AnsiFind("\xA5'x'", "'"), 1u);
+    EXPECT_EQ(AnsiFind("\xA5=v", "="), 1u);
+    EXPECT_EQ(AnsiFind("\xA5\x7E=", "="), 2u);  // 0x7E is a trail byte: the pair is one character
+    EXPECT_EQ(AnsiLeft("\xA5'ab", 1), "\xA5");
+    EXPECT_EQ(AnsiLeft("\xA5\xA5\x5C", 2), "\xA5\xA5");  // lead, lead-as-trail, then a lone backslash
+    EXPECT_EQ(AnsiCharCount("\xA5\xA5\x5C"), 2u);
+    // 0x80 is no trail byte, and a lead byte at the end is alone.
+    EXPECT_EQ(AnsiCharCount("\xA5\x80\xA5"), 3u);
+    // Case folding: a letter after a lone lead byte is a letter; one that trails a character is not.
+    EXPECT_EQ(UpperCase("\xA5;b\xA5" "a"), "\xA5;B\xA5" "a");
+    EXPECT_TRUE(SameText("\xA5;b", "\xA5;B"));
+    TStringList list{"\xA5=value"};
+    EXPECT_EQ(list.Names(0), "\xA5");
+    EXPECT_EQ(list.Values("\xA5"), "value");
+
+    // The other double-byte code pages keep their own ranges; single-byte ones have no pairs.
+    struct Case {
+        const char* codePage;
+        const char* text;
+        size_t chars;
+    } cases[] = {{"GBK", "\x81\x80", 1},  {"GBK", "\x81\x7F", 2}, {"SJIS", "\xA1\x40", 2},
+                 {"SJIS", "\x81\x40", 1}, {"CP949", "\x81\x5B", 2}, {"EUC-KR", "\x81\xA1", 2},
+                 {"CP1252", "\xA5\xA5", 2}, {"UTF-8", "\xE5\x8A\x9F", 3}};
+    const std::string saved = codepage::Name();
+    for (const Case& c : cases) {
+        codepage::SetName(c.codePage);
+        EXPECT_EQ(AnsiCharCount(c.text), c.chars) << c.codePage << " " << c.text;
+    }
+    codepage::SetName(saved);
+    EXPECT_EQ(AnsiCharCount("\xA5\x5C"), 1u);
+}
+
+TEST(CodePage, OnlyCodePagesWhoseCharactersTheProgramCanWalkAreTaken) {
+    for (const char* usable :
+         {"BIG5", "big5", "CP950", "GBK", "CP932", "EUC-KR", "UTF-8", "CP1252", "ISO-8859-1"})
+        EXPECT_EQ(codepage::CheckName(usable), "") << usable;
+    EXPECT_EQ(codepage::CheckName("NO-SUCH-PAGE"), "Unknown code page 'NO-SUCH-PAGE' in KESTRIN_CODEPAGE");
+    // Not ASCII as it is, or multi-byte characters of unknown shape: garbage, not text.
+    // (SJIS reads 0x5C as a yen sign: a separator would change its meaning.)
+    for (const char* unusable : {"UTF-16", "UCS-4", "EUC-TW", "EBCDIC-US", "SJIS"}) {
+        std::string head = "Code page '" + std::string(unusable) + "' in KESTRIN_CODEPAGE is not supported";
+        EXPECT_EQ(codepage::CheckName(unusable).rfind(head, 0), 0u) << unusable;
+    }
+}
+
+TEST(CodePage, TextFromOutsideIsConvertedFromTheSystemsEncoding) {
+    // A terminal's UTF-8 becomes Big5; bytes that are no UTF-8 (a Big5 caller's) pass unchanged.
+    EXPECT_EQ(codepage::FromEncoding("退貨001", "UTF-8"), Ansi("退貨001"));
+    EXPECT_EQ(codepage::FromEncoding(Ansi("退貨001"), "UTF-8"), Ansi("退貨001"));
+    EXPECT_EQ(codepage::FromEncoding("S0607240001", "UTF-8"), "S0607240001");
+    EXPECT_EQ(codepage::FromEncoding(Ansi("退貨"), "BIG5"), Ansi("退貨"));
+    EXPECT_EQ(codepage::FromEncoding("\xCD\xCB", "GBK"), Ansi("退"));  // 退 in GBK
+    // A character the code page lacks becomes "?", as any text crossing in.
+    EXPECT_EQ(codepage::FromEncoding("a\xC3\xA9", "UTF-8"), "a?");  // é
+    // A locale that names only ASCII is taken as UTF-8.
+    const char* saved = std::getenv("LC_ALL");
+    setenv("LC_ALL", "C", 1);
+    EXPECT_EQ(codepage::SystemEncoding(), "UTF-8");
+    if (saved)
+        setenv("LC_ALL", saved, 1);
+    else
+        unsetenv("LC_ALL");
 }
 
 TEST(Format, FormsTheMessagesUse) {
@@ -104,6 +173,31 @@ TEST(IniFile, ReadsWithTheClassicRulesAndWritesBack) {
     EXPECT_EQ(again.ReadInteger("new", "width", 0), 17);
     EXPECT_EQ(again.ReadString("Kestrin", "User_Name"), "other");
     EXPECT_FALSE(TIniFile("/nonexistent/dir/x.ini").SectionExists("a"));
+}
+
+TEST(IniFile, ReadsRegularFilesOnlyAndNoneBeyondSixteenMegabytes) {
+    // A pipe, a device or a folder in place of a profile reads as a missing file, without waiting.
+    Fifo fifo(TIniFile::ProfileDir() + "pipe.ini");
+    ASSERT_TRUE(fifo.Made());
+    for (const std::string& odd : {fifo.Path(), std::string("/dev/null"), TIniFile::ProfileDir()}) {
+        TIniFile ini(odd);
+        TStringList sections;
+        ini.ReadSections(sections);
+        EXPECT_EQ(sections.Count(), 0) << odd;
+    }
+    // The limit itself still reads; one byte more is refused.
+    AnsiString path = tempFile("huge.ini", "[Kestrin]\nDriverName=Firebird\n");
+    const uintmax_t limit = 16 * 1024 * 1024;
+    std::filesystem::resize_file(path, limit);
+    EXPECT_EQ(TIniFile(path).ReadString("Kestrin", "DriverName"), "Firebird");
+    std::filesystem::resize_file(path, limit + 1);
+    try {
+        TIniFile ini(path);
+        FAIL() << "read";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Message(), "File '" + path + "' is larger than 16 MB");
+    }
+    std::remove(path.c_str());
 }
 
 TEST(Registry, KeysAndTypedValuesLiveInAFilePerHive) {

@@ -161,6 +161,123 @@ TEST(ClientDataSet, OpensBindsEditsAndPostsInMemory) {
     EXPECT_EQ(name->AsString(), Ansi("陳大華股份"));
 }
 
+TEST(ClientDataSet, TextWiderThanItsFieldIsCutAtWholeCharacters) {
+    // "Z" and five times "功" (A5 5C): a field of 10 bytes holds "Z" and four characters; the
+    // tenth byte would be the lead byte of the fifth.
+    TestDatabase db("INSERT INTO CUSTOMER VALUES ('C001', 'Z功功功功功', 'A')");
+    const AnsiString expected = Ansi("Z功功功功");
+    ASSERT_EQ(expected.size(), 9u);
+    Chain chain(db);
+    static_cast<TStringField*>(chain.cds->FieldByName("CUST_NAME"))->SetSize(10);
+    chain.cds->Open();
+    EXPECT_EQ(chain.cds->FieldByName("CUST_NAME")->AsString(), expected);
+
+    // The statement dataset's own fields read the same way.
+    auto* name = new TStringField(&chain.form);
+    name->SetFieldName("CUST_NAME");
+    name->SetSize(10);
+    name->SetDataSet(chain.sql);
+    chain.sql->Open();
+    EXPECT_EQ(name->AsString(), expected);
+    chain.sql->Close();
+}
+
+TEST(ClientDataSet, TimesInTheLastHalfMillisecondOfADayStayInThatDay) {
+    TestDatabase db("CREATE TABLE T (N INTEGER, TM TIME);"
+                    "INSERT INTO T VALUES (1, '23:59:59.9996');"
+                    "INSERT INTO T VALUES (2, '23:59:59.9994');"
+                    "INSERT INTO T VALUES (3, '00:00:00.0004');"
+                    "INSERT INTO T VALUES (4, '12:30:15.0005')",
+                    false);
+    const char* expected[] = {"23:59:59.999", "23:59:59.999", "00:00:00.000", "12:30:15.001"};
+    WriteConnectionFiles(db.Dir(), db.Path());
+    TComponent form(nullptr);
+    DataChain chain(form, "SELECT TM FROM T ORDER BY N");
+    auto* cds = new TClientDataSet(&form);
+    cds->SetProviderName("DSP");
+    cds->Open();
+    auto* tm = dynamic_cast<TDateTimeField*>(cds->FieldByName("TM"));
+    ASSERT_NE(tm, nullptr);
+    tm->SetDisplayFormat("hh:nn:ss.zzz");
+    for (const char* text : expected) {
+        EXPECT_EQ(tm->DisplayText(), text);
+        EXPECT_LT(tm->AsDateTime(), 1.0);
+        cds->Next();
+    }
+    EXPECT_EQ(cds->RecordCount(), 4);
+    cds->First();
+    EXPECT_EQ(tm->AsString(), "23:59:59");
+
+    // The statement's own field shows the same.
+    chain.sql->Open();
+    auto* own = dynamic_cast<TDateTimeField*>(chain.sql->FieldByName("TM"));
+    ASSERT_NE(own, nullptr);
+    own->SetDisplayFormat("hh:nn:ss.zzz");
+    EXPECT_EQ(own->DisplayText(), "23:59:59.999");
+    chain.sql->Close();
+}
+
+TEST(ClientDataSet, AStatementThatReturnsNoRowsIsRefusedBeforeItRuns) {
+    TestDatabase db(kCustomers);
+    Chain chain(db, false);
+    chain.provider->SetOptions(1u << poAllowCommandText);
+    // Through the provider, as a command text reaches it, and on the statement itself: refused with
+    // the message, and nothing has been run.
+    chain.cds->SetCommandText("delete from CUSTOMER");
+    EXPECT_EQ(messageOf([&] { chain.cds->Open(); }, "EOleException"), "SQL_CUST: Cursor not returned from Query");
+    chain.sql->SetCommandText("update CUSTOMER set CUST_NAME = 'x'");
+    EXPECT_EQ(messageOf([&] { chain.sql->Open(); }, "EDatabaseError"), "SQL_CUST: Cursor not returned from Query");
+    EXPECT_FALSE(chain.sql->Active());
+
+    chain.cds->SetCommandText("select * from CUSTOMER order by CUST_ID");
+    chain.cds->Open();
+    EXPECT_EQ(chain.cds->RecordCount(), 3);
+    EXPECT_EQ(chain.cds->FieldByName("CUST_NAME")->AsString(), Ansi("王小明"));
+}
+
+TEST(ClientDataSet, AConnectionThatKeepsNoIdleConnectionGoesWhenItsLastStatementCloses) {
+    TestDatabase db(kCustomers);
+    Chain chain(db);
+    auto* other = new TSQLDataSet(&chain.form);
+    other->SetSQLConnection(chain.conn);
+    other->SetCommandText("select CUST_ID from CUSTOMER");
+
+    // Kept (the default): the connection stays, and the statement stays prepared for the next open.
+    chain.cds->Open();
+    EXPECT_TRUE(chain.conn->Connected());
+    EXPECT_TRUE(chain.sql->Prepared());
+    chain.cds->Close();
+
+    // Not kept: the provider's request opens, reads and closes the statement, and the connection
+    // goes with it; it comes back for the next request.
+    chain.conn->SetKeepConnection(false);
+    chain.cds->Open();
+    EXPECT_EQ(chain.cds->RecordCount(), 3);
+    EXPECT_FALSE(chain.sql->Prepared());
+    EXPECT_FALSE(chain.conn->Connected());
+    chain.cds->Close();
+    chain.cds->Open();
+    EXPECT_EQ(chain.cds->RecordCount(), 3);
+    EXPECT_FALSE(chain.conn->Connected());
+
+    // While another statement is open the connection stays; the last one to close takes it along.
+    other->Open();
+    chain.sql->Open();
+    chain.sql->Close();
+    EXPECT_TRUE(chain.conn->Connected());
+    other->Close();
+    EXPECT_FALSE(chain.conn->Connected());
+}
+
+TEST(ClientDataSet, AStatementWithoutTextSaysSoWithoutItsName) {
+    TestDatabase db(kCustomers);
+    Chain chain(db, false);
+    chain.sql->SetCommandText("");
+    EXPECT_EQ(messageOf([&] { chain.sql->Open(); }, "EDatabaseError"), "Missing query, table name or procedure name");
+    EXPECT_EQ(messageOf([&] { chain.cds->Open(); }, "EOleException"), "Missing query, table name or procedure name");
+    EXPECT_FALSE(chain.cds->Active());
+}
+
 TEST(ClientDataSet, CommandTextEmptyResultsAndFailures) {
     TestDatabase db(kCustomers);
     Chain chain(db, false);

@@ -2,6 +2,7 @@
 #include "core/AnsiString.h"
 #include "core/Library.h"
 #include "interfaces/SQLDriver.h"
+#include "interfaces/SQLPtr.h"
 #include "support/FirebirdDb.h"
 
 #include <gtest/gtest.h>
@@ -336,12 +337,14 @@ TEST(FirebirdDriver, ReportsFirebirdsOwnTextsForFailures) {
     EXPECT_NE(driverEntry()("libc.so.6", "", &driver), SQL_SUCCESS);
 }
 
-TEST(FirebirdDriver, ChangesDataInTransactionsAndCountsRows) {
+TEST(FirebirdDriver, NeverChangesDataInAnyTransaction) {
+    // The tool only reads: every transaction the driver starts is read-only, so even a statement
+    // that would change data is refused by the server, inside an explicit transaction or not.
     TestDatabase db("INSERT INTO CUSTOMER VALUES ('C1', 'a', 'x');"
                     "INSERT INTO CUSTOMER VALUES ('C2', 'b', 'x');");
-    auto count = [&](Attached& a) {
+    auto count = [&](Attached& a, const char* where) {
         ISQLCommand* cmd = nullptr;
-        ISQLCursor* cur = a.run("SELECT COUNT(*) FROM CUSTOMER", cmd);
+        ISQLCursor* cur = a.run(std::string("SELECT COUNT(*) FROM CUSTOMER ") + where, cmd);
         int64_t n = -1;  // COUNT is a BIGINT
         bool isNull;
         cur->next();
@@ -354,38 +357,36 @@ TEST(FirebirdDriver, ChangesDataInTransactionsAndCountsRows) {
     ASSERT_EQ(a.result, SQL_SUCCESS);
     ISQLCommand* cmd = nullptr;
     ASSERT_EQ(a.conn->getSQLCommand(&cmd), SQL_SUCCESS);
-    // Outside a transaction a change is committed at once; parameters carry text.
+    // A query says it gives a cursor before it runs; a change does not.
+    int32_t returnsCursor = -1, length = 0;
+    ASSERT_EQ(cmd->prepare("SELECT CUST_ID FROM CUSTOMER", 0), SQL_SUCCESS);
+    EXPECT_EQ(cmd->getOption(SQL_CMD_RETURNS_CURSOR, &returnsCursor, 4, &length), SQL_SUCCESS);
+    EXPECT_EQ(returnsCursor, 1);
     ASSERT_EQ(cmd->prepare("UPDATE CUSTOMER SET CUST_CLASSID = ? WHERE CUST_CLASSID = ?", 2), SQL_SUCCESS);
+    EXPECT_EQ(cmd->getOption(SQL_CMD_RETURNS_CURSOR, &returnsCursor, 4, &length), SQL_SUCCESS);
+    EXPECT_EQ(returnsCursor, 0);
     ISQLCursor* cur = reinterpret_cast<ISQLCursor*>(1);
     EXPECT_EQ(cmd->execute(&cur), SQL_PARAMETER_NOT_SET);
     cmd->setParameter(1, SQL_PARAM_IN, SQL_COL_TEXT, "y", 1, false);
     cmd->setParameter(2, SQL_PARAM_IN, SQL_COL_TEXT, "x", 1, false);
-    ASSERT_EQ(cmd->execute(&cur), SQL_SUCCESS) << errorText(cmd);
-    EXPECT_EQ(cur, nullptr);
-    uint32_t rows = 0;
+    EXPECT_EQ(cmd->execute(&cur), SQL_SERVER_ERROR);
+    EXPECT_NE(errorText(cmd).find("read-only transaction"), std::string::npos) << errorText(cmd);
+    uint32_t rows = 99;
     EXPECT_EQ(cmd->getRowsAffected(&rows), SQL_SUCCESS);
-    EXPECT_EQ(rows, 2u);
+    EXPECT_EQ(rows, 0u);
     {
         Attached other(db.Path());
-        ISQLCommand* c2 = nullptr;
-        ISQLCursor* seen = other.run("SELECT COUNT(*) FROM CUSTOMER WHERE CUST_CLASSID = 'y'", c2);
-        int64_t n = 0;
-        bool isNull;
-        seen->next();
-        seen->getInt64(1, &n, &isNull);
-        EXPECT_EQ(n, 2);
-        seen->release();
-        c2->release();
+        EXPECT_EQ(count(other, "WHERE CUST_CLASSID = 'x'"), 2);
     }
-    // An explicit transaction rolled back leaves nothing behind; a second one cannot start meanwhile.
+    // An explicit transaction is read-only too; a second one cannot start meanwhile; the ids count.
     ASSERT_EQ(a.conn->beginTransaction(1, SQL_ISOLATION_REPEATABLE_READ), SQL_SUCCESS);
     EXPECT_EQ(a.conn->beginTransaction(2, SQL_ISOLATION_READ_COMMITTED), SQL_TRANSACTION_ACTIVE);
     ASSERT_EQ(cmd->prepare("DELETE FROM CUSTOMER", 0), SQL_SUCCESS);
-    ASSERT_EQ(cmd->execute(&cur), SQL_SUCCESS);
-    EXPECT_EQ(count(a), 0);
+    EXPECT_EQ(cmd->execute(&cur), SQL_SERVER_ERROR);
+    EXPECT_EQ(count(a, ""), 2);
     EXPECT_EQ(a.conn->commit(2), SQL_INVALID_TRANSACTION_ID);
-    EXPECT_EQ(a.conn->rollback(1), SQL_SUCCESS);
-    EXPECT_EQ(count(a), 2);
+    EXPECT_EQ(a.conn->commit(1), SQL_SUCCESS);
+    EXPECT_EQ(count(a, ""), 2);
     cmd->release();
 }
 
@@ -441,3 +442,64 @@ TEST(FirebirdDriver, StatementsOutlivingTheirAttachmentFailCleanly) {
     cur->release();
     cmd->release();
 }
+
+TEST(FirebirdDriver, HeldReferencesGoBackInAnyOrderAndBlobsCloseAfterEveryRead) {
+    TestDatabase db("CREATE TABLE T (I INTEGER, M BLOB SUB_TYPE 1);"
+                    "INSERT INTO T VALUES (1, 'the first memo');"
+                    "INSERT INTO T VALUES (2, 'the second memo');",
+                    false);
+    // The references others hold on an object besides the one asked through.
+    auto held = [](auto& p) {
+        p->addRef();
+        return p->release();
+    };
+    SQLPtr<ISQLDriver> driver;
+    ASSERT_EQ(driverEntry()("libfbclient.so.2", "", driver.Out()), SQL_SUCCESS);
+    EXPECT_EQ(held(driver), 1u);
+    SQLPtr<ISQLConnection> conn;
+    ASSERT_EQ(driver->getSQLConnection(conn.Out()), SQL_SUCCESS);
+    EXPECT_EQ(held(driver), 2u);  // the connection keeps its driver
+    {
+        SQLPtr<ISQLConnection> copy = conn;
+        EXPECT_EQ(held(conn), 2u);
+        SQLPtr<ISQLConnection> moved = std::move(copy);
+        EXPECT_FALSE(copy);
+        EXPECT_EQ(held(conn), 2u);
+        SQLPtr<ISQLConnection> shared = SQLPtr<ISQLConnection>::Share(conn.get());
+        EXPECT_EQ(held(conn), 3u);
+    }
+    EXPECT_EQ(held(conn), 1u);
+    ASSERT_EQ(conn->connect(db.Path().c_str(), "SYSDBA", "x"), SQL_SUCCESS) << errorText(conn.get());
+
+    SQLPtr<ISQLCommand> cmd;
+    ASSERT_EQ(conn->getSQLCommand(cmd.Out()), SQL_SUCCESS);
+    ASSERT_EQ(cmd->prepare("SELECT I, M FROM T ORDER BY I", 0), SQL_SUCCESS) << errorText(cmd.get());
+    SQLPtr<ISQLCursor> cur;
+    ASSERT_EQ(cmd->execute(cur.Out()), SQL_SUCCESS) << errorText(cmd.get());
+    EXPECT_EQ(held(cmd), 2u);  // the cursor keeps its command
+    // Out gives the cursor held before back first: the command is kept by the new one alone.
+    ASSERT_EQ(cmd->execute(cur.Out()), SQL_SUCCESS) << errorText(cmd.get());
+    EXPECT_EQ(held(cmd), 2u);
+
+    // The parents' references go first; the cursor keeps what it needs alive and reads on.
+    driver.reset();
+    conn.reset();
+    cmd.reset();
+    ASSERT_EQ(cur->next(), SQL_SUCCESS);
+    // Each read opens the blob and closes it again, also when it stops early.
+    bool isNull = false;
+    for (int i = 0; i < 2000; ++i) {
+        uint32_t size = 0;
+        ASSERT_EQ(cur->getBlobSize(2, &size, &isNull), SQL_SUCCESS) << errorText(cur.get());
+        ASSERT_EQ(size, 14u);
+        char part[4] = {};
+        ASSERT_EQ(cur->getBlob(2, part, &isNull, 3), SQL_SUCCESS) << errorText(cur.get());
+        ASSERT_EQ(std::string(part), "the");
+    }
+    ASSERT_EQ(cur->next(), SQL_SUCCESS);
+    std::string memo(15, '\0');
+    EXPECT_EQ(cur->getBlob(2, memo.data(), &isNull, 15), SQL_SUCCESS);
+    EXPECT_EQ(memo, "the second memo");
+    EXPECT_EQ(held(cur), 1u);
+}
+

@@ -2,12 +2,15 @@
 #include "core/Registry.h"
 #include "core/SysUtils.h"
 #include "data/SQLConnection.h"
+#include "support/Fifo.h"
 #include "support/FirebirdDb.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -74,7 +77,86 @@ public:
     bool active = false;
 };
 
+// Points the registry values at other paths (empty: the value goes).
+void pointRegistryAt(const std::string& connections, const std::string& drivers) {
+    TRegistry reg;
+    reg.OpenKey("\\Software\\Kestrin\\DbDriver", true);
+    for (auto [name, value] : {std::pair{"Connection Registry File", connections}, {"Driver Registry File", drivers}}) {
+        if (value.empty())
+            reg.DeleteValue(name);
+        else
+            reg.WriteString(name, value);
+    }
+}
+
 } // namespace
+
+TEST(SQLConnection, RelativeRegistryPathsAreTakenFromTheProgramsFolder) {
+    TestDatabase db;
+    WriteConnectionFiles(db.Dir(), db.Path());
+    // The files in a folder beside the program, named relative to it; the working folder is elsewhere.
+    std::string folder = "harden-" + std::to_string(getpid());
+    std::filesystem::create_directory(ExeDir() + folder);
+    std::filesystem::copy_file(db.Dir() + "/dbconnections.ini", ExeDir() + folder + "/dbconnections.ini");
+    std::filesystem::copy_file(db.Dir() + "/dbdrivers.ini", ExeDir() + folder + "/dbdrivers.ini");
+    pointRegistryAt(folder + "/dbconnections.ini", folder + "/dbdrivers.ini");
+    std::string cwd = std::filesystem::current_path();
+    std::filesystem::current_path(db.Dir());
+    auto c = windowConnection();
+    EXPECT_EQ(c->ConnectionRegistryFile(), ExeDir() + folder + "/dbconnections.ini");
+    EXPECT_EQ(connectError(*c), "(connected)");
+
+    // Bare names: the files right beside the program, not in the profile folder.
+    std::filesystem::rename(ExeDir() + folder + "/dbconnections.ini", ExeDir() + folder + "-connections.ini");
+    std::filesystem::rename(ExeDir() + folder + "/dbdrivers.ini", ExeDir() + folder + "-drivers.ini");
+    pointRegistryAt(folder + "-connections.ini", folder + "-drivers.ini");
+    auto bare = windowConnection();
+    EXPECT_EQ(bare->ConnectionRegistryFile(), ExeDir() + folder + "-connections.ini");
+    EXPECT_EQ(connectError(*bare), "(connected)");
+    EXPECT_EQ(bare->LibraryName(), "libsqldrvfb.so");
+    std::filesystem::current_path(cwd);
+    std::filesystem::remove_all(ExeDir() + folder);
+    std::filesystem::remove(ExeDir() + folder + "-connections.ini");
+    std::filesystem::remove(ExeDir() + folder + "-drivers.ini");
+}
+
+TEST(SQLConnection, RefusesRegistryFilesThatAreNoRegularFilesOrTooLarge) {
+    TestDatabase db;
+    std::string conns = db.Dir() + "/dbconnections.ini", drivers = db.Dir() + "/dbdrivers.ini";
+    auto notFound = [](const std::string& path) { return "Driver/Connection Registry File '" + path + "' not found"; };
+    WriteConnectionFiles(db.Dir(), db.Path());
+    {
+        // A pipe or a device in place of either file: the file is not there to read.
+        Fifo fifo(db.Dir() + "/pipe.ini");
+        ASSERT_TRUE(fifo.Made());
+        for (const std::string& odd : {fifo.Path(), std::string("/dev/null"), db.Dir()}) {
+            pointRegistryAt(odd, drivers);
+            auto c = windowConnection();
+            EXPECT_EQ(connectError(*c), notFound(odd));
+            pointRegistryAt(conns, odd);
+            auto d = windowConnection();
+            EXPECT_EQ(connectError(*d), notFound(odd));
+        }
+    }
+    // A missing driver file still reads as one without the driver's section.
+    pointRegistryAt(conns, db.Dir() + "/none.ini");
+    auto missing = windowConnection();
+    EXPECT_EQ(connectError(*missing), "SQLConnection1: DLL/Shared Library Name not Set");
+
+    // Beyond 16 MB a settings file is refused, not read.
+    std::string huge = db.Dir() + "/huge.ini";
+    std::filesystem::copy_file(conns, huge);
+    std::filesystem::resize_file(huge, 16 * 1024 * 1024 + 1);
+    for (auto [c, d] : {std::pair{huge, drivers}, {conns, huge}}) {
+        pointRegistryAt(c, d);
+        auto big = windowConnection();
+        EXPECT_EQ(connectError(*big), "Driver/Connection Registry File '" + huge + "' is larger than 16 MB");
+    }
+    std::filesystem::resize_file(huge, 16 * 1024 * 1024);
+    pointRegistryAt(huge, drivers);
+    auto limit = windowConnection();
+    EXPECT_EQ(connectError(*limit), "(connected)");
+}
 
 TEST(SQLConnection, ConnectsWithTheRegistryFilesAndHandsTheParametersToTheDriver) {
     TestDatabase db;
@@ -252,6 +334,29 @@ TEST(SQLConnection, ReportsMissingConfigurationWithTheSystemsMessages) {
         auto c = windowConnection();
         EXPECT_EQ(connectError(*c), "Missing Database property");
     }
+}
+
+TEST(SQLConnection, ChecksTheLibraryNamesAlsoWhenParametersAreNotLoaded) {
+    TestDatabase db;
+    WriteConnectionFiles(db.Dir(), db.Path());
+    // The stored settings alone: a missing library name is named as such, not as a failed load.
+    auto stored = [&] {
+        auto c = windowConnection();
+        c->SetLoadParamsOnConnect(false);
+        c->Params().SetText("Database=" + db.Path() + "\nUser_Name=SYSDBA\nPassword=x");
+        c->SetLibraryName("libsqldrvfb.so");
+        c->SetVendorLib("libfbclient.so.2");
+        c->SetGetDriverFunc("getSQLDriverFIREBIRD");
+        return c;
+    };
+    auto noLibrary = stored();
+    noLibrary->SetLibraryName("");
+    EXPECT_EQ(connectError(*noLibrary), "SQLConnection1: DLL/Shared Library Name not Set");
+    auto noVendor = stored();
+    noVendor->SetVendorLib("  ");
+    EXPECT_EQ(connectError(*noVendor), "SQLConnection1: DLL/Shared Library Name not Set");
+    auto both = stored();
+    EXPECT_EQ(connectError(*both), "(connected)");
 }
 
 TEST(SQLConnection, ReportsLibrariesAndEntriesThatCannotBeFound) {

@@ -1,5 +1,6 @@
 #include "UiTest.h"
 
+#include "ScreenPicture.h"
 #include "core/Exception.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -38,7 +40,7 @@ struct Lines {
     TDBGrid* grid;
     TEdit* other;
 
-    Lines(const TestDatabase& db, bool open = true) {
+    Lines(const TestDatabase& db, bool open = true, TDBGrid* (*make)(TForm*) = nullptr) {
         StartApplication();
         WriteConnectionFiles(db.Dir(), db.Path());
         const DataChain chain(owner, "select ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY from SAL_SUB order by ITEM_NO");
@@ -50,7 +52,7 @@ struct Lines {
             cds->Open();
         form = new TForm(Application);
         form->SetBounds(0, 0, 520, 420);
-        grid = new TDBGrid(form);
+        grid = make ? make(form) : new TDBGrid(form);
         grid->SetParent(form);
         grid->SetBounds(0, 0, 480, 300);
         other = new TEdit(form);
@@ -337,6 +339,61 @@ TEST(DBGrid, StoredColumnsTitlesWidthsAndAMissingField) {
     EXPECT_EQ(g->ColWidths(1), 56);
 }
 
+TEST(DBGrid, CountsTheRecordsForItsBarOnlyOnceItHasAWindow) {
+    TestDatabase db(linesSql(1000));
+    StartApplication();
+    WriteConnectionFiles(db.Dir(), db.Path());
+    TComponent owner(nullptr);
+    const DataChain chain(owner,
+                          "select ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY from SAL_SUB order by ITEM_NO");
+    // The statement's rows, each field's value byte for byte (or a null mark).
+    auto row = [](const TDataSet* ds) {
+        std::string bytes;
+        for (TField* f : ds->FieldList()) {
+            std::vector<char> value(static_cast<size_t>(f->DataSize()) + 1, '\0');
+            bytes += f->GetData(value.data()) ? "+" + std::string(value.data(), value.size()) : "-";
+        }
+        return bytes;
+    };
+    std::vector<std::string> expected;
+    chain.sql->Open();
+    for (; !chain.sql->Eof(); chain.sql->Next())
+        expected.push_back(row(chain.sql));
+    chain.sql->Close();
+    ASSERT_EQ(expected.size(), 1000u);
+
+    auto* cds = new TClientDataSet(&owner);
+    cds->SetProviderName("DSP");
+    auto* source = new TDataSource(&owner);
+    source->SetDataSet(cds);
+    std::unique_ptr<TForm> form(new TForm(Application));
+    form->SetBounds(0, 0, 520, 420);
+    auto* g = new TDBGrid(form.get());
+    g->SetParent(form.get());
+    g->SetBounds(0, 0, 480, 300);
+    g->SetDataSource(source);
+    // The dataset opens while the grid has no window (as while a window is built): the rows shown come,
+    // the rest wait.
+    cds->Open();
+    ASSERT_FALSE(g->HandleAllocated());
+    const int rows = g->VisibleRowCount();
+    EXPECT_EQ(g->RowCount(), rows + 1);
+    EXPECT_FALSE(cds->AllFetched());
+
+    // The first painting gives the grid its window and its bar every record.
+    TBitmap shot;
+    g->PaintTo(shot);
+    EXPECT_TRUE(cds->AllFetched());
+    TScrollInfo bar = g->GetScrollInfo(sbVertical);
+    EXPECT_EQ(bar.Max, 1000 + rows - 1);
+    EXPECT_EQ(bar.Page, rows);
+    EXPECT_EQ(bar.Pos, 1);
+    std::vector<std::string> shown;
+    for (cds->First(); !cds->Eof(); cds->Next())
+        shown.push_back(row(cds));
+    EXPECT_EQ(shown, expected);
+}
+
 TEST(DBGrid, DeleteConfirmationAppendAndCancelOnExit) {
     Lines t(smallDb());
     TDBGrid* g = t.grid;
@@ -501,4 +558,94 @@ TEST(DBGrid, IndicatorTitleFontAndPublishedProperties) {
     EXPECT_TRUE(g->SetProperty("DataSource", static_cast<TPersistent*>(nullptr)));
     EXPECT_EQ(g->DataSource(), nullptr);
     EXPECT_EQ(g->RowCount(), 1);
+}
+
+TEST(DBGrid, MouseAndKeyStepsRunOnceAndThroughTheBase) {
+    // A descendant that adds to the steps sees each press and key once, and the base's events fire once.
+    struct StepGrid : TDBGrid {
+        using TDBGrid::TDBGrid;
+        int sizingTests = 0, clicks = 0, keys = 0;
+        void CalcSizingState(int x, int y, TGridState& state, int& index, int& pos, int& ofs,
+                             const TGridDrawInfo& fixedInfo) override {
+            ++sizingTests;
+            TDBGrid::CalcSizingState(x, y, state, index, pos, ofs, fixedInfo);
+        }
+        void ClickCell(TGridCoord cell, TShiftState shift) override {
+            ++clicks;
+            TDBGrid::ClickCell(cell, shift);
+        }
+        void GridKeyDown(Word& key, TShiftState shift) override {
+            ++keys;
+            TDBGrid::GridKeyDown(key, shift);
+        }
+    };
+    Lines t(smallDb(), true, [](TForm* f) -> TDBGrid* { return new StepGrid(f); });
+    auto* g = static_cast<StepGrid*>(t.grid);
+    g->SetDataSource(t.source);
+    int downs = 0, keyEvents = 0;
+    g->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { ++downs; };
+    g->OnKeyDown = [&](TObject*, Word&, TShiftState) { ++keyEvents; };
+
+    TRect cell = g->CellRect(2, 3);
+    SendClick(g, cell.Left + 5, cell.Top + 5);
+    EXPECT_EQ(t.cds->RecNo(), 3);
+    EXPECT_EQ(g->sizingTests, 1);
+    EXPECT_EQ(g->clicks, 1);
+    EXPECT_EQ(downs, 1);
+
+    // A press on a title border starts sizing; no cell is clicked.
+    const int border = g->CellRect(1, 0).Right;
+    SendMouse(g, TMouseAction::Down, mbLeft, {}, border, 5);
+    EXPECT_EQ(g->GridState(), gsColSizing);
+    EXPECT_EQ(g->sizingTests, 2);
+    EXPECT_EQ(g->clicks, 1);
+    SendMouse(g, TMouseAction::Up, mbLeft, {}, border + 10, 5);
+    EXPECT_EQ(g->GridState(), gsNormal);
+
+    SendKey(g, VK_DOWN);
+    EXPECT_EQ(t.cds->RecNo(), 4);
+    SendKey(g, VK_RIGHT);
+    EXPECT_EQ(g->Col(), 3);
+    EXPECT_EQ(g->keys, 2);
+    EXPECT_EQ(keyEvents, 2);
+}
+
+TEST(DBGrid, RecordScrollPaintsOnlyTheRowsThatCameInAndTheCurrentRows) {
+    static TestDatabase db(linesSql(40));
+    Lines t(db);
+    TDBGrid* g = t.grid;
+    g->SetDataSource(t.source);
+    const int rows = g->VisibleRowCount();
+    ASSERT_GT(rows, 4);
+    ASSERT_LT(rows, 40);
+    std::set<int> painted;
+    g->OnDrawCell = [&](TObject*, int, int row, const TRect&, TGridDrawState) { painted.insert(row); };
+    auto paintedRows = [&] {
+        painted.clear();
+        DeliverPaints();
+        return painted;
+    };
+    while (g->Row() < rows)
+        SendKey(g, VK_DOWN);
+    paintedRows();
+    // The records move on by one under the last row: the rows that stay are not painted again.
+    SendKey(g, VK_DOWN);
+    EXPECT_EQ(t.cds->RecNo(), rows + 1);
+    EXPECT_EQ(g->Row(), rows);
+    EXPECT_EQ(paintedRows(), (std::set<int>{rows - 1, rows}));
+    EXPECT_EQ(StalePixels(g), 0);
+
+    while (g->Row() > 1)
+        SendKey(g, VK_UP);
+    paintedRows();
+    SendKey(g, VK_UP);
+    EXPECT_EQ(t.cds->RecNo(), 1);
+    EXPECT_EQ(paintedRows(), (std::set<int>{1, 2}));
+    EXPECT_EQ(StalePixels(g), 0);
+
+    // A page moves every row: all are painted again, and the picture is right.
+    SendKey(g, VK_NEXT);
+    SendKey(g, VK_NEXT);
+    DeliverPaints();
+    EXPECT_EQ(StalePixels(g), 0);
 }
