@@ -357,7 +357,6 @@ public:
     TkxFieldChangedEvent OnFieldChanged;
     TNotifyEvent OnUpdateFooter;
 
-    void KeyDown(Word& key, TShiftState shift) override;
     void Loaded() override;
 
 protected:
@@ -365,6 +364,7 @@ protected:
     friend class TkxColumn;
 
     bool SelectCell(int col, int row) override;
+    void GridKeyDown(Word& key, TShiftState shift) override;
     void CreateWnd() override;
     void Resize() override;
     void UpdateScrollRange() override;

@@ -19,6 +19,7 @@
 #include "core/Guard.h"
 #include "data/DataSource.h"
 #include "grid/KxCustomDBGrid.h"
+#include "grid/support/KxIntl.h"
 #include "ui/Dialogs.h"
 #include "ui/Form.h"
 #include "ui/InplaceEdit.h"
@@ -37,9 +38,10 @@ bool editing(TDataSetState s) {
     return s == dsEdit || s == dsInsert;
 }
 
-// The confirmation before a modified record's changes are discarded.
+// The confirmation before a modified record's changes are discarded, as the settings object says it.
 AnsiString discardChangesText() {
-    return "Discard changes to this record?";
+    TkxIntl* intl = kxProcessIntl ? kxProcessIntl : CreateProcessIntl();
+    return intl->UserMessages()->kxDBGridDiscardChanges();
 }
 } // namespace
 
@@ -226,12 +228,18 @@ void TkxCustomDBGrid::RecordsScrolled(int distance) {
         }
     }
     if (distance % 2 != 0) alternatePhase_ = !alternatePhase_;
-    // The rows that stay keep their records: the image of the data rows may move by distance rows
-    // and only the uncovered band be painted. Until the base grid moves images, the data rows are
-    // painted again.
+    // The rows that stay keep their records: their picture moves by the distance and only the band
+    // that comes in is painted (a paint that cannot move the picture paints the data rows again);
+    // the indicator's mark moves from its row to the current one.
     if (distance != 0 && HandleAllocated()) {
-        TRect rows = BoxRect(0, TitleRowCount(), ColCount() - 1, RowCount() - 1);
-        if (!rows.IsEmpty()) InvalidateRect(InflateRect(rows, 1, 1));
+        if (!ScrollRowImages(distance)) {
+            TRect rows = BoxRect(0, TitleRowCount(), ColCount() - 1, RowCount() - 1);
+            if (!rows.IsEmpty()) InvalidateRect(InflateRect(rows, 1, 1));
+        }
+        if (options_.Contains(dgIndicator)) {
+            if (indicatorRow_ >= 0 && indicatorRow_ < RowCount()) InvalidateCell(0, indicatorRow_);
+            InvalidateCell(0, Row());
+        }
     }
     editorRule();
     Fire(OnTopRowChanged);
@@ -563,13 +571,11 @@ bool TkxCustomDBGrid::SelectCell(int col, int row) {
     return TCustomGrid::SelectCell(col, row);
 }
 
-void TkxCustomDBGrid::KeyDown(Word& key, TShiftState shift) {
+void TkxCustomDBGrid::GridKeyDown(Word& key, TShiftState shift) {
     // Record navigation by keys; the grid's full keyboard handling builds on these moves.
-    TCustomControl::KeyDown(key, shift);
-    if (key == 0) return;
     TDataSet* ds = DataSet();
     if (!link_->Active() || !ds) {
-        GridKeyDown(key, shift);
+        TCustomGrid::GridKeyDown(key, shift);
         return;
     }
     const bool ctrl = shift.Contains(ssCtrl);
@@ -595,13 +601,13 @@ void TkxCustomDBGrid::KeyDown(Word& key, TShiftState shift) {
     case VK_HOME:
     case VK_END:
         if (!ctrl) {
-            GridKeyDown(key, shift);
+            TCustomGrid::GridKeyDown(key, shift);
             return;
         }
         key == VK_HOME ? ds->First() : ds->Last();
         break;
     default:
-        GridKeyDown(key, shift);
+        TCustomGrid::GridKeyDown(key, shift);
         return;
     }
     key = 0;

@@ -3,6 +3,7 @@
 #include "core/Exception.h"
 #include "data/Provider.h"
 #include "grid/support/GridFixture.h"
+#include "grid/support/KxIntl.h"
 #include "support/DataChain.h"
 #include "ui/Dialogs.h"
 #include "ui/Input.h"
@@ -348,8 +349,13 @@ TEST(RecordWindow, EscapeRestoresTheEditorThenAsksToDiscardTheRecord) {
     link.ResetEdit();
     EXPECT_EQ(asked, std::vector<AnsiString>{"Discard changes to this record?"});
     EXPECT_EQ(h.cds->State(), dsEdit);
+    // The text is the settings object's at the moment of asking.
+    const AnsiString standard = kxProcessIntl->UserMessages()->kxDBGridDiscardChanges();
+    kxProcessIntl->UserMessages()->SetkxDBGridDiscardChanges(Ansi("放棄這筆修改?"));
     answer = IDYES;
     link.ResetEdit();
+    kxProcessIntl->UserMessages()->SetkxDBGridDiscardChanges(standard);
+    EXPECT_EQ(asked.back(), Ansi("放棄這筆修改?"));
     EXPECT_EQ(h.cds->State(), dsBrowse);
     EXPECT_EQ(h.Field("CUST_NAME")->AsString(), Ansi("外功客1"));
     MessageBoxHook = nullptr;

@@ -1,5 +1,6 @@
 #include "grid/support/GridFixture.h"
 
+#include "grid/support/KxIntl.h"
 #include "support/DataChain.h"
 #include "ui/Application.h"
 #include "ui/Canvas.h"
@@ -15,6 +16,8 @@ void StartApplication() {
     static char arg0[] = "test_grid";
     static char* argv[] = {arg0, nullptr};
     Application->Initialize(1, argv);
+    // As the program entry: the grid library's settings exist before any window.
+    CreateProcessIntl();
 }
 
 TStringList WindowColumnList() {
