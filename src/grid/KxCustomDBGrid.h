@@ -348,6 +348,14 @@ public:
     virtual void RecordChanged(TField* field);
     void WMVScroll(int code, int pos) override;
 
+    // ---- multi-selection (KxGridSelection.cpp; painting reads it) ----
+    void AddToSelection();
+    void RemoveFromSelection();
+    void ClearMultiSelection();
+    bool IsActiveRecordSelected() const;
+    // The record at a position of the link's buffer is selected.
+    bool IsRowSelected(int bufferRow) const;
+
     // ---- events ----
     TNotifyEvent OnRowChanged;
     TNotifyEvent OnCellChanged;
@@ -423,6 +431,14 @@ protected:
     AnsiString editText_;         // the text last handed to the in-place editor
     TWinControl* currentEmbeddedControl_ = nullptr;
     TWinControl* dateTimePicker_ = nullptr; // created by the editor for date/time cells
+
+    // ---- interaction state: written by the mouse and keys, read by painting ----
+    bool gridFocused_ = false;       // the grid has the input focus (set on entering, cleared on leaving)
+    int pressedTitleCol_ = -1;       // data column of the pressed title button; -1 none
+    int pressedTitleRow_ = -1;       // its grid row
+    bool pressedTitleBand_ = false;  // the group band of a grouped title was pressed, not the title
+    TGridCoord hotTitle_{-1, -1};    // title cell under the pointer (hot tracking)
+    TGridCoord hotLinkCell_{-1, -1}; // link cell under the pointer
 
 private:
     void applyBaseOptions();
