@@ -27,6 +27,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <vector>
 
 class TDataSource;
@@ -367,6 +368,57 @@ public:
 
     void Loaded() override;
 
+    // ---- mouse and keys (KxGridInput.cpp), sizing and moving (KxGridSizing.cpp) ----
+    // Sender, the field name (or the group name when its band was pressed).
+    using TTitleButtonClickEvent = std::function<void(TObject* sender, const AnsiString& fieldName)>;
+    // Sender, the grid column left of the border that was dragged.
+    using TColWidthChangedEvent = std::function<void(TObject* sender, int column)>;
+    using TURLOpenEvent =
+        std::function<void(TObject* sender, AnsiString& urlLink, TField* field, bool& useDefault)>;
+    // Grid, whether records are being selected (false: removed, or all cleared), the answer.
+    using TMultiSelectEvent = std::function<void(TkxCustomDBGrid* grid, bool selecting, bool& accept)>;
+    TTitleButtonClickEvent OnTitleButtonClick;
+    TColWidthChangedEvent OnColWidthChanged;
+    TURLOpenEvent OnURLOpen;
+    TMultiSelectEvent OnMultiSelectRecord;
+    TMultiSelectEvent OnMultiSelectAllRecords;
+    // OnColumnMoved (the base grid's event) reports data column indices.
+
+    // dgEditing is set and the grid is not ReadOnly.
+    bool EditingAllowed() const { return options_.Contains(dgEditing) && !readOnly_; }
+    // A check-box column of a calculated field named "selected" (ASCII case ignored): its box shows
+    // and toggles the multi-selection.
+    bool IsSelectionCheckBoxColumn(int gridCol) const;
+    // Flips the check box of a cell of the current record: the field's edit text becomes the
+    // unchecked value when it held the checked one (ASCII case ignored), else the checked value. The
+    // record is left in edit state. A cell of another record is left alone.
+    void ToggleCheckBox(int gridCol, int gridRow);
+    // Tab (forward) or Shift+Tab through the tab-stop columns, across records at either end.
+    void TabToNextColumn(bool forward);
+    // The address a link cell's click hands to the shell: "MailTo:" put before a bare mail address.
+    static AnsiString LinkToOpen(const AnsiString& address);
+    // Fits a grid column's width to the widest display text of the records shown.
+    void FitColumn(int gridCol);
+    // Sizing drag in progress with proportional sizing or row resizing: the grid column and its
+    // width at the press; -1 and 0 otherwise.
+    int SizedColumn() const { return sizedCol_; }
+
+    // Multi-selection: records in the selection, and their bookmarks in dataset order (invalid
+    // ones, of records gone, left out).
+    int SelectedCount() const { return int(selection_.size()); }
+    std::vector<TBookmark> SelectedBookmarks() const;
+    // The shift-selection anchor (empty when none).
+    const TBookmark& SelectionAnchor() const { return anchorBookmark_; }
+
+    // The keyboard hook's part: a navigation key typed into a control embedded in this grid goes to
+    // the grid instead (true) unless the control uses the key itself (false).
+    bool RouteEmbeddedKey(TWinControl* target, Word key, TShiftState shift);
+    void KeyPress(char& key) override;
+    void CalcSizingState(int x, int y, TGridState& state, int& index, int& sizingPos, int& sizingOfs,
+                         const TGridDrawInfo& fixedInfo) override;
+    void DblClick() override;
+    void WMTimer(int id) override;
+
 protected:
     friend class TkxGridDataLink;
     friend class TkxColumn;
@@ -431,6 +483,54 @@ protected:
     AnsiString editText_;         // the text last handed to the in-place editor
     TWinControl* currentEmbeddedControl_ = nullptr;
     TWinControl* dateTimePicker_ = nullptr; // created by the editor for date/time cells
+
+    // ---- mouse and keys (KxGridInput.cpp), sizing and moving (KxGridSizing.cpp) ----
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    void MouseDrag(TShiftState shift, int x, int y) override;
+    void MouseRelease(TMouseButton button, TShiftState shift, int x, int y) override;
+    bool DoMouseWheelDown(TShiftState shift, TPoint mousePos) override;
+    bool DoMouseWheelUp(TShiftState shift, TPoint mousePos) override;
+    void GridEnter() override;
+    void GridExit() override;
+    void ColWidthsChanged() override;
+    void ColumnMoved(int fromIndex, int toIndex) override;
+    // Titles behave as push buttons (TkxDBGrid's TitleButtons).
+    virtual bool TitleButtonsOn() const { return false; }
+    // A row border drag ended on grid row `row` (TkxDBGrid turns it into RowHeightPercent).
+    virtual void RowResized(int row) { (void)row; }
+    // Down on the last record: the record-append rule after a move to the next record.
+    void NextRecordOrAppend();
+    // Proportional sizing after the window was resized (the frozen columns keep their widths with
+    // dgFixedProportionalResize).
+    void ProportionalResizeForWindow();
+    // Sets the row height percentage a row drag chose, leaving the floor where it is.
+    void SetRowHeightPercentFromDrag(int v);
+    // Editing a cell's record is possible: the source edits on demand or is editing, and the dataset
+    // can be modified.
+    bool CanEditRecord() const;
+    // The focus is in a control inside the grid other than its editor (an embedded control): the
+    // grid takes it back.
+    void TakeFocusFromEmbeddedControl();
+    // A left click on a link cell: OnURLOpen, then the shell opens the address.
+    void OpenLinkCell(int gridCol);
+    // Adds the records between the anchor and the current record to the selection.
+    void SelectRangeToAnchor();
+    // Puts the current record back at grid row `row` after the dataset moved away (controls disabled).
+    void RestoreRecordWindow(const TBookmark& current, int activeRecord);
+
+    std::set<TBookmark> selection_; // bookmarks of the selected records (equal bytes: the same record)
+    int sizedCol_ = -1;             // proportional sizing / row resizing: the column being sized
+    int sizedColStartWidth_ = 0;    // its width at the press
+    int widthChangedCol_ = -1;      // the column left of the border dragged, for OnColWidthChanged
+    bool dragHappened_ = false;     // a column drag happened since the press: no title click
+    TPoint pressPoint_;
+    bool clickMoving_ = false;      // a click moves the record: its cell-changed report waits
+    TCursor cursorBeforeLink_ = crDefault;
+    int dragScroll_ = 0;            // column drag: -1 or 1 while the timer scrolls that way
+    int lastDragX_ = 0;
+    int lastDragY_ = 0;
+    bool pressRefused_ = false;     // the last press could not take the focus: it ends there
 
     // ---- interaction state: written by the mouse and keys, read by painting ----
     bool gridFocused_ = false;       // the grid has the input focus (set on entering, cleared on leaving)

@@ -48,6 +48,14 @@ public:
 protected:
     void CreateWnd() override;
 
+    // ---- mouse and keys (KxGridInput.cpp), sizing and moving (KxGridSizing.cpp) ----
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void GridKeyDown(Word& key, TShiftState shift) override;
+    void GridExit() override;
+    void ColumnMoved(int fromIndex, int toIndex) override;
+    bool TitleButtonsOn() const override { return titleButtons_; }
+    void RowResized(int row) override;
+
 private:
     std::unique_ptr<TkxIniAttributes> iniAttributes_;
     bool titleButtons_ = false;

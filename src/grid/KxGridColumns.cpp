@@ -250,13 +250,6 @@ void TkxCustomDBGrid::ApplyColumnWidths() {
     clientWidthAtWidths_ = ClientWidth();
 }
 
-void TkxCustomDBGrid::ProportionalResize() {
-    // Until the widths are shared out over the client width, each column keeps its reference width.
-    TCountGuard setting(widthSetting_);
-    for (size_t c = 0; c < referenceWidths_.size() && int(c) < ColCount(); ++c)
-        if (int(c) >= IndicatorOffset()) SetColWidths(int(c), referenceWidths_[c]);
-}
-
 void TkxCustomDBGrid::ApplyColumnList() {
     DiscardProportionalWidths();
     if (useTFields_) {

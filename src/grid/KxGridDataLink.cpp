@@ -387,7 +387,8 @@ void TkxCustomDBGrid::CheckRecordWindow() const {
 // ---- row and footer changes ----
 
 void TkxCustomDBGrid::CellChangedReport() {
-    if (!rowChangedFired_) Fire(OnCellChanged);
+    // A click that moves the record reports the cell change itself, once the move is done.
+    if (!rowChangedFired_ && !clickMoving_) Fire(OnCellChanged);
 }
 
 void TkxCustomDBGrid::DetectRowChange() {
@@ -562,55 +563,11 @@ void TkxCustomDBGrid::WMVScroll(int code, int pos) {
 }
 
 bool TkxCustomDBGrid::SelectCell(int col, int row) {
-    // A row the base grid would move to is a record to move to: the dataset moves and the record
-    // window brings the current row along.
-    if (!syncingRow_ && link_ && link_->Active() && DataSet() && row != Row() && row >= TitleRowCount()) {
-        link_->MoveBy(row - Row());
+    // Rows follow the dataset: the mouse and the keys move records, and the record window brings the
+    // current row along. A row move of the base grid's own is refused.
+    if (!syncingRow_ && link_ && link_->Active() && DataSet() && row != Row() && row >= TitleRowCount())
         return false;
-    }
     return TCustomGrid::SelectCell(col, row);
-}
-
-void TkxCustomDBGrid::GridKeyDown(Word& key, TShiftState shift) {
-    // Record navigation by keys; the grid's full keyboard handling builds on these moves.
-    TDataSet* ds = DataSet();
-    if (!link_->Active() || !ds) {
-        TCustomGrid::GridKeyDown(key, shift);
-        return;
-    }
-    const bool ctrl = shift.Contains(ssCtrl);
-    switch (key) {
-    case VK_UP:
-        if (ctrl)
-            link_->MoveBy(-link_->ActiveRecord());
-        else
-            PriorRecord();
-        break;
-    case VK_DOWN:
-        if (ctrl)
-            link_->MoveBy(link_->RecordCount() - 1 - link_->ActiveRecord());
-        else
-            NextRecord();
-        break;
-    case VK_PRIOR:
-        link_->MoveBy(-VisibleRowCount());
-        break;
-    case VK_NEXT:
-        link_->MoveBy(VisibleRowCount());
-        break;
-    case VK_HOME:
-    case VK_END:
-        if (!ctrl) {
-            TCustomGrid::GridKeyDown(key, shift);
-            return;
-        }
-        key == VK_HOME ? ds->First() : ds->Last();
-        break;
-    default:
-        TCustomGrid::GridKeyDown(key, shift);
-        return;
-    }
-    key = 0;
 }
 
 // ---- window events ----
@@ -624,7 +581,7 @@ void TkxCustomDBGrid::CreateWnd() {
 }
 
 void TkxCustomDBGrid::Resize() {
-    if (ProportionalSizing() && DataColumnCount() > 0 && !referenceWidths_.empty()) ProportionalResize();
+    if (ProportionalSizing() && DataColumnCount() > 0 && !referenceWidths_.empty()) ProportionalResizeForWindow();
     TCustomGrid::Resize();
     if (!link_ || layoutBusy_ > 0 || !HandleAllocated()) return;
     HideEmbeddedControl();

@@ -114,6 +114,10 @@ void MessageBeep() {
         QApplication::beep();
 }
 
+std::function<bool(const AnsiString&)> ShellOpenHook;
+
 bool ShellOpen(const AnsiString& link) {
+    if (ShellOpenHook)
+        return ShellOpenHook(link);
     return qApp && QDesktopServices::openUrl(QUrl::fromUserInput(ToQString(link)));
 }

@@ -28,3 +28,5 @@ extern std::function<int(const AnsiString& text, const AnsiString& caption, unsi
 void MessageBeep();
 // Opens a link or document with the desktop's handler (the shell's "OPEN" verb); true on success.
 bool ShellOpen(const AnsiString& link);
+// When set, answers instead of the desktop's handler (tests see the link that would be opened).
+extern std::function<bool(const AnsiString& link)> ShellOpenHook;
