@@ -46,6 +46,8 @@ public:
     BridgeWidget(TWinControl* control, QWidget* parent) : Base(parent) {
         this->setProperty("morvaneControl", QVariant::fromValue<void*>(control));
         this->setAttribute(Qt::WA_InputMethodEnabled, true);
+        // The platform tells a window of every pointer move over it, a button held or not.
+        this->setMouseTracking(true);
         if constexpr (std::is_same_v<Base, QWidget>)
             this->setAttribute(Qt::WA_OpaquePaintEvent, true);
     }
