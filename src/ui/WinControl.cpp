@@ -638,7 +638,12 @@ void TWinControl::ScrollWindow(int dx, int dy, const TRect& rect) {
     if (r.IsEmpty())
         return;
     const int b = border_ ? 2 : 0;
+    if (scrolledUnpainted_) {
+        widget_->update(ToQRect(OffsetRect(r, b, b)));
+        return;
+    }
     widget_->scroll(dx, dy, ToQRect(OffsetRect(r, b, b)));
+    scrolledUnpainted_ = true;
 }
 
 void TWinControl::PaintTo(TBitmap& bitmap) {
@@ -650,6 +655,7 @@ void TWinControl::PaintTo(TBitmap& bitmap) {
 // ---- window events ----
 
 bool WidgetEvents::Paint(TWinControl* c, QWidget* w, QPaintEvent* e) {
+    c->scrolledUnpainted_ = false;
     if (!c->OwnerDrawn())
         return true;
     // Only what the window system asks for is painted, each part composed in memory and then copied

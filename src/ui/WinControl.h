@@ -101,6 +101,8 @@ public:
     // Moves the picture inside `rect` (client coordinates) by dx, dy pixels and invalidates the band
     // the move uncovered, as a list scrolled by a few lines repaints only the lines that came in.
     // Pending invalidations inside the rectangle move with the picture. Nothing without a window.
+    // A scroll before the last one was painted invalidates the rectangle instead: moving the
+    // picture again and again (a walk over many records) would cost more than one paint.
     void ScrollWindow(int dx, int dy, const TRect& rect);
 
     // Keyboard entry points (the window sends these; tests and the grid may too).
@@ -184,4 +186,5 @@ private:
     std::map<int, QTimer*> timers_;
     bool painting_ = false;
     TRect updateRect_;
+    bool scrolledUnpainted_ = false;  // a scroll's picture is not painted yet
 };
