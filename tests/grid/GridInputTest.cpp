@@ -80,6 +80,11 @@ TEST(GridInput, ClicksTickTheRowTheyMoveTo) {
     doubleClick(g, 1, 7);
     EXPECT_EQ(w.Id(), "C0007");
     EXPECT_EQ(w.Tick(), "Y");
+    // Only the current record's box can be flipped: the field written is the current record's.
+    g->ToggleCheckBox(1, 2);
+    EXPECT_EQ(w.Id(), "C0007");
+    EXPECT_EQ(w.ColumnTexts(0)[1], "N");
+    EXPECT_EQ(w.Tick(), "Y");
     // A click on another column of the ticked row changes nothing there.
     click(g, 3, 7);
     EXPECT_EQ(g->Col(), 3);

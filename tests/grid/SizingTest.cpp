@@ -105,9 +105,13 @@ TEST(ColumnSizing, DoubleClickOnATitleEdgeFitsTheColumnToTheRowsShown) {
         SendMouse(g, TMouseAction::DoubleClick, mbLeft, {}, x, y);
         SendMouse(g, TMouseAction::Up, mbLeft, {}, x, y);
     };
+    // A column the title keeps wider than its width in characters is not written back when the
+    // grid applies the widths itself.
+    h.Field("SELECT_YN")->SetDisplayWidth(2);
     // Far wider than its names: it shrinks to the widest name + 4, cut to whole characters.
     fitByMouse();
     EXPECT_EQ(h.Field("CUST_NAME")->DisplayWidth(), (widest + 4) / 8);
+    EXPECT_EQ(h.Field("SELECT_YN")->DisplayWidth(), 2);
     // Narrower than the names, which need more than half of a narrow grid: it stays.
     h.Field("CUST_NAME")->SetDisplayWidth(2);
     g->SetWidth(2 * (widest + 4) - 2);
