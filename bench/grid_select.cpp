@@ -251,24 +251,29 @@ int main(int argc, char** argv) {
         std::printf("database %s, %d customers, best of %d runs\n", database.c_str(), f.records, runs);
         if (grid) {
             std::printf("(a) plain Down                        %8.1f us a move\n", f.down * 1e6);
-            std::printf("    Space (a tick)                    %8.1f us a tick   %.2f x a move (target <= 2)  "
-                        "%d customers ticked\n",
-                        f.tick * 1e6, tickRatio, f.ticked);
+            std::printf(
+                "    Space (a tick)                    %8.1f us a tick   %.2f x a move (target <= 2)  "
+                "%d customers ticked\n",
+                f.tick * 1e6, tickRatio, f.ticked);
             std::printf("    Down after a tick (posts it)      %8.1f us          %.2f x a move\n",
                         f.postingDown * 1e6, f.postingDown / f.down);
-            std::printf("(b) shift click, first to last        %8.1f ms          (target < 1000)  %d selected\n",
-                        f.range * 1e3, f.selected);
+            std::printf(
+                "(b) shift click, first to last        %8.1f ms          (target < 1000)  %d selected\n",
+                f.range * 1e3, f.selected);
             std::printf("    frame, nothing selected           %8.2f ms\n", f.frameNone * 1e3);
             std::printf("    frame, everything selected        %8.2f ms          %.2f x (target <= 1.20)\n",
                         f.frameAll * 1e3, frameRatio);
-            std::printf("    selection lookups of a frame      %8.3f ms          (every cell shown asks once)\n",
-                        f.lookups * 1e3);
+            std::printf(
+                "    selection lookups of a frame      %8.3f ms          (every cell shown asks once)\n",
+                f.lookups * 1e3);
         }
         if (confirm) {
-            std::printf("(c) confirmation, %d ticked         %8.1f ms          (target < 1000)  %d lines out\n",
-                        kTicked, f.confirm * 1e3, f.lines);
-            std::printf("    the same walk, controls disabled  %8.1f ms          the grid following costs %.2f x\n",
-                        f.plainWalk * 1e3, f.confirm / f.plainWalk);
+            std::printf(
+                "(c) confirmation, %d ticked         %8.1f ms          (target < 1000)  %d lines out\n",
+                kTicked, f.confirm * 1e3, f.lines);
+            std::printf(
+                "    the same walk, controls disabled  %8.1f ms          the grid following costs %.2f x\n",
+                f.plainWalk * 1e3, f.confirm / f.plainWalk);
         }
         const bool gridMet = !grid || (tickRatio <= 2 && f.range < 1 && frameRatio <= 1.2 &&
                                        f.ticked == f.records && f.selected == f.records);

@@ -81,7 +81,8 @@ bool TkxCustomDBGrid::IsSelectionCheckBoxColumn(int gridCol) const {
 bool TkxCustomDBGrid::CanEditRecord() const {
     TDataSource* source = DataSource();
     TDataSet* ds = DataSet();
-    return source && ds && ds->Active() && (source->AutoEdit() || editing(source->State())) && ds->CanModify();
+    return source && ds && ds->Active() && (source->AutoEdit() || editing(source->State())) &&
+           ds->CanModify();
 }
 
 void TkxCustomDBGrid::ToggleCheckBox(int gridCol, int gridRow) {
@@ -141,7 +142,8 @@ void TkxCustomDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, i
         if (options_.Contains(dgDblClickColSizing)) {
             const int probe = x - kFitProbe;
             const TGridCoord c = MouseCoord(probe, y);
-            if (c.X >= 0 && c.Y >= 0 && c.Y < TitleRowCount() && CellRect(c.X, c.Y).Right - probe <= kFitSlack)
+            if (c.X >= 0 && c.Y >= 0 && c.Y < TitleRowCount() &&
+                CellRect(c.X, c.Y).Right - probe <= kFitSlack)
                 FitColumn(c.X);
         }
         return;
@@ -348,8 +350,8 @@ void TkxCustomDBGrid::MouseMove(TShiftState shift, int x, int y) {
     const TGridCoord none{-1, -1};
 
     // Link cells: the hand while over one, the cell painted hot.
-    const bool onLink = cell.X >= ind && cell.Y >= t && link_->Active() && cell.Y - t < link_->RecordCount() &&
-                        CacheItem(cell.X).Type == "URL-Link";
+    const bool onLink = cell.X >= ind && cell.Y >= t && link_->Active() &&
+                        cell.Y - t < link_->RecordCount() && CacheItem(cell.X).Type == "URL-Link";
     const TGridCoord link = onLink ? cell : none;
     if (link != hotLinkCell_) {
         if (hotLinkCell_ == none) {
@@ -592,8 +594,8 @@ void TkxCustomDBGrid::GridKeyDown(Word& key, TShiftState shift) {
     case VK_DELETE:
         if (!ctrl) return;
         // An empty dataset has nothing to delete: no question is asked for it.
-        if (keyOptions_.Contains(dgAllowDelete) && !readOnly_ && ds->CanModify() && options_.Contains(dgEditing) &&
-            !(ds->IsEmpty() && ds->State() != dsInsert) &&
+        if (keyOptions_.Contains(dgAllowDelete) && !readOnly_ && ds->CanModify() &&
+            options_.Contains(dgEditing) && !(ds->IsEmpty() && ds->State() != dsInsert) &&
             (!options_.Contains(dgConfirmDelete) ||
              MessageBox("Delete record?", "Confirm", MB_OKCANCEL | MB_ICONQUESTION) == IDOK)) {
             ds->Delete();
@@ -659,7 +661,8 @@ void TkxCustomDBGrid::GridExit() {
     if (!dynamic_cast<TkxCustomDBGrid*>(Parent())) removeKeyHook();
     TDataSet* ds = DataSet();
     if (link_->Active() && ds) {
-        if (options_.Contains(dgCancelOnExit) && ds->State() == dsInsert && !ds->Modified() && !link_->Modified())
+        if (options_.Contains(dgCancelOnExit) && ds->State() == dsInsert && !ds->Modified() &&
+            !link_->Modified())
             ds->Cancel();
         else
             link_->UpdateRecord();
@@ -676,8 +679,10 @@ void TkxDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) 
     TkxCustomDBGrid::MouseDown(button, shift, x, y);
     if (pressRefused_) return;
     const TGridCoord cell = MouseCoord(x, y);
-    const bool dataCell = cell.X >= IndicatorOffset() && cell.Y >= TitleRowCount() && DataCellField(cell.X, cell.Y);
-    if (Options().Contains(dgFixedEditable) && GridState() == gsNormal && dataCell && Options().Contains(dgEditing)) {
+    const bool dataCell =
+        cell.X >= IndicatorOffset() && cell.Y >= TitleRowCount() && DataCellField(cell.X, cell.Y);
+    if (Options().Contains(dgFixedEditable) && GridState() == gsNormal && dataCell &&
+        Options().Contains(dgEditing)) {
         if (cell == current && Options().Contains(dgAlwaysShowEditor) && !IsControlCell(cell.X, cell.Y) &&
             !IsMemoField(MappedField(cell.X - IndicatorOffset())))
             ShowEditor();

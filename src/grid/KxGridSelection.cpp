@@ -55,7 +55,8 @@ bool TkxCustomDBGrid::IsActiveRecordSelected() const {
 }
 
 bool TkxCustomDBGrid::IsRowSelected(int bufferRow) const {
-    if (selection_.empty() || !link_->Active() || bufferRow < 0 || bufferRow >= link_->RecordCount()) return false;
+    if (selection_.empty() || !link_->Active() || bufferRow < 0 || bufferRow >= link_->RecordCount())
+        return false;
     TActiveRecordScope scope(*link_, bufferRow);
     return IsActiveRecordSelected();
 }

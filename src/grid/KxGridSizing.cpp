@@ -32,7 +32,8 @@ void TkxCustomDBGrid::ColWidthsChanged() {
     TCustomGrid::ColWidthsChanged();
     // Widths the grid assigns itself (a layout, the column widths, proportional sizing) are not the
     // user's and go nowhere.
-    if (widthSetting_ > 0 || layoutBusy_ > 0 || !link_ || !link_->Active() || !HandleAllocated() || !DataSet())
+    if (widthSetting_ > 0 || layoutBusy_ > 0 || !link_ || !link_->Active() || !HandleAllocated() ||
+        !DataSet())
         return;
     const int w0 = TextWidthIn(*Font(), "0");
     if (w0 <= 0) return;
@@ -192,8 +193,8 @@ void TkxCustomDBGrid::ProportionalResize() {
         SetColWidths(k, assigned);
         const int line = k - ind;
         if (line >= 0 && line < selected_.Count())
-            selected_.SetStrings(line,
-                                 SetListLineField(selected_[line], 1, IntToStr((assigned - kCellMargin) / w0)));
+            selected_.SetStrings(
+                line, SetListLineField(selected_[line], 1, IntToStr((assigned - kCellMargin) / w0)));
         avail -= px + lw;
         total -= ref(k) + lw;
     }

@@ -85,7 +85,7 @@ int waitFor(pid_t pid, std::chrono::milliseconds limit) {
         int status = 0;
         const pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        if (done < 0) return 255;  // not a child of ours (any more)
+        if (done < 0) return 255; // not a child of ours (any more)
         if (std::chrono::steady_clock::now() > end) return -1;
         std::this_thread::sleep_for(50ms);
     }
@@ -173,14 +173,15 @@ TEST(EndToEnd, TicksConfirmedOnARealXServerReachStandardOutput) {
     ASSERT_FALSE(x.display.empty()) << "no X server could be started";
     const std::string dir = MakeTempDir(), out = dir + "/out.txt", err = dir + "/err.txt";
     const char* asan = std::getenv("ASAN_OPTIONS");
-    const std::vector<std::string> env = environmentWith(
-        {"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto",
-         std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"});
+    const std::vector<std::string> env =
+        environmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto",
+                         std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"});
     const pid_t program = spawn({ExeDir() + "morvane", "S0607240001"}, env, out.c_str(), err.c_str());
     ASSERT_GT(program, 0);
 
     std::string window;
-    for (auto end = std::chrono::steady_clock::now() + 60s; window.empty() && std::chrono::steady_clock::now() < end;) {
+    for (auto end = std::chrono::steady_clock::now() + 60s;
+         window.empty() && std::chrono::steady_clock::now() < end;) {
         std::stringstream found(xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
         std::getline(found, window);
         if (window.empty() && waitFor(program, 200ms) != -1) break;
@@ -192,7 +193,8 @@ TEST(EndToEnd, TicksConfirmedOnARealXServerReachStandardOutput) {
         xdo(x, {"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y), "click", "1"});
     xdo(x, {"key", "--window", window, "Down"});
     xdo(x, {"key", "--window", window, "space"});
-    xdo(x, {"mousemove", "--window", window, std::to_string(confirm.x), std::to_string(confirm.y), "click", "1"});
+    xdo(x, {"mousemove", "--window", window, std::to_string(confirm.x), std::to_string(confirm.y), "click",
+            "1"});
     // The block is closed by an empty line.
     for (auto end = std::chrono::steady_clock::now() + 60s;
          readFile(out).find("\n\n") == std::string::npos && std::chrono::steady_clock::now() < end;)

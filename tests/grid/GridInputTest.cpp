@@ -151,7 +151,8 @@ TEST(GridInput, ReadOnlyGridsFieldsAndColumnsAreNotTicked) {
 }
 
 TEST(GridInput, ASelectionBoxColumnTicksTheSelectionEvenWhenReadOnly) {
-    GridHarness h(CustomersDb(10), "select CUST_ID, CUST_NAME, 'N' AS SELECTED from CUSTOMER ORDER BY CUST_ID");
+    GridHarness h(CustomersDb(10),
+                  "select CUST_ID, CUST_NAME, 'N' AS SELECTED from CUSTOMER ORDER BY CUST_ID");
     TkxDBGrid* g = h.grid;
     g->SetControlType(TStringList{"SELECTED;CheckBox;T;F"});
     g->SetEditControlOptions({ecoCheckboxSingleClick, ecoSearchOwnerForm});

@@ -50,9 +50,10 @@ TEST(ColumnSizing, ADraggedWidthGoesIntoTheFieldOrTheListLine) {
     // Column-list mode: the line's width changes; its flag and group name stay as they stood.
     columnListMode(g, WindowColumnList());
     dragBorder(g, 2, 16);
-    EXPECT_EQ(g->Selected().Lines(),
-              (std::vector<AnsiString>{Ansi("SELECT_YN\t4\t選擇\t\t"), Ansi("CUST_ID\t10\t客戶代號\t\t"),
-                                       Ansi("CUST_NAME\t17\t客戶名稱\t\t"), Ansi("CUST_CLASSID\t8\t客戶類別\tT")}));
+    EXPECT_EQ(
+        g->Selected().Lines(),
+        (std::vector<AnsiString>{Ansi("SELECT_YN\t4\t選擇\t\t"), Ansi("CUST_ID\t10\t客戶代號\t\t"),
+                                 Ansi("CUST_NAME\t17\t客戶名稱\t\t"), Ansi("CUST_CLASSID\t8\t客戶類別\tT")}));
     EXPECT_EQ(g->ColWidths(2), 84);
 
     // A line without a title stops the write-back: the lines before it are written, it and the
@@ -61,7 +62,9 @@ TEST(ColumnSizing, ADraggedWidthGoesIntoTheFieldOrTheListLine) {
     shortLine.SetStrings(2, "CUST_NAME\t17");
     columnListMode(g, shortLine);
     std::vector<AnsiString> boxes;
-    MessageBoxHook = [&](const AnsiString& text, const AnsiString&, unsigned) { return boxes.push_back(text), IDOK; };
+    MessageBoxHook = [&](const AnsiString& text, const AnsiString&, unsigned) {
+        return boxes.push_back(text), IDOK;
+    };
     dragBorder(g, 2, 8);
     MessageBoxHook = nullptr;
     EXPECT_EQ(boxes, std::vector<AnsiString>{"List index out of bounds (2)"});
