@@ -581,7 +581,8 @@ void TkxCustomDBGrid::CreateWnd() {
 }
 
 void TkxCustomDBGrid::Resize() {
-    if (ProportionalSizing() && DataColumnCount() > 0 && !referenceWidths_.empty()) ProportionalResizeForWindow();
+    if (ProportionalSizing() && DataColumnCount() > 0 && !referenceWidths_.empty())
+        ProportionalResizeForWindow();
     TCustomGrid::Resize();
     if (!link_ || layoutBusy_ > 0 || !HandleAllocated()) return;
     HideEmbeddedControl();
