@@ -1,0 +1,303 @@
+// The SYLK format of the export: a spreadsheet with a font table, number formats, bounds, column
+// widths, a title block and one row of cells per record, values by field type. The fonts and the
+// row count are known only at the end, so the cells are gathered first and everything is written
+// by the trailer. A row costs one cell text per column (numbers and dates read their value).
+#include "core/SysUtils.h"
+#include "grid/support/KxExportWriter.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+// The shortest decimal text that reads back as the value, "." as decimal point in every locale.
+AnsiString shortest(double v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return AnsiString(buf, r.ptr);
+}
+
+AnsiString doubleSemicolons(std::string_view text) {
+    return ReplaceText(text, ";", ";;");
+}
+
+char letter(TAlignment a) {
+    return a == taRightJustify ? 'R' : a == taCenter ? 'C' : 'L';
+}
+
+bool isNumberFormatted(TFieldType t) {
+    return t == ftFloat || t == ftCurrency || t == ftDate || t == ftTime || t == ftDateTime ||
+           t == ftTimeStamp;
+}
+
+bool isInteger(TFieldType t) {
+    return t == ftSmallint || t == ftInteger || t == ftWord || t == ftLargeint || t == ftAutoInc;
+}
+
+AnsiString defaultFormat(TFieldType t) {
+    switch (t) {
+    case ftCurrency:
+        return "\"$\"#,##0.00_);;[Red]\\(\"$\"#,##0.00\\)";
+    case ftDate:
+        return "m/d/yyyy";
+    case ftTime:
+        return "h:mm\\ AM/PM";
+    case ftDateTime:
+    case ftTimeStamp:
+        return "m/d/yyyy\\ h:mm\\ AM/PM";
+    default:
+        return "General";
+    }
+}
+
+// Text values: ";" doubled, line breaks as blanks, at most 255 bytes, never cut inside a
+// double-byte character or between the two halves of a doubled ";".
+AnsiString sylkText(std::string_view text) {
+    AnsiString r;
+    for (size_t i = 0; i < text.size();) {
+        if (text.compare(i, 2, "\r\n") == 0) {
+            if (r.size() + 1 > 255) break;
+            r += ' ';
+            i += 2;
+            continue;
+        }
+        const size_t n = codepage::CharLength(text, i);
+        const std::string_view piece = n == 1 && text[i] == ';' ? std::string_view(";;") : text.substr(i, n);
+        if (r.size() + piece.size() > 255) break;
+        r += piece;
+        i += n;
+    }
+    return r;
+}
+
+struct FontKey {
+    AnsiString name;
+    int size;
+    TFontStyles style;
+    bool operator==(const FontKey&) const = default;
+};
+
+FontKey keyOf(const TFont& f) {
+    return {f.Name(), f.Size(), f.Style()};
+}
+
+class SylkWriter : public TkxExportWriter {
+public:
+    explicit SylkWriter(TkxExportContext& cx) : cx_(cx), g_(cx.grid) {
+        fontNo(g_.TitleFont());
+        fontNo(g_.Font());
+        formats_.push_back("General");
+        for (int col = 0; col < cx.fieldCount; ++col) {
+            TField* f = g_.Field(col);
+            AnsiString format = defaultFormat(f ? f->DataType() : ftUnknown);
+            if (f) g_.ExportSYLKFormat(f, format);
+            size_t n = 0;
+            while (n < formats_.size() && formats_[n] != format)
+                ++n;
+            if (n == formats_.size()) formats_.push_back(format);
+            fieldFormat_.push_back(int(n));
+        }
+        const int first = cx.Has(esoShowRecordNo) ? 2 : 1;
+        for (size_t i = 0; i < cx.columns.size(); ++i) {
+            const TkxExportColumn& c = cx.columns[i];
+            position_.push_back(IntToStr(first + int64_t(i)));
+            std::vector<AnsiString> items;
+            bool mapList = false;
+            combo_.push_back(SameText(c.type, "CustomEdit") && g_.ComboItems(c.col, items, mapList)
+                                 ? (mapList ? 1 : 0)
+                                 : -1);
+        }
+        titleLines_ = cx.Has(esoShowHeader) ? g_.TitleLines() : 0;
+    }
+
+    void Header() override {
+        if (!cx_.Has(esoShowHeader)) return;
+        const int lines = g_.TitleLines();
+        for (int l = 1; l <= lines; ++l)
+            titleLine(l, lines);
+        body_ += "\r\n";
+    }
+
+    void Row(int recordNo) override {
+        ++records_;
+        const AnsiString y = IntToStr(recordNo + titleLines_);
+        if (cx_.Has(esoShowRecordNo)) {
+            const bool same = keyOf(g_.TitleFont()) == keyOf(g_.Font());
+            body_ += AnsiString("F;SLRTBM") + (same ? "0" : "1") + ";FG0L;Y" + y + ";X1\r\nC;K" +
+                     IntToStr(recordNo) + "\r\n";
+        }
+        for (size_t i = 0; i < cx_.columns.size(); ++i) {
+            const TkxExportColumn& c = cx_.columns[i];
+            int font = 1;
+            if (cx_.Has(esoDynamicColors)) {
+                TFont f(g_.Font());
+                TBrush brush;
+                brush.SetColor(g_.Color());
+                g_.CalcCellColors(c.col, f, brush);
+                font = fontNo(f);
+            } else {
+                font = fontNo(g_.Font());
+            }
+            const TFieldType type = c.field->DataType();
+            body_ += "F;";
+            if (isNumberFormatted(type)) body_ += "P" + IntToStr(fieldFormat_[size_t(c.col)]) + ";";
+            body_ += "SLTRBM" + IntToStr(font) + ";FG0" + letter(c.field->Alignment()) + ";Y" + y + ";X" +
+                     position_[i] + "\r\n";
+            body_ += "C;K" + content(c, i) + "\r\n";
+        }
+    }
+
+    void Trailer() override {
+        TkxExportSink& out = cx_.out;
+        out.Put("ID;PW2W 3000;N;E\r\n");
+        for (const AnsiString& f : formats_)
+            out.Put("P;P" + f + "\r\n");
+        for (const FontKey& f : fonts_)
+            out.Put(fontRecord(f) + "\r\n");
+        out.Put("B;Y" + IntToStr(records_ + (cx_.Has(esoShowHeader) ? 1 : 0)) + ";X" +
+                IntToStr(cx_.fieldCount + (cx_.Has(esoShowRecordNo) ? 1 : 0)) + "\r\n");
+        out.Put("F;G;M255\r\n");
+        if (cx_.Has(esoShowRecordNo)) out.Put("F;W1 1 10\r\n");
+        for (size_t i = 0; i < cx_.columns.size(); ++i) {
+            const TkxExportColumn& c = cx_.columns[i];
+            const int width = cx_.Has(esoBestColFit) ? c.field->DisplayWidth() : g_.WidthInChars(c.col);
+            out.Put("F;W" + position_[i] + " " + position_[i] + " " + IntToStr(width) + "\r\n");
+        }
+        out.Put(body_);
+        out.Put("E");
+    }
+
+private:
+    int fontNo(const TFont& font) {
+        const FontKey key = keyOf(font);
+        for (size_t i = 0; i < fonts_.size(); ++i)
+            if (fonts_[i] == key) return int(i);
+        fonts_.push_back(key);
+        return int(fonts_.size() - 1);
+    }
+
+    static AnsiString fontRecord(const FontKey& f) {
+        AnsiString r = "P;F" + f.name + ";M" + IntToStr(int64_t(f.size) * 20);
+        bool letters = false;
+        auto add = [&](TFontStyle s, char c) {
+            if (!f.style.Contains(s)) return;
+            if (!letters) r += ";S";
+            r += c;
+            letters = true;
+        };
+        add(TFontStyle::fsBold, 'B');
+        add(TFontStyle::fsItalic, 'I');
+        add(TFontStyle::fsUnderline, 'U');
+        add(TFontStyle::fsStrikeOut, 'S');
+        return r;
+    }
+
+    // Font number and alignment letter of a column title.
+    void titleLook(int col, int& font, char& align) {
+        TFont f(g_.TitleFont());
+        TAlignment alignment = g_.TitleAlignment();
+        if (cx_.Has(esoDynamicColors)) {
+            TBrush brush;
+            brush.SetColor(g_.TitleColor());
+            g_.CalcTitleAttributes(col, f, brush, alignment);
+        }
+        font = fontNo(f);
+        align = letter(alignment);
+    }
+
+    void titleCell(size_t i, int l, int lines, const AnsiString& text) {
+        int font = 0;
+        char align = 'L';
+        titleLook(cx_.columns[i].col, font, align);
+        body_ += AnsiString("F;SLR") + (l == 1 ? "T" : "") + (l == lines ? "B" : "") + "M" + IntToStr(font) +
+                 ";FG0" + align + ";Y" + IntToStr(l) + ";X" + position_[i] + "\r\n";
+        if (!text.empty()) body_ += "C;K\"" + text + "\"\r\n";
+    }
+
+    void titleLine(int l, int lines) {
+        const AnsiString y = IntToStr(l);
+        if (cx_.Has(esoShowRecordNo))
+            body_ += l == 1 ? "F;SLRTM0;FG0C;Y1;X1\r\nC;K\"#\"\r\n" : "F;SLRBM0;FG0C;Y" + y + ";X1\r\n";
+        const int half = lines / 2;
+        const std::vector<TkxExportColumn>& cols = cx_.columns;
+        for (size_t i = 0; i < cols.size();) {
+            const AnsiString group = g_.GroupHeaderName(cols[i].col);
+            if (group.empty()) {
+                titleCell(i, l, lines, doubleSemicolons(TitleLine(g_.Title(cols[i].col), l)));
+                ++i;
+                continue;
+            }
+            int last = cols[i].col;
+            while (last + 1 < cx_.fieldCount && g_.GroupHeaderName(last + 1) == group)
+                ++last;
+            size_t end = i;
+            while (end < cols.size() && cols[end].col <= last)
+                ++end;
+            if (l == 1) {
+                body_ += "F;SLTM0;FG0C;Y1;X" + position_[i] + "\r\nC;K\"" +
+                         doubleSemicolons(TitleLine(group, 1)) + "\"\r\n";
+                for (size_t j = i + 1; j < end; ++j)
+                    body_ += "F;STM0;FG0C;X" + position_[j] + "\r\nC;K\"\"\r\n";
+            } else if (l <= half) {
+                // The group name goes on over the upper half of the title lines.
+                const char* bottom = l == half ? "B" : "";
+                body_ += AnsiString("F;SL") + bottom + "M0;FG0C;Y" + y + ";X" + position_[i] + "\r\n";
+                const AnsiString text = doubleSemicolons(TitleLine(group, l));
+                if (!text.empty()) body_ += "C;K\"" + text + "\"\r\n";
+                for (size_t j = i + 1; j < end; ++j)
+                    body_ += AnsiString("F;S") + bottom + "M0;FG0C;Y" + y + ";X" + position_[j] + "\r\n";
+            } else {
+                // The lower half shows the columns' own titles.
+                for (size_t j = i; j < end; ++j)
+                    titleCell(j, l, lines, doubleSemicolons(TitleLine(g_.Title(cols[j].col), l - half)));
+            }
+            i = end;
+        }
+    }
+
+    AnsiString content(const TkxExportColumn& c, size_t i) const {
+        TField* f = c.field;
+        if (f->IsNull()) return "\"\"";
+        const TFieldType type = f->DataType();
+        if (isInteger(type)) {
+            if (combo_[i] < 0) return doubleSemicolons(g_.CellText(c.col));
+            if (combo_[i] == 1 && cx_.Has(esoAddControls)) return cx_.options.QuoteField(g_.CellText(c.col));
+            return IntToStr(f->AsLargeInt());
+        }
+        switch (type) {
+        case ftBoolean:
+            return cx_.options.QuoteField(f->AsBoolean() ? "TRUE" : "FALSE");
+        case ftFloat:
+        case ftCurrency:
+            return shortest(f->AsFloat());
+        case ftDateTime:
+        case ftTimeStamp:
+            return shortest(f->AsDateTime());
+        case ftDate:
+            return IntToStr(static_cast<int64_t>(std::trunc(f->AsDateTime())));
+        case ftTime: {
+            const double v = f->AsDateTime();
+            return shortest(v - std::trunc(v));
+        }
+        default: {
+            const AnsiString text = sylkText(g_.CellText(c.col));
+            return text.empty() ? AnsiString("\"\"") : cx_.options.QuoteField(text);
+        }
+        }
+    }
+
+    TkxExportContext& cx_;
+    IkxExportGrid& g_;
+    std::vector<FontKey> fonts_;
+    std::vector<AnsiString> formats_;
+    std::vector<int> fieldFormat_;     // per data column
+    std::vector<AnsiString> position_; // per exported column: its X
+    std::vector<int> combo_;           // per exported column: -1 no combo box, 0 plain, 1 with a map list
+    int titleLines_ = 0;
+    int records_ = 0;
+    AnsiString body_;
+};
+} // namespace
+
+std::unique_ptr<TkxExportWriter> MakeSylkWriter(TkxExportContext& context) {
+    return std::make_unique<SylkWriter>(context);
+}
