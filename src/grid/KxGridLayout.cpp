@@ -93,7 +93,7 @@ void TkxDBGrid::saveLayout() {
             // A line without a title part has nothing to store as one.
             if (parts.size() < 3 || parts[0].empty()) continue;
             std::vector<AnsiString> value{parts[1], parts[2], parts.size() >= 4 ? parts[3] : AnsiString("F")};
-            if (parts.size() == 5) value.push_back(parts[4]);
+            if (parts.size() == 5 && !parts[4].empty()) value.push_back(parts[4]);
             entries.push_back({parts[0], JoinLayoutValue(value, d)});
         }
     }
