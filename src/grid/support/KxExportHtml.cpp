@@ -28,6 +28,21 @@ AnsiString fs(const TFont& font) {
            " pt;color:#" + hex(font.Color()) + ";\"";
 }
 
+// EM(text, font) into the output.
+void putEm(TkxExportSink& out, std::string_view text, const TFont& font) {
+    const TFontStyles s = font.Style();
+    if (s.Empty()) return out.Put(text);
+    if (s.Contains(TFontStyle::fsStrikeOut)) out.Put("<STRIKE>");
+    if (s.Contains(TFontStyle::fsUnderline)) out.Put("<U>");
+    if (s.Contains(TFontStyle::fsBold)) out.Put("<B>");
+    if (s.Contains(TFontStyle::fsItalic)) out.Put("<I>");
+    out.Put(text);
+    if (s.Contains(TFontStyle::fsItalic)) out.Put("</I>");
+    if (s.Contains(TFontStyle::fsBold)) out.Put("</B>");
+    if (s.Contains(TFontStyle::fsUnderline)) out.Put("</U>");
+    if (s.Contains(TFontStyle::fsStrikeOut)) out.Put("</STRIKE>");
+}
+
 // Italic innermost, then bold, underline, strike-out.
 AnsiString em(const AnsiString& text, const TFont& font) {
     const TFontStyles s = font.Style();
@@ -134,11 +149,11 @@ public:
                 if (differs(font, g_.Font())) out.Put(" " + fs(font));
                 if (ColorToRGB(brush.Color()) != gridRgb_) out.Put(" " + bg(brush.Color()));
                 out.Put(widthParts_[i]);
-                out.Put(em(value, font));
+                putEm(out, value, font);
             } else {
                 if (ColorToRGB(background) != gridRgb_) out.Put(" " + bg(background));
                 out.Put(widthParts_[i]);
-                out.Put(em(value, g_.Font()));
+                putEm(out, value, g_.Font());
             }
             out.Put("</TD>\r\n");
         }
@@ -266,7 +281,8 @@ private:
         }
         if (cx_.Has(esoEmbedURL) && c.type == "URL-Link")
             value = "<A href=\"" + linkAddress(c) + "\">" + value + "</A>";
-        return ReplaceText(value, "\r\n", "<BR>");
+        if (value.find("\r\n") != AnsiString::npos) value = ReplaceText(value, "\r\n", "<BR>");
+        return value;
     }
 
     // The address of a link cell, escaped; a shown e-mail address gets "MailTo:".

@@ -52,6 +52,7 @@ AnsiString defaultFormat(TFieldType t) {
 // Text values: ";" doubled, line breaks as blanks, at most 255 bytes, never cut inside a
 // double-byte character or between the two halves of a doubled ";".
 AnsiString sylkText(std::string_view text) {
+    if (text.size() <= 255 && text.find_first_of(";\r") == std::string_view::npos) return AnsiString(text);
     AnsiString r;
     for (size_t i = 0; i < text.size();) {
         if (text.compare(i, 2, "\r\n") == 0) {
@@ -122,27 +123,40 @@ public:
         const AnsiString y = IntToStr(recordNo + titleLines_);
         if (cx_.Has(esoShowRecordNo)) {
             const bool same = keyOf(g_.TitleFont()) == keyOf(g_.Font());
-            body_ += AnsiString("F;SLRTBM") + (same ? "0" : "1") + ";FG0L;Y" + y + ";X1\r\nC;K" +
-                     IntToStr(recordNo) + "\r\n";
+            body_ += same ? "F;SLRTBM0;FG0L;Y" : "F;SLRTBM1;FG0L;Y";
+            body_ += y;
+            body_ += ";X1\r\nC;K";
+            body_ += IntToStr(recordNo);
+            body_ += "\r\n";
         }
+        const int gridFont = fontNo(g_.Font());
         for (size_t i = 0; i < cx_.columns.size(); ++i) {
             const TkxExportColumn& c = cx_.columns[i];
-            int font = 1;
+            int font = gridFont;
             if (cx_.Has(esoDynamicColors)) {
                 TFont f(g_.Font());
                 TBrush brush;
                 brush.SetColor(g_.Color());
                 g_.CalcCellColors(c.col, f, brush);
                 font = fontNo(f);
-            } else {
-                font = fontNo(g_.Font());
             }
-            const TFieldType type = c.field->DataType();
             body_ += "F;";
-            if (isNumberFormatted(type)) body_ += "P" + IntToStr(fieldFormat_[size_t(c.col)]) + ";";
-            body_ += "SLTRBM" + IntToStr(font) + ";FG0" + letter(c.field->Alignment()) + ";Y" + y + ";X" +
-                     position_[i] + "\r\n";
-            body_ += "C;K" + content(c, i) + "\r\n";
+            if (isNumberFormatted(c.field->DataType())) {
+                body_ += 'P';
+                body_ += IntToStr(fieldFormat_[size_t(c.col)]);
+                body_ += ';';
+            }
+            body_ += "SLTRBM";
+            body_ += IntToStr(font);
+            body_ += ";FG0";
+            body_ += letter(c.field->Alignment());
+            body_ += ";Y";
+            body_ += y;
+            body_ += ";X";
+            body_ += position_[i];
+            body_ += "\r\nC;K";
+            appendContent(c, i);
+            body_ += "\r\n";
         }
     }
 
@@ -254,33 +268,45 @@ private:
         }
     }
 
-    AnsiString content(const TkxExportColumn& c, size_t i) const {
+    void appendContent(const TkxExportColumn& c, size_t i) {
         TField* f = c.field;
-        if (f->IsNull()) return "\"\"";
+        if (f->IsNull()) {
+            body_ += "\"\"";
+            return;
+        }
         const TFieldType type = f->DataType();
         if (isInteger(type)) {
-            if (combo_[i] < 0) return doubleSemicolons(g_.CellText(c.col));
-            if (combo_[i] == 1 && cx_.Has(esoAddControls)) return cx_.options.QuoteField(g_.CellText(c.col));
-            return IntToStr(f->AsLargeInt());
+            if (combo_[i] < 0)
+                body_ += doubleSemicolons(g_.CellText(c.col));
+            else if (combo_[i] == 1 && cx_.Has(esoAddControls))
+                body_ += cx_.options.QuoteField(g_.CellText(c.col));
+            else
+                body_ += IntToStr(f->AsLargeInt());
+            return;
         }
         switch (type) {
         case ftBoolean:
-            return cx_.options.QuoteField(f->AsBoolean() ? "TRUE" : "FALSE");
+            body_ += cx_.options.QuoteField(f->AsBoolean() ? "TRUE" : "FALSE");
+            return;
         case ftFloat:
         case ftCurrency:
-            return shortest(f->AsFloat());
+            body_ += shortest(f->AsFloat());
+            return;
         case ftDateTime:
         case ftTimeStamp:
-            return shortest(f->AsDateTime());
+            body_ += shortest(f->AsDateTime());
+            return;
         case ftDate:
-            return IntToStr(static_cast<int64_t>(std::trunc(f->AsDateTime())));
+            body_ += IntToStr(static_cast<int64_t>(std::trunc(f->AsDateTime())));
+            return;
         case ftTime: {
             const double v = f->AsDateTime();
-            return shortest(v - std::trunc(v));
+            body_ += shortest(v - std::trunc(v));
+            return;
         }
         default: {
             const AnsiString text = sylkText(g_.CellText(c.col));
-            return text.empty() ? AnsiString("\"\"") : cx_.options.QuoteField(text);
+            body_ += text.empty() ? AnsiString("\"\"") : cx_.options.QuoteField(text);
         }
         }
     }

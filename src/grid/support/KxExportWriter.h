@@ -18,6 +18,7 @@ public:
     TkxExportSink& operator=(const TkxExportSink&) = delete;
 
     void Put(std::string_view text) {
+        if (text.size() >= kFlushAt) return putLarge(text);
         buffer_.append(text);
         if (file_ && buffer_.size() >= kFlushAt) Flush();
     }
@@ -29,6 +30,7 @@ public:
     bool ToFile() const { return file_ != nullptr; }
 
 private:
+    void putLarge(std::string_view text);
     static constexpr size_t kFlushAt = 64 * 1024;
     std::FILE* file_;
     std::string buffer_;
