@@ -71,6 +71,23 @@ struct PaintedFace : TkxGridExportFace {
         alignment = taCenter;
     }
 };
+// A combo box of the grid library as the export reads it: its items and whether they map shown texts
+// to stored values.
+class TkxDBComboBox : public TWinControl {
+    MORVANE_CLASS_PROPS(TkxDBComboBox, TWinControl)
+public:
+    using TWinControl::TWinControl;
+    TStringList items;
+    bool mapList = false;
+    const TStringList& Items() const { return items; }
+    void SetItems(const TStringList& l) { items.Assign(l); }
+    bool MapList() const { return mapList; }
+    void SetMapList(bool v) { mapList = v; }
+};
+void TkxDBComboBox::DefineProperties(ClassInfo& info) {
+    info.Add("Items", &TkxDBComboBox::Items, &TkxDBComboBox::SetItems);
+    info.Add("MapList", &TkxDBComboBox::MapList, &TkxDBComboBox::SetMapList);
+}
 } // namespace
 
 TEST(Export, TextDelimitedAndFixedWidth) {
@@ -361,6 +378,45 @@ TEST(Export, SylkGroupsOverTwoTitleLinesAndDynamicFonts) {
                                "F;SLRBM0;FG0L;Y4;X3\r\n\r\n"
                                "F;SLTRBM0;FG0L;Y5;X1\r\nC;KC001\r\nF;SLTRBM2;FG0L;Y5;X2\r\n";
     EXPECT_NE(s.find(titles), std::string::npos) << s;
+}
+
+TEST(Export, AnIntegerColumnEditedThroughAComboBox) {
+    GridHarness h(exportDb(),
+                  "select CUST_ID, CASE CUST_CLASSID WHEN 'A' THEN 1 WHEN 'B' THEN 2 ELSE 3 END AS KIND "
+                  "from CUSTOMER ORDER BY CUST_ID");
+    auto* combo = new TkxDBComboBox(h.form);
+    combo->SetName("cbKind");
+    combo->SetParent(h.form);
+    combo->items = TStringList{"1", "2", "<3>"};
+    h.grid->SetControlType(TStringList{"KIND;CustomEdit;cbKind"});
+    h.grid->SetDataSource(h.source);
+    h.cds->Open();
+    h.Show();
+    TkxExportOptions& eo = *h.grid->ExportOptions();
+    eo.SetExportType(kxgetHTML);
+    eo.SetOptions({esoAddControls});
+    // The value's line breaks become <BR>, the list's own included.
+    std::string html = exportToFile(eo);
+    EXPECT_NE(
+        html.find("<Select Name=\"kxCombo1\"><BR><Option Value=\"1\" selected>1<BR><Option Value=\"2\">2<BR>"
+                  "<Option Value=\"&lt;3&gt;\">&lt;3&gt;<BR></Select><BR></TD>"),
+        std::string::npos)
+        << html;
+    EXPECT_NE(html.find("<Select Name=\"kxCombo3\">"), std::string::npos);
+    combo->mapList = true;
+    combo->items = TStringList{"Retail\t1", "Trade\t2"};
+    html = exportToFile(eo);
+    EXPECT_NE(html.find("<Option Value=\"1\">Retail<BR><Option Value=\"2\">Trade<BR></Select>"),
+              std::string::npos);
+
+    // SYLK: the integer value, or with a map list and esoAddControls the quoted cell text.
+    eo.SetExportType(kxgetSYLK);
+    eo.SetOptions({esoDblQuoteFields});
+    EXPECT_NE(exportToFile(eo).find("F;SLTRBM0;FG0R;Y1;X2\r\nC;K1\r\n"), std::string::npos);
+    eo.SetOptions({esoDblQuoteFields, esoAddControls});
+    EXPECT_NE(exportToFile(eo).find("F;SLTRBM0;FG0R;Y1;X2\r\nC;K\"1\"\r\n"), std::string::npos);
+    combo->mapList = false;
+    EXPECT_NE(exportToFile(eo).find("F;SLTRBM0;FG0R;Y1;X2\r\nC;K1\r\n"), std::string::npos);
 }
 
 TEST(Export, XmlTheDefaultFileNameAndNoGrid) {
