@@ -7,7 +7,8 @@
 TkxIntl* kxProcessIntl = nullptr;
 
 TkxIntl* CreateProcessIntl() {
-    if (!kxProcessIntl) kxProcessIntl = new TkxIntl(Application);
+    if (!kxProcessIntl)
+        kxProcessIntl = new TkxIntl(Application);
     return kxProcessIntl;
 }
 
@@ -46,70 +47,86 @@ TkxIntl::TkxIntl(TComponent* owner)
       userMessages_(std::make_unique<TkxUserMessagesIntl>()) {}
 
 TkxIntl::~TkxIntl() {
-    if (kxProcessIntl == this) kxProcessIntl = nullptr;
+    if (kxProcessIntl == this)
+        kxProcessIntl = nullptr;
 }
 
 // ---- sub-objects: assigned, never replaced ----
 
 void TkxIntl::SetADO(TkxADOIntl* v) {
-    if (v) ado_->Assign(*v);
+    if (v)
+        ado_->Assign(*v);
 }
 
 void TkxIntl::SetNavigator(TkxDBNavigatorIntl* v) {
-    if (v && v != navigator_.get()) navigator_->Assign(*v);
+    if (v && v != navigator_.get())
+        navigator_->Assign(*v);
 }
 
 void TkxIntl::SetSearchDialog(TkxSearchDialogIntl* v) {
-    if (v) searchDialog_->Assign(*v);
+    if (v)
+        searchDialog_->Assign(*v);
 }
 
 void TkxIntl::SetLocateDialog(TkxLocateDialogIntl* v) {
-    if (v) locateDialog_->Assign(*v);
+    if (v)
+        locateDialog_->Assign(*v);
 }
 
 void TkxIntl::SetMonthCalendar(TkxMonthCalendarIntl* v) {
-    if (v) monthCalendar_->Assign(*v);
+    if (v)
+        monthCalendar_->Assign(*v);
 }
 
 void TkxIntl::SetFilterDialog(TkxFilterDialogIntl* v) {
-    if (v) filterDialog_->Assign(*v);
+    if (v)
+        filterDialog_->Assign(*v);
 }
 
 void TkxIntl::SetRichEdit(TkxDBRichEditIntl* v) {
-    if (v && v != richEdit_.get()) richEdit_->Assign(*v);
+    if (v && v != richEdit_.get())
+        richEdit_->Assign(*v);
 }
 
 void TkxIntl::SetUserMessages(TkxUserMessagesIntl* v) {
-    if (v) userMessages_->Assign(*v);
+    if (v)
+        userMessages_->Assign(*v);
 }
 
 // ---- settings that reach kxProcessIntl at once ----
 
 void TkxIntl::SetCheckBoxInGridStyle(TkxCheckBoxInGridStyle v) {
-    if (v < cbStyleAuto || v > cbStyleCheckmarkFlat) return;
+    if (v < cbStyleAuto || v > cbStyleCheckmarkFlat)
+        return;
     checkBoxInGridStyle_ = v;
-    if (connected_ && kxProcessIntl && kxProcessIntl != this) kxProcessIntl->SetCheckBoxInGridStyle(v);
+    if (connected_ && kxProcessIntl && kxProcessIntl != this)
+        kxProcessIntl->SetCheckBoxInGridStyle(v);
 }
 
 void TkxIntl::SetGridPaintStyle(TkxGridPaintStyle v) {
-    if (v < gpsBitmapCanvas || v > gpsDynamicDeviceContext) return;
+    if (v < gpsBitmapCanvas || v > gpsDynamicDeviceContext)
+        return;
     gridPaintStyle_ = v;
-    if (connected_ && kxProcessIntl && kxProcessIntl != this) kxProcessIntl->SetGridPaintStyle(v);
+    if (connected_ && kxProcessIntl && kxProcessIntl != this)
+        kxProcessIntl->SetGridPaintStyle(v);
 }
 
 void TkxIntl::SetConnected(bool v) {
     connected_ = v;
-    if (v) CopyToProcessIntl();
+    if (v)
+        CopyToProcessIntl();
 }
 
 void TkxIntl::Loaded() {
     TComponent::Loaded();
-    if (connected_) CopyToProcessIntl();
+    if (connected_)
+        CopyToProcessIntl();
 }
 
 void TkxIntl::CopyToProcessIntl() {
     TkxIntl* target = kxProcessIntl;
-    if (!target || target == this) return;
+    if (!target || target == this)
+        return;
     // Every value of every sub-object, and the dialog buttons.
     target->ado_->Assign(*ado_);
     target->navigator_->Assign(*navigator_);
@@ -134,7 +151,8 @@ void TkxIntl::CopyToProcessIntl() {
         target->OnValidationErrorUsingMask =
             [handler = OnValidationErrorUsingMask, alive = std::weak_ptr<const bool>(lifetime_)](
                 TObject* sender, TField* field, AnsiString& msg, bool& doDefault) {
-                if (!alive.expired()) handler(sender, field, msg, doDefault);
+                if (!alive.expired())
+                    handler(sender, field, msg, doDefault);
             };
     else
         target->OnValidationErrorUsingMask = nullptr;

@@ -53,7 +53,8 @@ void TkxDBNavigatorIntl::Assign(const TkxDBNavigatorIntl& source) {
 }
 
 void TkxDBNavigatorIntl::SetHints(TkxDBNavigatorIntlHints* v) {
-    if (v && v != hints_.get()) hints_->Assign(*v);
+    if (v && v != hints_.get())
+        hints_->Assign(*v);
 }
 
 // ---- rich-text editor ----
@@ -82,17 +83,21 @@ void TkxDBRichEditIntl::Assign(const TkxDBRichEditIntl& source) {
 }
 
 void TkxDBRichEditIntl::SetMenuLabels(TkxRichEditMenuLabels* v) {
-    if (v && v != menuLabels_.get()) menuLabels_->Assign(*v);
+    if (v && v != menuLabels_.get())
+        menuLabels_->Assign(*v);
 }
 
 void TkxDBRichEditIntl::SetPopupMenuLabels(TkxRichEditPopupMenuLabels* v) {
-    if (v && v != popupMenuLabels_.get()) popupMenuLabels_->Assign(*v);
+    if (v && v != popupMenuLabels_.get())
+        popupMenuLabels_->Assign(*v);
 }
 
 void TkxDBRichEditIntl::SetParagraphDialog(TkxRichEditParagraphDlg* v) {
-    if (v && v != paragraphDialog_.get()) paragraphDialog_->Assign(*v);
+    if (v && v != paragraphDialog_.get())
+        paragraphDialog_->Assign(*v);
 }
 
 void TkxDBRichEditIntl::SetTabDialog(TkxRichEditTabDlg* v) {
-    if (v && v != tabDialog_.get()) tabDialog_->Assign(*v);
+    if (v && v != tabDialog_.get())
+        tabDialog_->Assign(*v);
 }

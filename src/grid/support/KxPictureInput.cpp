@@ -40,7 +40,8 @@ void clampSelection(const AnsiString& text, int selStart, int selLength, size_t&
 TkxMaskKeystroke TkxPictureInput::Keystroke(const AnsiString& text, int selStart, int selLength,
                                             std::string_view ch, int maxLength) const {
     TkxMaskKeystroke out;
-    if (!Active() || ch.empty()) return out;
+    if (!Active() || ch.empty())
+        return out;
     size_t start, end;
     clampSelection(text, selStart, selLength, start, end);
     const AnsiString head = text.substr(0, start), tail = text.substr(end);
@@ -95,7 +96,8 @@ AnsiString TkxPictureInput::TextAfterBackspace(const AnsiString& text, int selSt
     size_t start, end;
     clampSelection(text, selStart, selLength, start, end);
     if (start == end) {
-        if (start == 0) return text;
+        if (start == 0)
+            return text;
         // The character that ends at the caret, never half of a double-byte one.
         size_t at = 0;
         while (at + charLength(text, at) < start)
@@ -106,13 +108,15 @@ AnsiString TkxPictureInput::TextAfterBackspace(const AnsiString& text, int selSt
 }
 
 bool TkxPictureInput::PassesPictureTest(const AnsiString& text) const {
-    if (text.empty() || !Active()) return true;
+    if (text.empty() || !Active())
+        return true;
     AnsiString copy = text;
     return TkxPictureValidator(mask_, autoFill_).MatchPicture(copy, false) == MatchComplete;
 }
 
 AnsiString TkxPictureInput::Pasted(const AnsiString& text) const {
-    if (!Active()) return text;
+    if (!Active())
+        return text;
     AnsiString copy = text;
     TkxPictureValidator(mask_, autoFill_).MatchPicture(copy, autoFill_);
     return copy;
@@ -124,7 +128,8 @@ bool TkxPictureInput::MayLeave(const AnsiString& text, bool modified, bool allow
 
 bool TkxPictureInput::CheckWrite(TPersistent* sender, TDataSet* dataSet, TField* field,
                                  const AnsiString& text, bool allowInvalidExit) const {
-    if (!Active() || allowInvalidExit || PassesPictureTest(text)) return true;
+    if (!Active() || allowInvalidExit || PassesPictureTest(text))
+        return true;
     if (dataSet) {
         const PropValue hook = dataSet->GetProperty("OnInvalidValue");
         if (auto object = std::get_if<TPersistent*>(&hook)) {
@@ -139,3 +144,5 @@ bool TkxPictureInput::CheckWrite(TPersistent* sender, TDataSet* dataSet, TField*
     CreateProcessIntl()->ReportMaskError(sender, field);
     return false;
 }
+
+

@@ -39,41 +39,23 @@ AnsiString joinChars(const std::vector<Ch>& chars) {
     AnsiString out;
     out.reserve(chars.size() + 8);
     for (Ch c : chars) {
-        if (c > 0xFF) out.push_back(static_cast<char>(c >> 8));
+        if (c > 0xFF)
+            out.push_back(static_cast<char>(c >> 8));
         out.push_back(static_cast<char>(c & 0xFF));
     }
     return out;
 }
 
-bool isDigit(Ch c) {
-    return c >= '0' && c <= '9';
-}
-bool isAsciiLetter(Ch c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-bool isLetter(Ch c) {
-    return isAsciiLetter(c) || c > 128;
-}
-Ch foldAscii(Ch c) {
-    return (c >= 'a' && c <= 'z') ? Ch(c - 32) : c;
-}
+bool isDigit(Ch c) { return c >= '0' && c <= '9'; }
+bool isAsciiLetter(Ch c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool isLetter(Ch c) { return isAsciiLetter(c) || c > 128; }
+Ch foldAscii(Ch c) { return (c >= 'a' && c <= 'z') ? Ch(c - 32) : c; }
 
 // Characters that are never filled in as literals (codes of 128 and above are never special).
 bool isSpecial(Ch c) {
     switch (c) {
-    case 0:
-    case '#':
-    case '?':
-    case '&':
-    case '!':
-    case '@':
-    case '*':
-    case ',':
-    case '[':
-    case ']':
-    case '{':
-    case '}':
-    case '~':
+    case 0: case '#': case '?': case '&': case '!': case '@': case '*': case ',':
+    case '[': case ']': case '{': case '}': case '~':
         return true;
     default:
         return false;
@@ -124,7 +106,8 @@ Ch localeCase(Ch c, bool upper) {
         cache.map.clear();
     }
     const uint32_t key = c | (upper ? 0x10000u : 0u);
-    if (auto it = cache.map.find(key); it != cache.map.end()) return it->second;
+    if (auto it = cache.map.find(key); it != cache.map.end())
+        return it->second;
     Ch result = c;
     const std::u16string u = codepage::ToUtf16(joinChars({c}));
     if (u.size() == 1) {
@@ -132,7 +115,8 @@ Ch localeCase(Ch c, bool upper) {
         if (m != u[0]) {
             const AnsiString back = codepage::FromUtf16(std::u16string(1, m));
             const std::vector<Ch> chars = splitChars(back);
-            if (chars.size() == 1 && codepage::ToUtf16(back) == std::u16string(1, m)) result = chars[0];
+            if (chars.size() == 1 && codepage::ToUtf16(back) == std::u16string(1, m))
+                result = chars[0];
         }
     }
     cache.map.emplace(key, result);
@@ -140,21 +124,19 @@ Ch localeCase(Ch c, bool upper) {
 }
 
 Ch toUpper(Ch c) {
-    if (c < 0x80) return foldAscii(c);
+    if (c < 0x80)
+        return foldAscii(c);
     return localeCase(c, true);
 }
 
 Ch toLower(Ch c) {
-    if (c < 0x80) return (c >= 'A' && c <= 'Z') ? Ch(c + 32) : c;
+    if (c < 0x80)
+        return (c >= 'A' && c <= 'Z') ? Ch(c + 32) : c;
     return localeCase(c, false);
 }
 
-bool isComplete(TkxMatchResult r) {
-    return r == MatchComplete || r == MatchAmbiguous;
-}
-bool isIncomplete(TkxMatchResult r) {
-    return r == MatchIncomplete || r == MatchIncompleteNoFill;
-}
+bool isComplete(TkxMatchResult r) { return r == MatchComplete || r == MatchAmbiguous; }
+bool isIncomplete(TkxMatchResult r) { return r == MatchIncomplete || r == MatchIncompleteNoFill; }
 
 // The picture cut into characters, with its bracket pairs and element ends found once.
 struct PictureShape {
@@ -178,7 +160,7 @@ struct PictureShape {
             switch (p[k]) {
             case ';':
                 if (k + 1 >= n)
-                    malformed = true; // escapes nothing
+                    malformed = true;  // escapes nothing
                 else
                     escaped[k + 1] = true;
                 ++k;
@@ -188,17 +170,12 @@ struct PictureShape {
                 while (m < n && isDigit(p[m]))
                     ++m;
                 // A repetition needs an element before its picture or its group ends.
-                if (m >= n || p[m] == ']' || p[m] == '}') malformed = true;
+                if (m >= n || p[m] == ']' || p[m] == '}')
+                    malformed = true;
                 break;
             }
-            case '[':
-                ++balanceSquare;
-                squares.push_back(k);
-                break;
-            case '{':
-                ++balanceBrace;
-                braces.push_back(k);
-                break;
+            case '[': ++balanceSquare; squares.push_back(k); break;
+            case '{': ++balanceBrace; braces.push_back(k); break;
             case ']':
                 --balanceSquare;
                 if (!squares.empty()) {
@@ -217,12 +194,11 @@ struct PictureShape {
                 break;
             }
         }
-        if (balanceSquare != 0 || balanceBrace != 0) malformed = true;
+        if (balanceSquare != 0 || balanceBrace != 0)
+            malformed = true;
         for (size_t k = n; k-- > 0;) {
             switch (p[k]) {
-            case ';':
-                end[k] = std::min(k + 2, n);
-                break;
+            case ';': end[k] = std::min(k + 2, n); break;
             case '*': {
                 size_t m = k + 1;
                 while (m < n && isDigit(p[m]))
@@ -231,25 +207,23 @@ struct PictureShape {
                 break;
             }
             case '[':
-            case '{':
-                end[k] = close[k] < n ? close[k] + 1 : n;
-                break;
-            default:
-                end[k] = k + 1;
-                break;
+            case '{': end[k] = close[k] < n ? close[k] + 1 : n; break;
+            default: end[k] = k + 1; break;
             }
         }
         // Nesting: how many groups and repetitions cover a position at most.
         std::vector<int> delta(n + 1, 0);
         for (size_t k = 0; k < n; ++k) {
-            if (escaped[k] || (p[k] != '[' && p[k] != '{' && p[k] != '*')) continue;
+            if (escaped[k] || (p[k] != '[' && p[k] != '{' && p[k] != '*'))
+                continue;
             ++delta[k];
             --delta[end[k]];
         }
         int depth = 0;
         for (size_t k = 0; k < n; ++k) {
             depth += delta[k];
-            if (depth > kMaxNesting) malformed = true;
+            if (depth > kMaxNesting)
+                malformed = true;
         }
     }
 };
@@ -268,7 +242,8 @@ public:
         I = 0;
         J = 0;
         TkxMatchResult r = Process(n_);
-        if (r != MatchError && r != MatchSyntaxError && J < t_.size()) r = MatchError;
+        if (r != MatchError && r != MatchSyntaxError && J < t_.size())
+            r = MatchError;
         return r;
     }
 
@@ -288,7 +263,8 @@ private:
     // The alternative loop: tries the alternatives from I up to term until one does not fail.
     TkxMatchResult Process(size_t term) {
         TCountGuard depth(depth_);
-        if (depth_ > 2 * kMaxNesting + 8) return MatchSyntaxError;
+        if (depth_ > 2 * kMaxNesting + 8)
+            return MatchSyntaxError;
         // The literal blank rule's mark belongs to this invocation.
         TFlagGuard mark(blankMark_, false);
         size_t oldI = I, oldJ = J;
@@ -301,7 +277,8 @@ private:
                 r = MatchIncomplete;
                 J = incompleteJ;
             }
-            if (r != MatchError && r != MatchIncomplete) break;
+            if (r != MatchError && r != MatchIncomplete)
+                break;
             if (r == MatchIncomplete && !incompleteSeen) {
                 incompleteSeen = true;
                 incompleteI = I;
@@ -326,7 +303,8 @@ private:
     bool nextAlternative(size_t term) {
         while (I < term && P(I) != ',')
             I = end_[I];
-        if (I >= term) return false;
+        if (I >= term)
+            return false;
         ++I;
         return I < term;
     }
@@ -334,52 +312,60 @@ private:
     TkxMatchResult Scan(size_t term) {
         TkxMatchResult s = MatchEmpty;
         while (I < term && P(I) != ',') {
-            if (J >= t_.size()) return CheckComplete(s, term);
+            if (J >= t_.size())
+                return CheckComplete(s, term);
             const Ch c = t_[J];
             readEnd_ = std::max(readEnd_, J + 1);
             switch (P(I)) {
             case '#':
-                if (!isDigit(c)) return MatchError;
+                if (!isDigit(c))
+                    return MatchError;
                 accept(c);
                 break;
             case '?':
-                if (!isLetter(c)) return MatchError;
+                if (!isLetter(c))
+                    return MatchError;
                 accept(c);
                 break;
             case '&':
-                if (!isLetter(c)) return MatchError;
+                if (!isLetter(c))
+                    return MatchError;
                 accept(toUpper(c));
                 break;
             case '~':
-                if (!isLetter(c)) return MatchError;
+                if (!isLetter(c))
+                    return MatchError;
                 accept(toLower(c));
                 break;
-            case '!':
-                accept(toUpper(c));
-                break;
-            case '@':
-                accept(c);
-                break;
+            case '!': accept(toUpper(c)); break;
+            case '@': accept(c); break;
             case '*':
                 s = Iteration(term);
-                if (!isComplete(s)) return s;
+                if (!isComplete(s))
+                    return s;
                 break;
             case '[':
                 s = Group();
-                if (isIncomplete(s) || s == MatchSyntaxError) return s;
-                if (s == MatchError) s = MatchAmbiguous; // the optional group is skipped
+                if (isIncomplete(s) || s == MatchSyntaxError)
+                    return s;
+                if (s == MatchError)
+                    s = MatchAmbiguous;  // the optional group is skipped
                 break;
             case '{':
                 s = Group();
-                if (!isComplete(s)) return s;
+                if (!isComplete(s))
+                    return s;
                 break;
             case ';':
                 ++I;
-                if (I >= n_) return MatchSyntaxError;
-                if (!literal(P(I), c)) return MatchError;
+                if (I >= n_)
+                    return MatchSyntaxError;
+                if (!literal(P(I), c))
+                    return MatchError;
                 break;
             default:
-                if (!literal(P(I), c)) return MatchError;
+                if (!literal(P(I), c))
+                    return MatchError;
                 break;
             }
             s = s == MatchAmbiguous ? MatchIncompleteNoFill : MatchIncomplete;
@@ -391,7 +377,8 @@ private:
     bool literal(Ch lit, Ch c) {
         const bool last = J + 1 == t_.size();
         if (foldAscii(c) == foldAscii(lit)) {
-            if (lit == ' ' && last) blankMark_ = true;
+            if (lit == ' ' && last)
+                blankMark_ = true;
             accept(lit);
             return true;
         }
@@ -405,7 +392,8 @@ private:
 
     // The text ran out at I: the match is complete when only skippable elements are left.
     TkxMatchResult CheckComplete(TkxMatchResult s, size_t term) {
-        if (!isIncomplete(s)) return s;
+        if (!isIncomplete(s))
+            return s;
         return skippable(I, term) ? MatchAmbiguous : s;
     }
 
@@ -413,12 +401,11 @@ private:
     // current alternative).
     bool skippable(size_t k, size_t term) {
         TCountGuard depth(depth_);
-        if (depth_ > 2 * kMaxNesting + 8) return false;
+        if (depth_ > 2 * kMaxNesting + 8)
+            return false;
         while (k < term) {
             switch (P(k)) {
-            case '[':
-                k = end_[k];
-                break;
+            case '[': k = end_[k]; break;
             case '*': {
                 const size_t m = k + 1;
                 if (m < n_ && isDigit(P(m))) {
@@ -432,14 +419,13 @@ private:
                 }
                 break;
             }
-            case ',':
-                return true;
+            case ',': return true;
             case '{':
-                if (!braceSkippable(k)) return false;
+                if (!braceSkippable(k))
+                    return false;
                 k = end_[k];
                 break;
-            default:
-                return false;
+            default: return false;
             }
         }
         return true;
@@ -450,22 +436,25 @@ private:
         const size_t c = close_[k];
         size_t a = k + 1;
         for (;;) {
-            if (skippable(a, c)) return true;
+            if (skippable(a, c))
+                return true;
             while (a < c && P(a) != ',')
                 a = end_[a];
-            if (a >= c) return false;
+            if (a >= c)
+                return false;
             ++a;
         }
     }
 
     TkxMatchResult Iteration(size_t term) {
-        ++I; // the '*'
+        ++I;  // the '*'
         uint64_t count = 0;
         while (I < n_ && isDigit(P(I))) {
             count = std::min(count * 10 + (P(I) - '0'), kMaxCount);
             ++I;
         }
-        if (I >= term) return MatchSyntaxError; // no element to repeat
+        if (I >= term)
+            return MatchSyntaxError;  // no element to repeat
         const size_t k = I, e = end_[k];
         TkxMatchResult r = MatchEmpty;
         if (count > 0) {
@@ -480,7 +469,7 @@ private:
                 const size_t read = readEnd_;
                 readEnd_ = std::max(outerRead, read);
                 if (!isComplete(r)) {
-                    if (r == MatchEmpty) // the text ran out
+                    if (r == MatchEmpty)  // the text ran out
                         return P(k) == '[' ? MatchComplete : MatchIncomplete;
                     return r;
                 }
@@ -505,7 +494,8 @@ private:
                 j0 = J;
                 r = Process(e);
             } while (isComplete(r) && J > j0);
-            if (r == MatchEmpty || r == MatchError) r = MatchAmbiguous;
+            if (r == MatchEmpty || r == MatchError)
+                r = MatchAmbiguous;
         }
         I = e;
         return r;
@@ -516,7 +506,8 @@ private:
         const size_t e = c < n_ ? c + 1 : n_;
         ++I;
         const TkxMatchResult r = Process(c);
-        if (!isIncomplete(r)) I = e;
+        if (!isIncomplete(r))
+            I = e;
         return r;
     }
 
@@ -527,7 +518,7 @@ private:
     std::vector<Ch>& t_;
     bool blankMark_ = false;
     int depth_ = 0;
-    size_t readEnd_ = 0; // just after the last text position read since the mark was last reset
+    size_t readEnd_ = 0;  // just after the last text position read since the mark was last reset
 };
 
 } // namespace
@@ -538,8 +529,10 @@ bool TkxPictureValidator::SyntaxCheckFails(std::string_view picture) {
 
 TkxMatchResult TkxPictureValidator::MatchPicture(AnsiString& text, bool autoFill) {
     const PictureShape picture(picture_);
-    if (picture.malformed) return MatchSyntaxError;
-    if (text.empty()) return MatchEmpty;
+    if (picture.malformed)
+        return MatchSyntaxError;
+    if (text.empty())
+        return MatchEmpty;
     std::vector<Ch> t = splitChars(text);
     Matcher matcher(picture, t);
     TkxMatchResult r = matcher.Run();
@@ -549,19 +542,23 @@ TkxMatchResult TkxPictureValidator::MatchPicture(AnsiString& text, bool autoFill
         size_t i = matcher.I;
         bool appended = false;
         while (i < p.size() && !isSpecial(p[i])) {
-            if (p[i] == ';' && ++i >= p.size()) break;
+            if (p[i] == ';' && ++i >= p.size())
+                break;
             t.push_back(p[i]);
             ++i;
             appended = true;
         }
         if (appended) {
             r = matcher.Run();
-            if (r == MatchError) return MatchIncomplete; // the text stays as it was passed in
+            if (r == MatchError)
+                return MatchIncomplete;  // the text stays as it was passed in
         }
     }
     text = joinChars(t);
-    if (r == MatchAmbiguous) return MatchComplete;
-    if (r == MatchIncompleteNoFill) return MatchIncomplete;
+    if (r == MatchAmbiguous)
+        return MatchComplete;
+    if (r == MatchIncompleteNoFill)
+        return MatchIncomplete;
     return r;
 }
 
