@@ -250,7 +250,7 @@ private:
 AnsiString htmlClipboardFormat(const AnsiString& document) {
     static const char start[] = "<!--StartFragment-->";
     static const char end[] = "<!--EndFragment-->";
-    const size_t header = 157;
+    constexpr size_t header = 157;
     const size_t fragmentStart = header + std::strlen(start);
     const size_t fragmentEnd = fragmentStart + 2 + document.size();
     const size_t total = fragmentEnd + std::strlen(end);
@@ -295,9 +295,8 @@ void placeOnClipboard(TkxGridExportType type, const AnsiString& output) {
             break;
         }
     } catch (const std::bad_alloc&) {
-        clipboard.Clear();
+        clipboard.Clear(); // what was gathered goes: the clipboard stays empty
         clipboard.Close();
-        clipboard.Clear();
         MessageBox("Global Alloc failed!", "Error", MB_OK | MB_ICONERROR);
         return;
     }
