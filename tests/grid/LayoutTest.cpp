@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -302,4 +303,39 @@ TEST(Layout, TheWindowsGridTouchesNoStorage) {
     }
     EXPECT_EQ(snapshot(), before);
     EXPECT_TRUE(boxes.texts.empty());
+}
+
+TEST(Layout, FuzzedStoredLayoutsNeverEscapeTheLoad) {
+    // Only what must always hold: the load ends normally, with a warning from the known set or the
+    // layout applied, and the grid keeps a column to show.
+    const std::string file = MakeTempDir() + "/layout.ini";
+    GridHarness h(CustomersDb(5));
+    persistIn(h, file);
+    h.grid->IniAttributes()->SetEnabled(false);
+    h.ShowLikeTheWindow();
+    std::mt19937 rng(7);
+    const char* names[] = {"CUST_ID", "cust_name", "CUST_CLASSID", "SELECT_YN", "NOWHERE", ""};
+    const char* pieces[] = {";;", ";", "8", "-1", "x", "", "T", "F", "\t", "99999999999", "0"};
+    Boxes boxes;
+    for (int round = 0; round < 60; ++round) {
+        h.grid->SetUseTFields(round % 2 == 0);
+        std::string text = "[Customers]\n";
+        for (int e = int(rng() % 4); e >= 0; --e) {
+            text += std::string(names[rng() % 6]) + "=";
+            for (int p = int(rng() % 7); p > 0; --p)
+                text += pieces[rng() % 11];
+            text += "\n";
+        }
+        writeFile(file, text);
+        boxes.texts.clear();
+        ASSERT_NO_THROW(h.grid->LoadLayout()) << text;
+        for (const AnsiString& t : boxes.texts)
+            EXPECT_TRUE(t == "Key Delimiter Not Found" ||
+                        t.find("is not a valid integer value") != AnsiString::npos ||
+                        t.find("List index out of bounds") != AnsiString::npos)
+                << t;
+        EXPECT_GE(h.grid->ColCount(), 1);
+        h.grid->SetSelected(WindowColumnList());
+        h.grid->ApplyColumnList();
+    }
 }
