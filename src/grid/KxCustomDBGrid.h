@@ -357,6 +357,9 @@ public:
     // The record at a position of the link's buffer is selected.
     bool IsRowSelected(int bufferRow) const;
 
+    // ---- export (KxGridExport.cpp) ----
+    // SelectedBookmarks (multi-selection, below) answers the selection's records.
+
     // ---- events ----
     TNotifyEvent OnRowChanged;
     TNotifyEvent OnCellChanged;

@@ -2,11 +2,15 @@
 // click and Space, the keys that move records and columns, Escape, append and delete, title buttons,
 // link cells, the key hook and multi-selection.
 #include "grid/support/GridFixture.h"
+#include "grid/support/KxExportOptions.h"
 #include "ui/Dialogs.h"
 #include "ui/Edit.h"
 #include "ui/Input.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
 
 namespace {
 TPoint centre(TkxDBGrid* g, int col, int row) {
@@ -424,6 +428,18 @@ TEST(GridInput, MultiSelectionByClicksShiftRangesAndSpace) {
     }
     w.cds->First();
     EXPECT_EQ(ids, (std::vector<AnsiString>{"C0002", "C0005", "C0006", "C0007", "C0008"}));
+    // The export of the selected records only writes these.
+    TkxExportOptions* eo = g->ExportOptions();
+    eo->SetOptions({esoSaveSelectedOnly});
+    eo->SetDelimiter(";");
+    eo->SetFileName(MakeTempDir() + "/selected.txt");
+    eo->RunExport();
+    std::stringstream exported;
+    exported << std::ifstream(eo->FileName()).rdbuf();
+    std::string text = exported.str(), idsOut;
+    for (size_t at = text.find(";C0"); at != std::string::npos; at = text.find(";C0", at + 1))
+        idsOut += text.substr(at + 1, 5) + " ";
+    EXPECT_EQ(idsOut, "C0002 C0005 C0006 C0007 C0008 ");
     // A Ctrl click unselects; a refused record stays out.
     click(g, 2, 6, {ssCtrl});
     EXPECT_FALSE(g->IsActiveRecordSelected());
