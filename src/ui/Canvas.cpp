@@ -14,6 +14,7 @@
 #include <QStyleOption>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace bridge;
 
@@ -30,6 +31,11 @@ uint32_t opNot(uint32_t dst, uint32_t) { return ~dst; }
 uint32_t opXor(uint32_t dst, uint32_t arg) { return dst ^ arg; }
 
 bool isWide(QChar c) { return c.unicode() >= 0x2E80; }
+
+// The first device pixel of logical coordinate v at a device pixel ratio.
+int deviceEdge(int v, double ratio) { return ratio == 1.0 ? v : int(std::floor(v * ratio + 0.5)); }
+// The logical pixel that holds device pixel d (the inverse of deviceEdge).
+int logicalOf(int d, double ratio) { return ratio == 1.0 ? d : int(std::floor((d + 0.5) / ratio)); }
 
 // Can a line break after character i?
 bool canBreakAfter(const QString& s, int i) {
@@ -138,18 +144,43 @@ QPainter& TCanvas::painter() {
     return *painter_;
 }
 
-bool TCanvas::inClip(int dx, int dy) const {
-    if (!target_ || dx < 0 || dy < 0 || dx >= target_->width() || dy >= target_->height())
+double TCanvas::ratio() const { return target_ ? target_->devicePixelRatio() : 1.0; }
+
+double TCanvas::DevicePixelRatio() const { return ratio(); }
+
+QRect TCanvas::logicalBounds() const {
+    if (!target_)
+        return {};
+    const double s = ratio();
+    if (s == 1.0)
+        return target_->rect();
+    return QRect(0, 0, int(std::ceil(target_->width() / s)), int(std::ceil(target_->height() / s)));
+}
+
+bool TCanvas::inClip(int tx, int ty) const {
+    if (!target_ || !logicalBounds().contains(tx, ty))
         return false;
-    return !clip_ || clip_->contains(QPoint(dx, dy));
+    return !clip_ || clip_->contains(QPoint(tx, ty));
 }
 
 void TCanvas::plot(int x, int y, uint32_t (*op)(uint32_t, uint32_t), uint32_t arg) {
-    int dx = x + origin_.X, dy = y + origin_.Y;
-    if (!inClip(dx, dy))
+    const int tx = x + origin_.X, ty = y + origin_.Y;
+    if (!inClip(tx, ty))
         return;
-    auto* line = reinterpret_cast<uint32_t*>(target_->scanLine(dy));
-    line[dx] = 0xFF000000u | (op(line[dx], arg) & 0xFFFFFF);
+    const double s = ratio();
+    if (s == 1.0) {
+        auto* line = reinterpret_cast<uint32_t*>(target_->scanLine(ty));
+        line[tx] = 0xFF000000u | (op(line[tx], arg) & 0xFFFFFF);
+        return;
+    }
+    // Every device pixel of the logical one.
+    const int x0 = deviceEdge(tx, s), x1 = std::min(deviceEdge(tx + 1, s), target_->width());
+    const int y0 = deviceEdge(ty, s), y1 = std::min(deviceEdge(ty + 1, s), target_->height());
+    for (int dy = y0; dy < y1; ++dy) {
+        auto* line = reinterpret_cast<uint32_t*>(target_->scanLine(dy));
+        for (int dx = x0; dx < x1; ++dx)
+            line[dx] = 0xFF000000u | (op(line[dx], arg) & 0xFFFFFF);
+    }
 }
 
 // ---- lines and shapes ----
@@ -164,6 +195,16 @@ void TCanvas::LineTo(int x, int y) {
         QPen qp(ToQColor(pen_.Color()), pen_.Width(), Qt::SolidLine, Qt::RoundCap);
         p.setPen(qp);
         p.drawLine(from.X, from.Y, x, y);
+        return;
+    }
+    if (pen_.Mode() == pmCopy && pen_.Style() == psSolid && (from.X == x || from.Y == y)) {
+        // A straight line in one colour is a rectangle one pixel thick: from the start point towards
+        // the end point, which is left out.
+        if (from.X == x && from.Y == y)
+            return;
+        const TRect r = from.Y == y ? (x > from.X ? Rect(from.X, y, x, y + 1) : Rect(x + 1, y, from.X + 1, y + 1))
+                                    : (y > from.Y ? Rect(x, from.Y, x + 1, y) : Rect(x, y + 1, x + 1, from.Y + 1));
+        painter().fillRect(ToQRect(r), ToQColor(pen_.Color()));
         return;
     }
     auto op = pen_.Mode() == pmNot ? opNot : pen_.Mode() == pmXor ? opXor : opSet;
@@ -236,6 +277,51 @@ void TCanvas::FillRect(const TRect& r) {
     painter().fillRect(ToQRect(r), ToQColor(brush_.Color()));
 }
 
+void TCanvas::FillPolygons(const std::vector<std::vector<TPointF>>& contours) {
+    if (brush_.Style() == bsClear || !target_)
+        return;
+    Release();  // pending drawing first, then the pixels
+    const double s = ratio();
+    struct Edge {
+        double x0, y0, x1, y1;
+    };
+    std::vector<Edge> edges;
+    double top = 1e300, bottom = -1e300;
+    for (const auto& contour : contours)
+        for (size_t i = 0; i < contour.size(); ++i) {
+            const TPointF& a = contour[i];
+            const TPointF& b = contour[(i + 1) % contour.size()];
+            Edge e{(a.X + origin_.X) * s, (a.Y + origin_.Y) * s, (b.X + origin_.X) * s, (b.Y + origin_.Y) * s};
+            top = std::min({top, e.y0, e.y1});
+            bottom = std::max({bottom, e.y0, e.y1});
+            if (e.y0 != e.y1)
+                edges.push_back(e);
+        }
+    if (edges.empty())
+        return;
+    const uint32_t colour = ToPixel(brush_.Color());
+    std::vector<double> xs;
+    const int y0 = std::max(0, int(std::floor(top))), y1 = std::min(target_->height(), int(std::ceil(bottom)));
+    for (int dy = y0; dy < y1; ++dy) {
+        // The row is sampled through the centres of its pixels.
+        const double yc = dy + 0.5;
+        xs.clear();
+        for (const Edge& e : edges)
+            if ((e.y0 <= yc && yc < e.y1) || (e.y1 <= yc && yc < e.y0))
+                xs.push_back(e.x0 + (yc - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0));
+        std::sort(xs.begin(), xs.end());
+        auto* line = reinterpret_cast<uint32_t*>(target_->scanLine(dy));
+        const int ty = logicalOf(dy, s);
+        for (size_t k = 0; k + 1 < xs.size(); k += 2) {
+            const int from = std::max(0, int(std::ceil(xs[k] - 0.5)));
+            const int to = std::min(target_->width(), int(std::ceil(xs[k + 1] - 0.5)));
+            for (int dx = from; dx < to; ++dx)
+                if (inClip(logicalOf(dx, s), ty))
+                    line[dx] = colour;
+        }
+    }
+}
+
 void TCanvas::FrameRect(const TRect& r) {
     if (r.IsEmpty() || !target_)
         return;
@@ -268,10 +354,13 @@ void TCanvas::DrawFocusRect(const TRect& r) {
 }
 
 TColor TCanvas::Pixels(int x, int y) const {
-    int dx = x + origin_.X, dy = y + origin_.Y;
-    if (!target_ || dx < 0 || dy < 0 || dx >= target_->width() || dy >= target_->height())
+    const int tx = x + origin_.X, ty = y + origin_.Y;
+    if (!target_ || !logicalBounds().contains(tx, ty))
         return clNone;
-    return FromPixel(target_->pixel(dx, dy));
+    // The first device pixel of the logical one.
+    const double s = ratio();
+    return FromPixel(target_->pixel(std::min(deviceEdge(tx, s), target_->width() - 1),
+                                    std::min(deviceEdge(ty, s), target_->height() - 1)));
 }
 
 void TCanvas::SetPixels(int x, int y, TColor color) { plot(x, y, opSet, ToPixel(color)); }
@@ -411,23 +500,41 @@ int TCanvas::DrawText(const AnsiString& text, TRect& rect, unsigned flags) {
 
 void TCanvas::blit(const TRect& dest, const QImage& src, const TRect& srcRect, bool useTransparent,
                    uint32_t transparent) {
-    const int dw = dest.Width(), dh = dest.Height(), sw = srcRect.Width(), sh = srcRect.Height();
-    if (dw <= 0 || dh <= 0 || !target_)
+    if (dest.IsEmpty() || !target_)
         return;
     Release();  // pending drawing first, then the pixels
+    // Both rectangles in device pixels: each picture at its own device pixel ratio.
+    const double ts = ratio(), ss = src.devicePixelRatio();
+    const int dl = deviceEdge(dest.Left + origin_.X, ts), dt = deviceEdge(dest.Top + origin_.Y, ts);
+    const int dw = deviceEdge(dest.Right + origin_.X, ts) - dl, dh = deviceEdge(dest.Bottom + origin_.Y, ts) - dt;
+    const int sl = deviceEdge(srcRect.Left, ss), st = deviceEdge(srcRect.Top, ss);
+    const int sw = deviceEdge(srcRect.Right, ss) - sl, sh = deviceEdge(srcRect.Bottom, ss) - st;
+    if (dw <= 0 || dh <= 0)
+        return;
+    if (copyMode_ == SRCCOPY && !useTransparent && dw == sw && dh == sh && sl >= 0 && st >= 0 &&
+        sl + sw <= src.width() && st + sh <= src.height()) {
+        // A plain copy, pixel for pixel, through the clip.
+        QPainter& p = painter();
+        p.drawImage(QRectF(dest.Left, dest.Top, dw / ts, dh / ts), src, QRectF(sl, st, sw, sh));
+        Release();
+        return;
+    }
     const uint32_t pattern = ToPixel(brush_.Color()) & 0xFFFFFF;
     for (int y = 0; y < dh; ++y) {
-        int dy = dest.Top + y + origin_.Y;
-        int sy = srcRect.Top + (sh > 0 ? int(int64_t(y) * sh / dh) : 0);
+        const int dy = dt + y;
+        if (dy < 0 || dy >= target_->height())
+            continue;
+        const int ty = logicalOf(dy, ts);
+        const int sy = st + (sh > 0 ? int(int64_t(y) * sh / dh) : 0);
+        auto* line = reinterpret_cast<uint32_t*>(target_->scanLine(dy));
         for (int x = 0; x < dw; ++x) {
-            int dx = dest.Left + x + origin_.X;
-            if (!inClip(dx, dy))
+            const int dx = dl + x;
+            if (dx < 0 || dx >= target_->width() || !inClip(logicalOf(dx, ts), ty))
                 continue;
-            int sx = srcRect.Left + (sw > 0 ? int(int64_t(x) * sw / dw) : 0);
+            const int sx = sl + (sw > 0 ? int(int64_t(x) * sw / dw) : 0);
             uint32_t s = (sx >= 0 && sy >= 0 && sx < src.width() && sy < src.height()) ? src.pixel(sx, sy) & 0xFFFFFF : 0;
             if (useTransparent && s == transparent)
                 continue;
-            auto* line = reinterpret_cast<uint32_t*>(target_->scanLine(dy));
             line[dx] = 0xFF000000u | ApplyRop(copyMode_, pattern, s, line[dx] & 0xFFFFFF);
         }
     }
@@ -450,8 +557,11 @@ void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRe
         return;
     source.Release();
     // A copy first, so source and destination may overlap on the same target.
-    TRect sr = OffsetRect(sourceRect, source.origin_.X, source.origin_.Y);
-    QImage src = source.target_->copy(ToQRect(sr));
+    const TRect sr = OffsetRect(sourceRect, source.origin_.X, source.origin_.Y);
+    const double ss = source.ratio();
+    const int l = deviceEdge(sr.Left, ss), t = deviceEdge(sr.Top, ss);
+    QImage src = source.target_->copy(QRect(l, t, deviceEdge(sr.Right, ss) - l, deviceEdge(sr.Bottom, ss) - t));
+    src.setDevicePixelRatio(ss);
     blit(dest, src, Rect(0, 0, sr.Width(), sr.Height()), false, 0);
 }
 
@@ -466,7 +576,7 @@ void TCanvas::BrushCopy(const TRect& dest, TBitmap& source, const TRect& sourceR
 // ---- clipping ----
 
 TRect TCanvas::ClipRect() const {
-    QRect r = clip_ ? clip_->boundingRect() : (target_ ? target_->rect() : QRect());
+    QRect r = clip_ ? clip_->boundingRect() : logicalBounds();
     return OffsetRect(FromQRect(r), -origin_.X, -origin_.Y);
 }
 
@@ -476,13 +586,13 @@ void TCanvas::SetClipRect(const TRect& r) {
 }
 
 void TCanvas::IntersectClipRect(const TRect& r) {
-    QRegion current = clip_ ? *clip_ : QRegion(target_ ? target_->rect() : QRect());
+    QRegion current = clip_ ? *clip_ : QRegion(logicalBounds());
     clip_ = std::make_unique<QRegion>(current.intersected(ToQRect(OffsetRect(r, origin_.X, origin_.Y))));
     stateDirty_ = true;
 }
 
 void TCanvas::ExcludeClipRect(const TRect& r) {
-    QRegion current = clip_ ? *clip_ : QRegion(target_ ? target_->rect() : QRect());
+    QRegion current = clip_ ? *clip_ : QRegion(logicalBounds());
     clip_ = std::make_unique<QRegion>(current.subtracted(ToQRect(OffsetRect(r, origin_.X, origin_.Y))));
     stateDirty_ = true;
 }
@@ -562,7 +672,7 @@ void TCanvas::DrawThemedCheckBox(const TRect& r, TThemedCheckBox state) {
     p.restore();
 }
 
-void TCanvas::DrawThemedHeaderItem(const TRect& r, TThemedHeader state) {
+void TCanvas::DrawThemedHeaderItem(const TRect& r, TThemedHeader state, bool leftmost) {
     QStyle* style = fusion();
     if (!style) {
         brush_.SetColor(clBtnFace);
@@ -575,7 +685,7 @@ void TCanvas::DrawThemedHeaderItem(const TRect& r, TThemedHeader state) {
     opt.palette = style->standardPalette();
     opt.state = QStyle::State_Enabled | QStyle::State_Horizontal;
     opt.orientation = Qt::Horizontal;
-    opt.position = QStyleOptionHeader::Middle;
+    opt.position = leftmost ? QStyleOptionHeader::Beginning : QStyleOptionHeader::Middle;
     // The style draws the section from the button colour: lighter under the mouse, darker pressed.
     QColor button = opt.palette.color(QPalette::Button);
     if (state == HIS_HOT) {
