@@ -40,6 +40,10 @@ public:
     AnsiString GetCellText(int dataCol) const override;
     void Loaded() override;
 
+    // ---- painting (KxGridPaint.cpp) ----
+    bool ThemedLook() const override;
+    bool TitleButtonsShown() const override { return titleButtons_; }
+
     // Layout persistence: the column layout read back at the first window creation and written at
     // destruction while IniAttributes()->Enabled().
     virtual void LoadLayout();

@@ -300,7 +300,8 @@ void TCanvas::FillPolygons(const std::vector<std::vector<TPointF>>& contours) {
     if (edges.empty())
         return;
     const uint32_t colour = ToPixel(brush_.Color());
-    std::vector<double> xs;
+    // Where the row crosses an outline, and which way the outline runs there (down +1, up -1).
+    std::vector<std::pair<double, int>> xs;
     const int y0 = std::max(0, int(std::floor(top))), y1 = std::min(target_->height(), int(std::ceil(bottom)));
     for (int dy = y0; dy < y1; ++dy) {
         // The row is sampled through the centres of its pixels.
@@ -308,13 +309,17 @@ void TCanvas::FillPolygons(const std::vector<std::vector<TPointF>>& contours) {
         xs.clear();
         for (const Edge& e : edges)
             if ((e.y0 <= yc && yc < e.y1) || (e.y1 <= yc && yc < e.y0))
-                xs.push_back(e.x0 + (yc - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0));
+                xs.emplace_back(e.x0 + (yc - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0), e.y1 > e.y0 ? 1 : -1);
         std::sort(xs.begin(), xs.end());
         auto* line = reinterpret_cast<uint32_t*>(target_->scanLine(dy));
         const int ty = logicalOf(dy, s);
-        for (size_t k = 0; k + 1 < xs.size(); k += 2) {
-            const int from = std::max(0, int(std::ceil(xs[k] - 0.5)));
-            const int to = std::min(target_->width(), int(std::ceil(xs[k + 1] - 0.5)));
+        int winding = 0;
+        for (size_t k = 0; k + 1 < xs.size(); ++k) {
+            winding += xs[k].second;
+            if (winding == 0)
+                continue;
+            const int from = std::max(0, int(std::ceil(xs[k].first - 0.5)));
+            const int to = std::min(target_->width(), int(std::ceil(xs[k + 1].first - 0.5)));
             for (int dx = from; dx < to; ++dx)
                 if (inClip(logicalOf(dx, s), ty))
                     line[dx] = colour;

@@ -63,8 +63,9 @@ public:
     void Rectangle(int l, int t, int r, int b) { Rectangle(Rect(l, t, r, b)); }
     void Ellipse(const TRect& r);
     void FillRect(const TRect& r);
-    // Fills the inside of closed outlines (even-odd) with the brush: a device pixel is inside when its
-    // centre is, so a shape keeps its outline at every device pixel ratio.
+    // Fills the inside of closed outlines with the brush: a device pixel is inside when its centre is,
+    // so a shape keeps its outline at every device pixel ratio. Overlapping outlines add up; an
+    // outline running the other way round inside another cuts a hole (non-zero winding).
     void FillPolygons(const std::vector<std::vector<TPointF>>& contours);
     // A one-pixel frame in the brush colour.
     void FrameRect(const TRect& r);

@@ -160,6 +160,9 @@ public:
     bool DefaultDrawing() const { return defaultDrawing_; }
     void SetDefaultDrawing(bool v);
 
+    // The part of the client area the cells lie in: all of it, unless a descendant keeps a band
+    // below the cells for itself (a footer).
+    virtual TRect CellArea() const { return ClientRect(); }
     // The layout of both axes now; the fixed part alone (as if nothing scrolled).
     void CalcDrawInfo(TGridDrawInfo& info) const;
     void CalcFixedInfo(TGridDrawInfo& info) const;

@@ -154,6 +154,8 @@ enum : int {
 int GetSystemMetrics(int index);
 // Milliseconds within which a second press counts as a double click.
 int GetDoubleClickTime();
+// The mouse pointer's position on the screen.
+TPoint GetCursorPos();
 
 // ---- drawing tools ----
 // A set of up to 32 members of an enumeration; Bits() is the stored value.
