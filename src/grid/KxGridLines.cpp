@@ -537,11 +537,16 @@ void TkxCustomDBGrid::paintPad() {
         }
     }
     // 2. Below the last record.
+    // Only when the records end above the rows there is room for (the buffer holds as many rows as
+    // are shown whole).
     TDataSet* ds = DataSet();
-    if (!padAll || !link_->Active() || !ds || !ds->Active()) return;
-    const int next = TitleRowCount() + std::max(link_->RecordCount(), 1);
-    const int y = v.CellStart(next);
-    if (y < 0 || next > v.LastShownCell()) return;
+    if (!padAll || !link_->Active() || !ds || !ds->Active() || link_->RecordCount() >= link_->BufferCount()) return;
+    // The first row after the records (the rows there do not exist: the grid holds the records' rows).
+    const int last = TitleRowCount() + std::max(link_->RecordCount(), 1) - 1;
+    const int lastTop = v.CellStart(last);
+    if (lastTop < 0) return;
+    const int y = lastTop + RowHeights(last) + v.EffectiveLineWidth;
+    if (y >= fullH) return;
     if (!hideAllLines_) {
         const int fixedRight = std::min(h.FixedBoundary, clientW);
         const TColor dataLine = lineStyle_ == glsSingle || (lineStyle_ == glsDynamic && whiteGrid()) ? lc.DataColor()
@@ -551,7 +556,10 @@ void TkxCustomDBGrid::paintPad() {
         vline(0, y, fullH, lc.HighlightColor());
         hline(0, clientW, y, lc.HighlightColor());
     }
-    if (padColumnStyle_ == pcsPadHeaderAndData) fixedBackground(Rect(1, y + 1, clientW, fullH), -1, titleColor_);
+    // Without lines the fill takes their places too.
+    const int inset = hideAllLines_ ? 0 : 1;
+    if (padColumnStyle_ == pcsPadHeaderAndData)
+        fixedBackground(Rect(inset, y + inset, clientW, fullH), -1, titleColor_);
 }
 
 // ---- the footer ----

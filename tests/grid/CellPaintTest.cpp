@@ -200,3 +200,216 @@ TEST(CellPaint, CurrentCellHighlightFollowsTheFocusUnlessAlwaysShown) {
     EXPECT_GT(always.CountColor(inside, clHighlightText), 10);
     EXPECT_EQ(always.CountColor(cell, inverted), 0); // no focus, no focus rectangle
 }
+
+TEST(CellPaint, TitleOfTwoLinesIsCentredAsABlock) {
+    GridHarness h(CustomersDb(3));
+    TStringList list = WindowColumnList();
+    list.SetStrings(1, Ansi("CUST_ID\t8\t客戶~代號\t\t"));
+    h.grid->SetTitleLines(2);
+    h.grid->SetDisableThemes(true);
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    g->SetSelected(list);
+    g->ApplyColumnList();
+    const int line = h.TextHeight("W", g->TitleFont());
+    ASSERT_EQ(g->RowHeights(0), 2 * line + 4);
+    const TRect title = g->CellRect(2, 0);
+    GridPicture p(g, "title-two-lines");
+    // Rows of ink, inside the cell's raised edges.
+    std::vector<int> inkRows;
+    for (int y = title.Top + 1; y < title.Bottom; ++y)
+        if (p.Ink(Rect(title.Left + 1, y, title.Right, y + 1)) > 0) inkRows.push_back(y);
+    ASSERT_FALSE(inkRows.empty());
+    // DY = cell height / 2 - two lines / 2: the block starts 2 pixels down, the second line one line
+    // height below the first, and it ends as far from the bottom as it starts from the top.
+    const int dy = title.Height() / 2 - line;
+    EXPECT_GE(inkRows.front(), title.Top + dy);
+    EXPECT_LE(inkRows.back(), title.Top + dy + 2 * line);
+    EXPECT_GT(p.Ink(Rect(title.Left, title.Top + dy, title.Right, title.Top + dy + line)), 20);
+    EXPECT_GT(p.Ink(Rect(title.Left, title.Top + dy + line, title.Right, title.Top + dy + 2 * line)), 20);
+    // The first line is "客戶" alone: as wide as two characters, not four.
+    int right = 0;
+    for (int x = title.Left; x < title.Right; ++x)
+        if (p.Ink(Rect(x, title.Top + dy, x + 1, title.Top + dy + line)) > 0) right = x;
+    EXPECT_LT(right - title.Left, 2 * line + 4);
+    // One line per title with TitleLines 1: the "~" breaks nothing into view.
+    g->SetTitleLines(1);
+    GridPicture one(g, "title-one-line");
+    const TRect t1 = g->CellRect(2, 0);
+    EXPECT_EQ(one.Ink(Rect(t1.Left, t1.Bottom - 1, t1.Right, t1.Bottom)), 0);
+}
+
+TEST(CellPaint, EmptyDatasetDrawsOneEmptyRowAndShortDatasetLeavesThePad) {
+    {
+        GridHarness h(CustomersDb(0));
+        h.ShowLikeTheWindow();
+        TkxDBGrid* g = h.grid;
+        ASSERT_EQ(g->RowCount(), 2);
+        GridPicture p(g, "empty-dataset");
+        // The one row: white cells without text or box, a silver line under them.
+        for (int col = 1; col <= 4; ++col) {
+            const TRect r = g->CellRect(col, 1);
+            EXPECT_TRUE(p.All(r, clWindow)) << "column " << col;
+            EXPECT_TRUE(p.All(Rect(r.Left, r.Bottom, r.Right, r.Bottom + 1), clSilver)) << "column " << col;
+        }
+        // Under it the pad, in the title colour.
+        const int padTop = g->CellRect(1, 1).Bottom + 1;
+        EXPECT_EQ(p.At(100, padTop), ColorToRGB(clBtnHighlight));
+        EXPECT_TRUE(p.All(Rect(1, padTop + 1, g->ClientWidth(), g->ClientHeight()), clBtnFace));
+    }
+    GridHarness h(CustomersDb(3));
+    h.ShowLikeTheWindow();
+    h.SetVisibleRows(10);
+    TkxDBGrid* g = h.grid;
+    ASSERT_EQ(h.RowsFor(g->ClientHeight()), 10);
+    GridPicture p(g, "three-records");
+    const TRect last = g->CellRect(3, 3);
+    const TRect lastCol = g->CellRect(4, 1);
+    const int padTop = last.Bottom + 1, lastRight = lastCol.Right, w = g->ClientWidth(), hgt = g->ClientHeight();
+    // Three rows of records.
+    for (int row = 1; row <= 3; ++row)
+        EXPECT_GT(p.Ink(g->CellRect(2, row)), 20) << "row " << row;
+    // One pixel above the pad: black under the indicator, the data line colour under the data.
+    EXPECT_EQ(p.At(5, padTop - 1), clBlack);
+    EXPECT_EQ(p.At(lastCol.Left + 5, padTop - 1), clSilver);
+    // The pad: a light edge on its top and left, then the title colour below and right.
+    EXPECT_TRUE(p.All(Rect(0, padTop, lastRight, padTop + 1), clBtnHighlight));
+    EXPECT_TRUE(p.All(Rect(0, padTop, 1, hgt), clBtnHighlight));
+    EXPECT_TRUE(p.All(Rect(1, padTop + 1, w, hgt), clBtnFace));
+    EXPECT_TRUE(p.All(Rect(lastRight + 2, 0, w, padTop), clBtnFace));
+    // The data area's right end is raised: black, then light.
+    EXPECT_TRUE(p.All(Rect(lastRight, lastCol.Top, lastRight + 1, last.Bottom), clBlack));
+    EXPECT_TRUE(p.All(Rect(lastRight + 1, lastCol.Top, lastRight + 2, last.Bottom), clBtnHighlight));
+}
+
+namespace {
+// The ink of a text drawn into a bitmap as the grid writes a left-aligned cell's text.
+std::vector<bool> textInk(const TFont& font, const AnsiString& text, const TRect& cell, unsigned flags) {
+    TBitmap b;
+    b.SetSize(cell.Width(), cell.Height());
+    TCanvas& c = *b.Canvas();
+    c.SetFont(font);
+    c.Brush()->SetColor(clWhite);
+    c.FillRect(Rect(0, 0, cell.Width(), cell.Height()));
+    c.Brush()->SetStyle(bsClear);
+    TRect r = Rect(2, 2, cell.Width(), cell.Height() - 1);
+    c.DrawText(text, r, flags | DT_NOPREFIX | DT_EXPANDTABS);
+    std::vector<bool> ink;
+    for (int y = 0; y < cell.Height(); ++y)
+        for (int x = 0; x < cell.Width(); ++x)
+            ink.push_back(IsInk(b.Pixel(x, y)));
+    return ink;
+}
+
+std::vector<bool> cellInk(const GridPicture& p, const TRect& cell) {
+    std::vector<bool> ink;
+    for (int y = cell.Top; y < cell.Bottom; ++y)
+        for (int x = cell.Left; x < cell.Right; ++x)
+            ink.push_back(IsInk(p.At(x, y)));
+    return ink;
+}
+} // namespace
+
+TEST(CellPaint, LongTextIsCutWithAnEllipsisOrWrapsInTallRows) {
+    GridHarness h(CustomersDb(3));
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    const AnsiString text = "ABCDEFGH IJKLMNOP QRSTUVWX YZ";
+    h.Field("CUST_NAME")->SetReadOnly(false);
+    h.cds->SetRecNo(2);
+    h.cds->Edit();
+    h.Field("CUST_NAME")->SetAsString(text);
+    h.cds->Post();
+    h.cds->First();
+    ASSERT_GT(h.TextWidth(text, *g->Font()), g->ColWidths(3));
+    auto shot = [&](const char* name) {
+        GridPicture p(g, name);
+        return cellInk(p, g->CellRect(3, 2));
+    };
+    const TRect cell = g->CellRect(3, 2);
+    const TFont& font = *g->Font();
+    // One-line rows: cut at the cell's edge, or ended with "..." with dgTrailingEllipsis.
+    EXPECT_EQ(shot("text-cut"), textInk(font, text, cell, 0));
+    g->SetOptions(g->Options() + TkxDBGridOptions{dgTrailingEllipsis});
+    const std::vector<bool> ellipsis = shot("text-ellipsis");
+    EXPECT_EQ(ellipsis, textInk(font, text, cell, DT_END_ELLIPSIS));
+    EXPECT_NE(ellipsis, textInk(font, text, cell, 0));
+    // Rows of two lines' height: the text wraps onto the second line (the ellipsis is for one line).
+    g->SetRowHeightPercent(200);
+    const TRect tall = g->CellRect(3, 2);
+    ASSERT_GE(tall.Height(), 2 * h.TextHeight("W", font) + 4);
+    GridPicture wrapped(g, "text-wrapped");
+    const int line = h.TextHeight("W", font);
+    EXPECT_GT(wrapped.Ink(Rect(tall.Left, tall.Top + 2 + line, tall.Right, tall.Top + 2 + 2 * line)), 20);
+    EXPECT_EQ(cellInk(wrapped, tall), textInk(font, text, tall, DT_WORDBREAK));
+    // Without dgWordWrap the tall row keeps one line.
+    g->SetOptions(g->Options() - TkxDBGridOptions{dgWordWrap});
+    GridPicture oneLine(g, "text-tall-one-line");
+    EXPECT_EQ(oneLine.Ink(Rect(tall.Left, tall.Top + 2 + line, tall.Right, tall.Bottom)), 0);
+}
+
+TEST(CellPaint, IndicatorShowsTheGlyphOfTheDatasetState) {
+    GridHarness h(CustomersDb(3));
+    h.grid->SetDisableThemes(true);
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    h.Field("CUST_NAME")->SetReadOnly(false);
+    // The glyph's box in the indicator cell of a row, and its black pixels row by row.
+    auto glyphRows = [&](const GridPicture& p, int row, TColor color) {
+        const TRect r = g->CellRect(0, row);
+        const int x0 = (r.Right - kIndicatorGlyphWidth) / 2 + 1;
+        const int y0 = (2 * r.Top + g->DefaultRowHeight() - kIndicatorGlyphHeight) / 2;
+        std::vector<std::string> rows;
+        for (int y = 0; y < kIndicatorGlyphHeight; ++y) {
+            std::string s;
+            for (int x = 0; x < kIndicatorGlyphWidth; ++x)
+                s += p.At(x0 + x, y0 + y) == ColorToRGB(color) ? '#' : '.';
+            rows.push_back(s);
+        }
+        // Nothing of the glyph's colour outside its box.
+        EXPECT_EQ(p.CountColor(r, color), p.CountColor(Bounds(x0, y0, kIndicatorGlyphWidth, kIndicatorGlyphHeight), color));
+        return rows;
+    };
+    auto countIn = [](const std::vector<std::string>& rows) {
+        int n = 0;
+        for (const auto& s : rows)
+            n += int(std::count(s.begin(), s.end(), '#'));
+        return n;
+    };
+    // Browse: the solid triangle on the current row, nothing on the others.
+    h.cds->SetRecNo(2);
+    GridPicture browse(g, "indicator-browse");
+    EXPECT_EQ(glyphRows(browse, 2, clBlack),
+              (std::vector<std::string>{"#.....", "##....", "###...", "####..", "#####.", "######", "#####.", "####..",
+                                        "###...", "##....", "#....."}));
+    EXPECT_EQ(countIn(glyphRows(browse, 1, clBlack)), 0);
+    // Edit: the I-beam, a 2-pixel stem with serifs.
+    h.cds->Edit();
+    GridPicture edit(g, "indicator-edit");
+    const auto beam = glyphRows(edit, 2, clBlack);
+    EXPECT_EQ(beam.front(), "######");
+    EXPECT_EQ(beam.back(), "######");
+    for (size_t i = 1; i + 1 < beam.size(); ++i)
+        EXPECT_EQ(beam[i], "..##..");
+    h.cds->Cancel();
+    // Insert: the star, 6 by 5 and centred, on the new row.
+    h.cds->Insert();
+    GridPicture insert(g, "indicator-insert");
+    const auto star = glyphRows(insert, g->Row(), clBlack);
+    for (int y = 0; y < kIndicatorGlyphHeight; ++y)
+        EXPECT_EQ(star[size_t(y)] != "......", y >= 3 && y <= 7) << "row " << y;
+    int left = 6, right = -1;
+    for (const auto& s : star)
+        for (int x = 0; x < 6; ++x)
+            if (s[size_t(x)] == '#') left = std::min(left, x), right = std::max(right, x);
+    EXPECT_EQ(left, 0);
+    EXPECT_EQ(right, 5);
+    h.cds->Cancel();
+    // The icon colour replaces black.
+    g->SetIndicatorIconColor(clRed);
+    GridPicture red(g, "indicator-red");
+    EXPECT_EQ(countIn(glyphRows(red, g->Row(), clRed)), 36);
+    EXPECT_EQ(countIn(glyphRows(red, g->Row(), clBlack)), 0);
+    g->SetIndicatorColor(icYellow);
+    EXPECT_EQ(g->IndicatorIconColor(), clYellow);
+}
