@@ -3,6 +3,7 @@
 #include "grid/KxGridGlyphs.h"
 #include "grid/support/GridFixture.h"
 #include "grid/support/GridPicture.h"
+#include "ui/ScreenPicture.h"
 #include "grid/support/KxIntl.h"
 
 #include <gtest/gtest.h>
@@ -412,4 +413,42 @@ TEST(CellPaint, IndicatorShowsTheGlyphOfTheDatasetState) {
     EXPECT_EQ(countIn(glyphRows(red, g->Row(), clBlack)), 0);
     g->SetIndicatorColor(icYellow);
     EXPECT_EQ(g->IndicatorIconColor(), clYellow);
+}
+
+TEST(CellPaint, OneFieldChangeRepaintsOneCellAndBothStylesDrawTheSamePicture) {
+    GridHarness h(CustomersDb(5));
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    std::set<std::pair<int, int>> drawn;
+    g->OnBeforeDrawCell = [&](TkxCustomDBGrid*, TkxCustomDrawGridCellInfo* info) {
+        drawn.insert({info->DataCol, info->DataRow});
+    };
+    GridPicture direct(g, "style-direct");
+    drawn.clear();
+    // The current record's name changes: its cell alone is painted.
+    h.Field("CUST_NAME")->SetReadOnly(false);
+    h.cds->Edit();
+    h.Field("CUST_NAME")->SetAsString("X");
+    DeliverPaints();
+    drawn.clear();
+    h.Field("CUST_NAME")->SetAsString("Y");
+    DeliverPaints();
+    EXPECT_EQ(drawn, (std::set<std::pair<int, int>>{{2, 0}}));
+    h.cds->Cancel();
+    GridPicture before(g, "style-before");
+    // The bitmap style draws every cell into its picture and shows the same.
+    kxProcessIntl->SetGridPaintStyle(gpsBitmapCanvas);
+    g->Invalidate();
+    drawn.clear();
+    GridPicture bitmap(g, "style-bitmap");
+    g->InvalidateCell(3, 2);
+    drawn.clear();
+    DeliverPaints();
+    kxProcessIntl->SetGridPaintStyle(gpsDynamicDeviceContext);
+    EXPECT_EQ(drawn.size(), size_t(5 * 6)); // the title row and five rows, indicator included
+    int differ = 0;
+    for (int y = 0; y < g->ClientHeight(); ++y)
+        for (int x = 0; x < g->ClientWidth(); ++x)
+            differ += bitmap.At(x, y) != before.At(x, y);
+    EXPECT_EQ(differ, 0);
 }
