@@ -144,7 +144,8 @@ void TkxCustomDBGrid::paintAll(TCanvas& canvas, const TRect& area, bool allCells
 
     // 1. The background, 2. the inactive layout, 3. the hook.
     prepareBackground();
-    fillBackground(area);
+    // (Painting straight to the window, the window's own paint has filled the area with Color.)
+    if (allCells || paintOptions_->prepared_) fillBackground(area);
     const TGridDrawInfo di = DrawInfo(); // a copy: a hook may change the geometry
     if (!link_->Active()) {
         const int bottom = std::min(di.Vert.GridBoundary, CellArea().Height());

@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
@@ -15,6 +17,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <tuple>
 
 using namespace bridge;
 
@@ -103,6 +107,21 @@ void SetThemeServicesEnabled(bool enabled) { themesEnabled = enabled; }
 
 TCanvas::TCanvas(QImage* target) : target_(target) {}
 
+const QFont& TCanvas::qfont() {
+    if (!qfont_ || !madeFor_.SameAs(font_)) {
+        qfont_ = std::make_unique<QFont>(ToQFont(font_));
+        metrics_ = std::make_unique<QFontMetrics>(*qfont_);
+        madeFor_.Assign(font_);
+        ++fontGeneration_;
+    }
+    return *qfont_;
+}
+
+const QFontMetrics& TCanvas::metrics() {
+    qfont();
+    return *metrics_;
+}
+
 TCanvas::~TCanvas() { Release(); }
 
 void TCanvas::Release() {
@@ -129,6 +148,7 @@ QPainter& TCanvas::painter() {
     if (!painter_) {
         painter_ = std::make_unique<QPainter>(target_);
         stateDirty_ = true;
+        fontOnPainter_ = -1;
     }
     if (stateDirty_) {
         painter_->setRenderHint(QPainter::Antialiasing, false);
@@ -372,19 +392,62 @@ void TCanvas::SetPixels(int x, int y, TColor color) { plot(x, y, opSet, ToPixel(
 
 // ---- text ----
 
+namespace {
+// Characters that are drawn as they come, one glyph each, without shaping: Latin and common
+// punctuation, the CJK blocks and full-width forms. Anything else goes through Qt's text layout.
+bool plainCharacter(char16_t c) {
+    return (c >= 0x20 && c < 0x0300) || (c >= 0x2000 && c < 0x2070) || (c >= 0x2E80 && c < 0xD800) ||
+           (c >= 0xF900 && c < 0xFB00) || (c >= 0xFF00 && c < 0xFFF0);
+}
+} // namespace
+
 void TCanvas::drawTextLine(int x, int y, const QString& line) {
     QPainter& p = painter();
-    QFont f = ToQFont(font_);
-    p.setFont(f);
+    const QFont& f = qfont();
     p.setPen(ToQColor(font_.Color()));
-    p.drawText(QPoint(x, y + QFontMetrics(f).ascent()), line);
+    // A line of plain characters that the font has: its glyphs are placed by their advances, which
+    // is what the layout would do, without its cost.
+    bool plain = !line.isEmpty();
+    for (QChar ch : line)
+        plain = plain && plainCharacter(ch.unicode());
+    if (plain) {
+        if (rawFontGeneration_ != fontGeneration_) {
+            rawFont_ = std::make_unique<QRawFont>(QRawFont::fromFont(f));
+            rawFontGeneration_ = fontGeneration_;
+        }
+        if (rawFont_->isValid()) {
+            const QList<quint32> glyphs = rawFont_->glyphIndexesForString(line);
+            if (!glyphs.contains(0u)) {
+                const QList<QPointF> advances = rawFont_->advancesForGlyphIndexes(glyphs);
+                QList<QPointF> positions;
+                positions.reserve(advances.size());
+                qreal at = 0;
+                for (const QPointF& a : advances) {
+                    positions.append(QPointF(at, 0));
+                    at += a.x();
+                }
+                QGlyphRun run;
+                run.setRawFont(*rawFont_);
+                run.setGlyphIndexes(glyphs);
+                run.setPositions(positions);
+                p.drawGlyphRun(QPointF(x, y + metrics().ascent()), run);
+                return;
+            }
+        }
+    }
+    // Setting the painter's font costs a resolution of the font; only another font is set.
+    if (fontOnPainter_ != fontGeneration_) {
+        p.setFont(f);
+        fontOnPainter_ = fontGeneration_;
+    }
+    p.drawText(QPoint(x, y + metrics().ascent()), line);
 }
 
 void TCanvas::TextOut(int x, int y, const AnsiString& text) {
     if (!target_)
         return;
     QString s = ToQString(text);
-    QFontMetrics fm(ToQFont(font_));
+    const QFontMetrics& fm = metrics();
     int w = fm.horizontalAdvance(s);
     if (brush_.Style() == bsSolid)
         painter().fillRect(QRect(x, y, w, fm.height()), ToQColor(brush_.Color()));
@@ -402,17 +465,17 @@ void TCanvas::TextRect(const TRect& r, int x, int y, const AnsiString& text) {
     RestoreClip();
 }
 
-int TCanvas::TextWidth(const AnsiString& text) { return TextExtent(text).cx; }
-int TCanvas::TextHeight(const AnsiString& text) { return TextExtent(text).cy; }
+int TCanvas::TextWidth(const AnsiString& text) { return metrics().horizontalAdvance(ToQString(text)); }
+// The font's line height, whatever the text.
+int TCanvas::TextHeight(const AnsiString&) { return metrics().height(); }
 
 TSize TCanvas::TextExtent(const AnsiString& text) {
-    QFontMetrics fm(ToQFont(font_));
+    const QFontMetrics& fm = metrics();
     return {fm.horizontalAdvance(ToQString(text)), fm.height()};
 }
 
 int TCanvas::DrawText(const AnsiString& text, TRect& rect, unsigned flags) {
-    QFont qf = ToQFont(font_);
-    QFontMetrics fm(qf);
+    const QFontMetrics fm = metrics();
     QString s = ToQString(text);
     // "&" marks the next character for underlining; "&&" is one "&".
     int underline = -1;
@@ -478,16 +541,38 @@ int TCanvas::DrawText(const AnsiString& text, TRect& rect, unsigned flags) {
         else if (flags & DT_BOTTOM)
             y = rect.Bottom - lineH;
     }
-    const bool clip = !(flags & DT_NOCLIP);
+    // A line's width is measured only where something needs it: alignment, the fill behind it, an
+    // underline, or a line that might not fit (then the text is clipped to the rectangle).
+    const bool leftAligned = !(flags & (DT_RIGHT | DT_CENTER));
+    const bool solid = brush_.Style() == bsSolid;
+    const int bound = fm.maxWidth();
+    bool fits = y >= rect.Top && y + totalH <= rect.Bottom;
+    std::vector<int> widths(size_t(lines.size()), -1);
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString& l = lines[i];
+        if (!leftAligned || solid || (i == 0 && underline >= 0)) {
+            widths[size_t(i)] = fm.horizontalAdvance(l);
+            fits = fits && widths[size_t(i)] <= width;
+        } else if (int(l.size()) * bound > width) {
+            // The characters' own widths tell cheaply whether the line may not fit (then it is
+            // clipped); left-aligned text needs no more.
+            int sum = 0;
+            for (QChar ch : l)
+                sum += fm.horizontalAdvance(ch);
+            fits = fits && sum + 2 <= width;
+        }
+    }
+    const bool clip = !(flags & DT_NOCLIP) && !fits;
     if (clip) {
-        SaveClip();
-        IntersectClipRect(rect);
+        QPainter& p = painter();
+        p.save();
+        p.setClipRect(ToQRect(rect), Qt::IntersectClip);
     }
     for (int i = 0; i < lines.size(); ++i, y += lineH) {
         const QString& l = lines[i];
-        int w = fm.horizontalAdvance(l);
+        const int w = widths[size_t(i)];
         int x = (flags & DT_RIGHT) ? rect.Right - w : (flags & DT_CENTER) ? rect.Left + (width - w) / 2 : rect.Left;
-        if (brush_.Style() == bsSolid)
+        if (solid)
             painter().fillRect(QRect(x, y, w, lineH), ToQColor(brush_.Color()));
         drawTextLine(x, y, l);
         if (i == 0 && underline >= 0 && underline < l.size()) {
@@ -497,7 +582,7 @@ int TCanvas::DrawText(const AnsiString& text, TRect& rect, unsigned flags) {
         }
     }
     if (clip)
-        RestoreClip();
+        painter().restore();
     return totalH;
 }
 
@@ -651,6 +736,36 @@ void TCanvas::DrawFrameControlCheck(const TRect& r, unsigned state) {
     pen_.Assign(savedPen);
 }
 
+namespace {
+// The platform's elements as pictures: each drawn once per size, state and device pixel ratio, then
+// copied (a grid draws the same check box and header item in every row). A few hundred at most.
+struct ElementKey {
+    int kind, w, h, state, leftmost;
+    double ratio;
+    bool operator<(const ElementKey& o) const {
+        return std::tie(kind, w, h, state, leftmost, ratio) < std::tie(o.kind, o.w, o.h, o.state, o.leftmost, o.ratio);
+    }
+};
+
+template <class Draw> const QImage& elementPicture(const ElementKey& key, Draw draw) {
+    constexpr size_t kMostPictures = 256;
+    static std::map<ElementKey, QImage> pictures;
+    if (auto it = pictures.find(key); it != pictures.end())
+        return it->second;
+    if (pictures.size() >= kMostPictures)
+        pictures.clear();
+    QImage img(int(std::lround(key.w * key.ratio)), int(std::lround(key.h * key.ratio)),
+               QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(key.ratio);
+    img.fill(Qt::transparent);
+    {
+        QPainter p(&img);
+        draw(p, QRect(0, 0, key.w, key.h));
+    }
+    return pictures.emplace(key, std::move(img)).first->second;
+}
+} // namespace
+
 void TCanvas::DrawThemedCheckBox(const TRect& r, TThemedCheckBox state) {
     QStyle* style = fusion();
     bool checked = state >= CBS_CHECKEDNORMAL;
@@ -659,22 +774,24 @@ void TCanvas::DrawThemedCheckBox(const TRect& r, TThemedCheckBox state) {
         DrawFrameControlCheck(r, (checked ? unsigned(DFCS_CHECKED) : 0u) | (kind == 3 ? unsigned(DFCS_INACTIVE) : 0u));
         return;
     }
-    QStyleOptionButton opt;
-    opt.rect = ToQRect(r);
-    opt.palette = style->standardPalette();
-    opt.state = (checked ? QStyle::State_On : QStyle::State_Off);
-    if (kind != 3)
-        opt.state |= QStyle::State_Enabled;
-    else
-        opt.palette.setCurrentColorGroup(QPalette::Disabled);
-    if (kind == 1)
-        opt.state |= QStyle::State_MouseOver;
-    if (kind == 2)
-        opt.state |= QStyle::State_Sunken;
-    QPainter& p = painter();
-    p.save();
-    style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &opt, &p, nullptr);
-    p.restore();
+    if (r.IsEmpty() || !target_)
+        return;
+    const QImage& picture = elementPicture({1, r.Width(), r.Height(), int(state), 0, ratio()}, [&](QPainter& p, QRect rect) {
+        QStyleOptionButton opt;
+        opt.rect = rect;
+        opt.palette = style->standardPalette();
+        opt.state = (checked ? QStyle::State_On : QStyle::State_Off);
+        if (kind != 3)
+            opt.state |= QStyle::State_Enabled;
+        else
+            opt.palette.setCurrentColorGroup(QPalette::Disabled);
+        if (kind == 1)
+            opt.state |= QStyle::State_MouseOver;
+        if (kind == 2)
+            opt.state |= QStyle::State_Sunken;
+        style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &opt, &p, nullptr);
+    });
+    painter().drawImage(QPoint(r.Left, r.Top), picture);
 }
 
 void TCanvas::DrawThemedHeaderItem(const TRect& r, TThemedHeader state, bool leftmost) {
@@ -685,27 +802,31 @@ void TCanvas::DrawThemedHeaderItem(const TRect& r, TThemedHeader state, bool lef
         DrawEdge(r, state == HIS_PRESSED ? EDGE_SUNKEN : EDGE_RAISED);
         return;
     }
-    QStyleOptionHeader opt;
-    opt.rect = ToQRect(r);
-    opt.palette = style->standardPalette();
-    opt.state = QStyle::State_Enabled | QStyle::State_Horizontal;
-    opt.orientation = Qt::Horizontal;
-    opt.position = leftmost ? QStyleOptionHeader::Beginning : QStyleOptionHeader::Middle;
-    // The style draws the section from the button colour: lighter under the mouse, darker pressed.
-    QColor button = opt.palette.color(QPalette::Button);
-    if (state == HIS_HOT) {
-        opt.state |= QStyle::State_MouseOver | QStyle::State_Raised;
-        opt.palette.setColor(QPalette::Button, button.lighter(106));
-    } else if (state == HIS_PRESSED) {
-        opt.state |= QStyle::State_Sunken;
-        opt.palette.setColor(QPalette::Button, button.darker(112));
-    } else {
-        opt.state |= QStyle::State_Raised;
-    }
-    QPainter& p = painter();
-    p.save();
-    style->drawControl(QStyle::CE_HeaderSection, &opt, &p, nullptr);
-    p.restore();
+    if (r.IsEmpty() || !target_)
+        return;
+    const QImage& picture =
+        elementPicture({2, r.Width(), r.Height(), int(state), leftmost ? 1 : 0, ratio()}, [&](QPainter& p, QRect rect) {
+            QStyleOptionHeader opt;
+            opt.rect = rect;
+            opt.palette = style->standardPalette();
+            opt.state = QStyle::State_Enabled | QStyle::State_Horizontal;
+            opt.orientation = Qt::Horizontal;
+            opt.position = leftmost ? QStyleOptionHeader::Beginning : QStyleOptionHeader::Middle;
+            // The style draws the section from the button colour: lighter under the mouse, darker
+            // pressed.
+            QColor button = opt.palette.color(QPalette::Button);
+            if (state == HIS_HOT) {
+                opt.state |= QStyle::State_MouseOver | QStyle::State_Raised;
+                opt.palette.setColor(QPalette::Button, button.lighter(106));
+            } else if (state == HIS_PRESSED) {
+                opt.state |= QStyle::State_Sunken;
+                opt.palette.setColor(QPalette::Button, button.darker(112));
+            } else {
+                opt.state |= QStyle::State_Raised;
+            }
+            style->drawControl(QStyle::CE_HeaderSection, &opt, &p, nullptr);
+        });
+    painter().drawImage(QPoint(r.Left, r.Top), picture);
 }
 
 void TCanvas::DrawEdge(const TRect& r, unsigned edge) {

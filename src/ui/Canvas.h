@@ -14,6 +14,9 @@
 #include <memory>
 #include <vector>
 
+class QFont;
+class QFontMetrics;
+class QRawFont;
 class QImage;
 class QRect;
 class QPainter;
@@ -134,6 +137,9 @@ private:
     void plot(int x, int y, uint32_t (*op)(uint32_t dst, uint32_t arg), uint32_t arg);
     void blit(const TRect& dest, const QImage& src, const TRect& srcRect, bool useTransparent, uint32_t transparent);
     void drawTextLine(int x, int y, const QString& line);
+    // The Qt font of the canvas font and its metrics, made again only when the font changed.
+    const QFont& qfont();
+    const QFontMetrics& metrics();
 
     QImage* target_;
     std::unique_ptr<QPainter> painter_;
@@ -143,6 +149,13 @@ private:
     TPoint origin_;
     TPoint targetPlace_;
     TFont font_;
+    TFont madeFor_;
+    std::unique_ptr<QFont> qfont_;
+    std::unique_ptr<QFontMetrics> metrics_;
+    int fontGeneration_ = 0;  // counts the Qt fonts made
+    int fontOnPainter_ = -1;  // the one the painter has
+    std::unique_ptr<QRawFont> rawFont_;  // the font's glyphs, for plain text
+    int rawFontGeneration_ = -1;
     TBrush brush_;
     TPen pen_;
     TPoint penPos_;
