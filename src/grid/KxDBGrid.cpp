@@ -7,6 +7,7 @@
 #include "data/DataSource.h"
 #include "grid/KxGridDataLink.h"
 #include "grid/KxListLines.h"
+#include "ui/ImageList.h"
 #include "ui/Form.h"
 
 namespace {
@@ -48,6 +49,30 @@ void TkxDBGrid::DefineProperties(ClassInfo& info) {
                       [](const TPersistent& o) {
                           return PropValue(
                               static_cast<TPersistent*>(static_cast<const TkxDBGrid&>(o).IniAttributes()));
+                      },
+                      {}});
+    // ---- painting ----
+    info.Add("DefaultDrawing", &G::DefaultDrawing, &G::SetDefaultDrawing);
+    info.Add("TitleImageList", &G::TitleImageList, &G::SetTitleImageList);
+    info.Add("ImageList", &G::ImageList, &G::SetImageList);
+    info.Add("IndicatorColor", &G::IndicatorColor, &G::SetIndicatorColor);
+    info.Add("IndicatorIconColor", &G::IndicatorIconColor, &G::SetIndicatorIconColor);
+    info.Add("LineStyle", &G::LineStyle, &G::SetLineStyle);
+    info.Add("HideAllLines", &G::HideAllLines, &G::SetHideAllLines);
+    info.Add("FooterColor", &G::FooterColor, &G::SetFooterColor);
+    info.Add("FooterCellColor", &G::FooterCellColor, &G::SetFooterCellColor);
+    info.Add("FooterHeight", &G::FooterHeight, &G::SetFooterHeight);
+    info.AddProperty({"LineColors",
+                      [](const TPersistent& o) {
+                          return PropValue(static_cast<TPersistent*>(static_cast<const G&>(o).LineColors()));
+                      },
+                      [](TPersistent& o, const PropValue& v) {
+                          if (auto p = std::get_if<TPersistent*>(&v))
+                              static_cast<G&>(o).SetLineColors(dynamic_cast<const TkxGridLineColors*>(*p));
+                      }});
+    info.AddProperty({"PaintOptions",
+                      [](const TPersistent& o) {
+                          return PropValue(static_cast<TPersistent*>(static_cast<const G&>(o).PaintOptions()));
                       },
                       {}});
 }

@@ -713,10 +713,10 @@ void TkxCustomDBGrid::drawTitleCell(int col, int, const TRect& rect, TGridDrawSt
             if (pressed) pressedTitles_.push_back(band ? rect : Rect(rect.Left, rect.Top, rect.Right, rect.Bottom));
         }
     }
-    // 5. The title image.
+    // 5. The title image (a column's: not in its group's band).
     TRect textRect = rect;
     TkxTitleImageAttributes image;
-    if (OnCalcTitleImage) OnCalcTitleImage(this, field, image);
+    if (OnCalcTitleImage && !band) OnCalcTitleImage(this, field, image);
     bool centredImage = false;
     if (titleImageList_ && image.ImageIndex >= 0) {
         const int iw = titleImageList_->Width(), ih = titleImageList_->Height();
