@@ -22,6 +22,8 @@
 #include "data/Provider.h"
 #include "data/SQLConnection.h"
 #include "data/SQLDataSet.h"
+#include "grid/KxDBGrid.h"
+#include "grid/KxGridDataLink.h"
 #include "support/BenchFolder.h"
 #include "support/CountingDataSet.h"
 #include "support/DataChain.h"
@@ -31,8 +33,6 @@
 #include "ui/DBGrid.h"
 #include "ui/Form.h"
 #include "ui/Input.h"
-#include "grid/KxDBGrid.h"
-#include "grid/KxGridDataLink.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -56,26 +56,31 @@ constexpr int kLines = 100000;
 constexpr int kRows = 40;
 constexpr int kEmptyFrames = 300;
 
-
 void makeDatabase(const std::string& dir, const std::string& path) {
     std::ifstream schemaFile(std::string(MORVANE_SOURCE_DIR) + "/db/schema.sql");
     std::stringstream schema;
     schema << schemaFile.rdbuf();
     std::ofstream(dir + "/make.sql", std::ios::binary)
         << "CREATE DATABASE '" << path << "' USER 'SYSDBA' PASSWORD 'x' DEFAULT CHARACTER SET NONE;\n"
-        << schema.str() << "\nSET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " << kLines
-        << ") DO BEGIN INSERT INTO SAL_SUB (MASTERBILLID, ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY, V_UNIT, B_PRICE, "
+        << schema.str()
+        << "\nSET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " << kLines
+        << ") DO BEGIN INSERT INTO SAL_SUB (MASTERBILLID, ITEM_NO, TEMPPRODID, PROD_NAME, V_QTY, V_UNIT, "
+           "B_PRICE, "
            "U_DIS, V_PRICE, AMT) VALUES ('B1', :i, 'P' || LPAD(:i, 6, '0'), '"
-        << codepage::FromUtf8("商品 ") << "' || :i || '" << codepage::FromUtf8(" 號 標準包裝") << "', MOD(:i, 50) + 1, '"
-        << codepage::FromUtf8("個") << "', 12.5, 1, 12.5, 12.5 * MOD(:i, 50)); i = i + 1; END END^\n"
+        << codepage::FromUtf8("商品 ") << "' || :i || '" << codepage::FromUtf8(" 號 標準包裝")
+        << "', MOD(:i, 50) + 1, '" << codepage::FromUtf8("個")
+        << "', 12.5, 1, 12.5, 12.5 * MOD(:i, 50)); i = i + 1; END END^\n"
         << "SET TERM ; ^\nCOMMIT;\n";
-    std::string cmd = "isql-fb -q -b -user SYSDBA -password x -i '" + dir + "/make.sql' > '" + dir + "/make.out' 2>&1";
+    std::string cmd =
+        "isql-fb -q -b -user SYSDBA -password x -i '" + dir + "/make.sql' > '" + dir + "/make.out' 2>&1";
     if (std::system(cmd.c_str()) != 0)
         throw std::runtime_error("isql-fb could not make the database; see " + dir + "/make.out");
 }
 
 // Paints the whole grid as the window system would, into a picture.
-void paint(TDBGrid* grid, TBitmap& picture) { grid->PaintTo(picture); }
+void paint(TDBGrid* grid, TBitmap& picture) {
+    grid->PaintTo(picture);
+}
 
 const char* const kCustomers =
     "select CUST_ID, CUST_NAME, CUST_CLASSID,'N' AS SELECT_YN from CUSTOMER\r\nORDER BY CUST_ID";
@@ -94,18 +99,17 @@ public:
         const Row& r = rows[size_t(index.row())];
         if (index.column() == 0)
             return role == Qt::CheckStateRole ? QVariant(r.ticked ? Qt::Checked : Qt::Unchecked) : QVariant();
-        if (role != Qt::DisplayRole)
-            return {};
+        if (role != Qt::DisplayRole) return {};
         return index.column() == 1 ? r.id : index.column() == 2 ? r.name : r.cls;
     }
     QVariant headerData(int section, Qt::Orientation o, int role) const override {
-        if (role != Qt::DisplayRole || o != Qt::Horizontal)
-            return {};
+        if (role != Qt::DisplayRole || o != Qt::Horizontal) return {};
         static const char* titles[] = {"選擇", "客戶代號", "客戶名稱", "客戶類別"};
         return QString::fromUtf8(titles[section]);
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override {
-        return QAbstractTableModel::flags(index) | (index.column() == 0 ? Qt::ItemIsUserCheckable : Qt::NoItemFlags);
+        return QAbstractTableModel::flags(index) |
+               (index.column() == 0 ? Qt::ItemIsUserCheckable : Qt::NoItemFlags);
     }
 };
 
@@ -116,8 +120,7 @@ struct CustomerFigures {
 };
 
 double median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
+    if (v.empty()) return 0;
     std::nth_element(v.begin(), v.begin() + long(v.size() / 2), v.end());
     return v[v.size() / 2];
 }
@@ -170,8 +173,8 @@ void customers(const std::string& database, int runs, BenchFolder& folder) {
         TField* cls = cds->FieldByName("CUST_CLASSID");
         auto q = [](const AnsiString& a) { return QString::fromStdString(codepage::ToUtf8(a)); };
         for (cds->First(); !cds->Eof(); cds->Next())
-            model.rows.push_back({SameText(tick->AsString(), "Y"), q(id->DisplayText()), q(name->DisplayText()),
-                                  q(cls->DisplayText())});
+            model.rows.push_back({SameText(tick->AsString(), "Y"), q(id->DisplayText()),
+                                  q(name->DisplayText()), q(cls->DisplayText())});
         grid->SetDataSource(source);
     }
     QTableView view;
@@ -254,14 +257,17 @@ void customers(const std::string& database, int runs, BenchFolder& folder) {
     }
     std::printf("customer grid, %d customers, 401 x 455 pixels showing %d rows; medians, best of %d runs\n",
                 f.records, f.rows, runs);
-    std::printf("  empty grid                  picture %7.3f ms                      %7.1f frames per second\n",
-                f.empty * 1e3, 1 / f.empty);
-    std::printf("  customers, paging           picture %7.3f ms, frame %7.3f ms    %7.1f frames per second  (%ld "
-                "frames)\n",
-                f.full * 1e3, f.frame * 1e3, 1 / f.frame, f.frames);
-    std::printf("  stock QTableView, paging    picture %7.3f ms, frame %7.3f ms    %7.1f frames per second  (%ld "
-                "frames)\n",
-                f.view * 1e3, f.viewFrame * 1e3, 1 / f.viewFrame, f.viewFrames);
+    std::printf(
+        "  empty grid                  picture %7.3f ms                      %7.1f frames per second\n",
+        f.empty * 1e3, 1 / f.empty);
+    std::printf(
+        "  customers, paging           picture %7.3f ms, frame %7.3f ms    %7.1f frames per second  (%ld "
+        "frames)\n",
+        f.full * 1e3, f.frame * 1e3, 1 / f.frame, f.frames);
+    std::printf(
+        "  stock QTableView, paging    picture %7.3f ms, frame %7.3f ms    %7.1f frames per second  (%ld "
+        "frames)\n",
+        f.view * 1e3, f.viewFrame * 1e3, 1 / f.viewFrame, f.viewFrames);
     const double ratio = f.full / f.empty, speed = f.viewFrame / f.frame;
     std::printf("  a full picture costs %.2f x an empty one (target at most 2): %s\n", ratio,
                 ratio <= 2 ? "met" : "MISSED");
@@ -275,8 +281,7 @@ void customers(const std::string& database, int runs, BenchFolder& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     try {
         const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
         BenchFolder folder;
@@ -318,7 +323,7 @@ int main(int argc, char** argv) {
         const struct {
             const char* field;
             int width;
-        } columns[] = {{"TEMPPRODID", 114}, {"PROD_NAME", 128}, {"V_QTY", 47}, {"V_UNIT", 54},
+        } columns[] = {{"TEMPPRODID", 114}, {"PROD_NAME", 128}, {"V_QTY", 47},   {"V_UNIT", 54},
                        {"B_PRICE", 61},     {"U_DIS", 46},      {"V_PRICE", 62}, {"AMT", 56}};
         for (const auto& c : columns) {
             TColumn* column = grid->Columns().Add();
@@ -358,8 +363,7 @@ int main(int argc, char** argv) {
                 paint(grid, picture);
                 painted += cds->reads - r;
                 ++frames;
-                if (cds->Eof() || cds->RecNo() == kLines)
-                    break;
+                if (cds->Eof() || cds->RecNo() == kLines) break;
                 SendKey(grid, VK_NEXT);
             }
             bestFull = std::min(bestFull, (NowSeconds() - start) / double(frames));
@@ -367,9 +371,11 @@ int main(int argc, char** argv) {
             readsWhilePainting = painted;
         }
         std::printf("best of %d runs\n", runs);
-        std::printf("  empty grid      %8.2f ms a frame  %7.1f frames per second\n", bestEmpty * 1e3, 1 / bestEmpty);
-        std::printf("  100,000 lines   %8.2f ms a frame  %7.1f frames per second  (%ld frames, a page each)\n",
-                    bestFull * 1e3, 1 / bestFull, frames);
+        std::printf("  empty grid      %8.2f ms a frame  %7.1f frames per second\n", bestEmpty * 1e3,
+                    1 / bestEmpty);
+        std::printf(
+            "  100,000 lines   %8.2f ms a frame  %7.1f frames per second  (%ld frames, a page each)\n",
+            bestFull * 1e3, 1 / bestFull, frames);
         std::printf("  a full frame costs %.2f x an empty one\n", bestFull / bestEmpty);
         std::printf("  records read while paging %ld (of %d), while painting %ld\n", readsWhilePaging, kLines,
                     readsWhilePainting);

@@ -265,25 +265,27 @@ private:
     bool wordWrap_ = false;
 };
 
-using TkxDrawCellInfoEvent = std::function<void(TkxCustomDBGrid* Sender, TkxCustomDrawGridCellInfo* DrawCellInfo)>;
+using TkxDrawCellInfoEvent =
+    std::function<void(TkxCustomDBGrid* Sender, TkxCustomDrawGridCellInfo* DrawCellInfo)>;
 using TkxCalcCellColorsEvent = std::function<void(TObject* Sender, TField* Field, TGridDrawState State,
                                                   bool Highlight, TFont* AFont, TBrush* ABrush)>;
-using TkxCalcTitleAttributesEvent = std::function<void(TObject* Sender, const AnsiString& AFieldName, TFont* AFont,
-                                                       TBrush* ABrush, TAlignment& ATitleAlignment)>;
+using TkxCalcTitleAttributesEvent =
+    std::function<void(TObject* Sender, const AnsiString& AFieldName, TFont* AFont, TBrush* ABrush,
+                       TAlignment& ATitleAlignment)>;
 using TkxCalcTitleImageEvent =
     std::function<void(TObject* Sender, TField* Field, TkxTitleImageAttributes& TitleImageAttributes)>;
-using TkxDrawTitleCellEvent = std::function<void(TObject* Sender, TCanvas* Canvas, TField* Field, TRect Rect,
-                                                 bool& DefaultDrawing)>;
-using TkxDrawGroupHeaderCellEvent = std::function<void(TObject* Sender, TCanvas* Canvas,
-                                                       const AnsiString& GroupHeaderName, TRect Rect,
-                                                       bool& DefaultDrawing)>;
-using TkxDrawDataCellEvent = std::function<void(TObject* Sender, TRect Rect, TField* Field, TGridDrawState State)>;
+using TkxDrawTitleCellEvent =
+    std::function<void(TObject* Sender, TCanvas* Canvas, TField* Field, TRect Rect, bool& DefaultDrawing)>;
+using TkxDrawGroupHeaderCellEvent = std::function<void(
+    TObject* Sender, TCanvas* Canvas, const AnsiString& GroupHeaderName, TRect Rect, bool& DefaultDrawing)>;
+using TkxDrawDataCellEvent =
+    std::function<void(TObject* Sender, TRect Rect, TField* Field, TGridDrawState State)>;
 using TkxCreateHintWindowEvent =
-    std::function<void(TObject* Sender, TkxGridHintWindow* HintWindow, TField* AField, TRect R, bool& WordWrap,
-                       int& MaxWidth, int& MaxHeight, bool& DoDefault)>;
-using TkxDrawFooterCellEvent = std::function<void(TObject* Sender, TCanvas* Canvas, TRect FooterCellRect,
-                                                  TField* Field, const AnsiString& FooterText,
-                                                  bool& DefaultDrawing)>;
+    std::function<void(TObject* Sender, TkxGridHintWindow* HintWindow, TField* AField, TRect R,
+                       bool& WordWrap, int& MaxWidth, int& MaxHeight, bool& DoDefault)>;
+using TkxDrawFooterCellEvent =
+    std::function<void(TObject* Sender, TCanvas* Canvas, TRect FooterCellRect, TField* Field,
+                       const AnsiString& FooterText, bool& DefaultDrawing)>;
 
 // ---- column records ----
 

@@ -64,7 +64,8 @@ void TkxDBGrid::DefineProperties(ClassInfo& info) {
     info.Add("FooterHeight", &G::FooterHeight, &G::SetFooterHeight);
     info.AddProperty({"LineColors",
                       [](const TPersistent& o) {
-                          return PropValue(static_cast<TPersistent*>(static_cast<const G&>(o).LineColors()));
+                          const TkxGridLineColors* colors = static_cast<const G&>(o).LineColors();
+                          return PropValue(static_cast<TPersistent*>(const_cast<TkxGridLineColors*>(colors)));
                       },
                       [](TPersistent& o, const PropValue& v) {
                           if (auto p = std::get_if<TPersistent*>(&v))
@@ -72,7 +73,8 @@ void TkxDBGrid::DefineProperties(ClassInfo& info) {
                       }});
     info.AddProperty({"PaintOptions",
                       [](const TPersistent& o) {
-                          return PropValue(static_cast<TPersistent*>(static_cast<const G&>(o).PaintOptions()));
+                          TkxGridPaintOptions* options = static_cast<const G&>(o).PaintOptions();
+                          return PropValue(static_cast<TPersistent*>(options));
                       },
                       {}});
 }

@@ -9,7 +9,9 @@ namespace {
 using Contour = std::vector<TPointF>;
 using Shape = std::vector<Contour>;
 
-Contour box(double l, double t, double r, double b) { return {{l, t}, {r, t}, {r, b}, {l, b}}; }
+Contour box(double l, double t, double r, double b) {
+    return {{l, t}, {r, t}, {r, b}, {l, b}};
+}
 
 Contour ellipse(double l, double t, double r, double b) {
     Contour c;
@@ -31,7 +33,9 @@ Shape glyphShape(int glyph) {
         return {box(2, 0, 4, 11), box(0, 0, 2, 1), box(4, 0, 6, 1), box(0, 10, 2, 11), box(4, 10, 6, 11)};
     case igInsert:
         // Three strokes through the middle of a 6 by 5 box, rows 3 to 7.
-        return {box(2, 3, 4, 8), {{0, 2.3}, {6, 7.3}, {6, 8.7}, {0, 3.7}}, {{0, 7.3}, {6, 2.3}, {6, 3.7}, {0, 8.7}}};
+        return {box(2, 3, 4, 8),
+                {{0, 2.3}, {6, 7.3}, {6, 8.7}, {0, 3.7}},
+                {{0, 7.3}, {6, 2.3}, {6, 3.7}, {0, 8.7}}};
     case igSelected:
         return {ellipse(1, 3, 5, 8)};
     case igCurrentSelected:

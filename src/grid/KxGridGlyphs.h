@@ -6,10 +6,10 @@
 #include "ui/Canvas.h"
 
 enum TkxIndicatorGlyph {
-    igCurrent = 0,     // solid triangle pointing right: the current record
-    igEdit = 1,        // I-beam: the current record is being edited
-    igInsert = 2,      // six-armed star: the current record is being inserted
-    igSelected = 3,    // filled dot: a selected record that is not current
+    igCurrent = 0,        // solid triangle pointing right: the current record
+    igEdit = 1,           // I-beam: the current record is being edited
+    igInsert = 2,         // six-armed star: the current record is being inserted
+    igSelected = 3,       // filled dot: a selected record that is not current
     igCurrentSelected = 4 // hollow arrow: the current record, also selected
 };
 constexpr int kIndicatorGlyphWidth = 6;

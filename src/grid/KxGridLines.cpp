@@ -29,7 +29,8 @@ std::unique_ptr<TBitmap> tintedCopy(const TBitmap& source, TColor color, int row
         for (int x = 0; x < copy->Width(); ++x) {
             const TColor p = copy->Pixel(x, y);
             if (transparent && p == skip) continue;
-            copy->SetPixel(x, y, RGB(clamp(GetRValue(p) + dr), clamp(GetGValue(p) + dg), clamp(GetBValue(p) + db)));
+            copy->SetPixel(x, y,
+                           RGB(clamp(GetRValue(p) + dr), clamp(GetGValue(p) + dg), clamp(GetBValue(p) + db)));
         }
     return copy;
 }
@@ -193,7 +194,8 @@ void TkxCustomDBGrid::prepareBackground() {
         o.rebuildNeeded_ = true;
     }
     TBitmap& picture = *o.backgroundBitmap_;
-    if (o.prepared_ && (o.prepared_->Width() != Width() || o.prepared_->Height() != Height())) o.rebuildNeeded_ = true;
+    if (o.prepared_ && (o.prepared_->Width() != Width() || o.prepared_->Height() != Height()))
+        o.rebuildNeeded_ = true;
     if (!o.rebuildNeeded_) return;
     struct Clear {
         bool& flag;
@@ -232,10 +234,12 @@ void TkxCustomDBGrid::prepareBackground() {
     const TkxBackgroundOptions opts = o.backgroundOptions_;
     if (o.activeRecordColor_ != clNone && opts.Contains(coBlendActiveRecord))
         o.activeRecordTint_ = tintedCopy(*o.prepared_, o.activeRecordColor_);
-    if (o.alternatingRowColor_ != clNone && !o.alternatingRowRegions_.Empty() && opts.Contains(coBlendAlternatingRow))
+    if (o.alternatingRowColor_ != clNone && !o.alternatingRowRegions_.Empty() &&
+        opts.Contains(coBlendAlternatingRow))
         o.alternatingTint_ = tintedCopy(*o.prepared_, o.alternatingRowColor_);
     if (opts.Contains(coBlendFixedRow))
-        o.fixedRowTint_ = tintedCopy(*o.prepared_, o.fixedRowColor_, TitleRowCount() > 0 ? RowHeights(0) + 1 : 0);
+        o.fixedRowTint_ =
+            tintedCopy(*o.prepared_, o.fixedRowColor_, TitleRowCount() > 0 ? RowHeights(0) + 1 : 0);
     if (opts.Contains(coBlendFixedColumn)) o.fixedColumnTint_ = tintedCopy(*o.prepared_, o.fixedColumnColor_);
 }
 
@@ -362,7 +366,8 @@ int TkxCustomDBGrid::lastDataRowShown() const {
     return last;
 }
 
-void TkxCustomDBGrid::drawCellRowLines(int col, int row, const TRect& rect, TGridDrawState state, bool highlighted) {
+void TkxCustomDBGrid::drawCellRowLines(int col, int row, const TRect& rect, TGridDrawState state,
+                                       bool highlighted) {
     if (rowLineDrawn_ || hideAllLines_) return;
     rowLineDrawn_ = true;
     const bool fixed = state.Contains(gdFixed);
@@ -372,8 +377,8 @@ void TkxCustomDBGrid::drawCellRowLines(int col, int row, const TRect& rect, TGri
     const TColor brush = ColorToRGB(paintCanvas_->Brush()->Color());
     const TColor background = lineStyle_ == glsDynamic ? brush : ColorToRGB(Color());
     const TColor active = paintOptions_->ActiveRecordColor();
-    const bool highlightBrush =
-        highlighted && (brush == ColorToRGB(clHighlight) || (active != clNone && brush == ColorToRGB(active)));
+    const bool highlightBrush = highlighted && (brush == ColorToRGB(clHighlight) ||
+                                                (active != clNone && brush == ColorToRGB(active)));
     const bool single = lineStyle_ == glsSingle || (lineStyle_ == glsDynamic && background == kWhite) ||
                         backgroundFillsDataCells() || (whiteGrid() && highlightBrush);
     const int y = rect.Top + RowHeights(row);
@@ -425,7 +430,8 @@ void TkxCustomDBGrid::paintLines() {
     // 2. The row line under the current cell, again.
     if (options_.Contains(dgRowLines) && !options_.Contains(dgRowSelect) && link_->Active()) {
         const TRect r = CellRect(Col(), Row());
-        if (!r.IsEmpty() && Row() <= lastRow) hline(r.Left, r.Right, r.Bottom, single ? lc.DataColor() : lc.ShadowColor());
+        if (!r.IsEmpty() && Row() <= lastRow)
+            hline(r.Left, r.Right, r.Bottom, single ? lc.DataColor() : lc.ShadowColor());
     }
     // 3. The raised fixed columns, in the classic look.
     if (!themed && h.FixedShown > 0 && lastRow >= 0) {
@@ -441,7 +447,8 @@ void TkxCustomDBGrid::paintLines() {
             bool perCell = false;
             if (dataRow < TkxColumn::kRowDrawFlagRows)
                 for (int c = ind; c < h.FixedShown; ++c)
-                    if (const uint8_t* f = ColumnAt(c - ind).RowDrawFlagsIfAny(); f && (f[dataRow] & 1)) perCell = true;
+                    if (const uint8_t* f = ColumnAt(c - ind).RowDrawFlagsIfAny(); f && (f[dataRow] & 1))
+                        perCell = true;
             if (!perCell) {
                 hline(0, x1, yb, lc.FixedColor());
                 hline(0, x1, yb + 1, lc.HighlightColor());
@@ -477,8 +484,8 @@ void TkxCustomDBGrid::paintLines() {
             hline(x, isLast && padded ? std::max(clientW, right) : right, 0, lc.HighlightColor());
             vline(x, grouped && dataCol != first ? bandBottom : 0, titleBottom, lc.HighlightColor());
             vline(right, grouped && dataCol != last ? bandBottom : 0, titleBottom + 1, lc.FixedColor());
-            hline(x, isLast && padColumnStyle_ == pcsPadHeader ? std::max(clientW, right + 1) : right + 1, titleBottom,
-                  lc.FixedColor());
+            hline(x, isLast && padColumnStyle_ == pcsPadHeader ? std::max(clientW, right + 1) : right + 1,
+                  titleBottom, lc.FixedColor());
             if (grouped) {
                 // The band's lower edge; the member titles are raised under it.
                 hline(x, right + 1, bandBottom - 1, lc.FixedColor());
@@ -494,11 +501,12 @@ void TkxCustomDBGrid::paintLines() {
     // 5. The grid's right end.
     if (link_->Active() && lastStart >= 0) {
         if (titles && (!options_.Contains(dgRowLines) || !options_.Contains(dgColLines)))
-            vline(padColumnStyle_ == pcsPadHeader ? clientW - 1 : lastRight, 0, titleBottom + 1, lc.FixedColor());
+            vline(padColumnStyle_ == pcsPadHeader ? clientW - 1 : lastRight, 0, titleBottom + 1,
+                  lc.FixedColor());
         if (padColumnStyle_ != pcsPlain && lastRow >= 0) {
             const TColor end = padColumnStyle_ == pcsPadHeaderAndData ? lc.FixedColor()
-                               : whiteGrid()                           ? lc.DataColor()
-                                                                       : lc.ShadowColor();
+                               : whiteGrid()                          ? lc.DataColor()
+                                                                      : lc.ShadowColor();
             const int top = titles ? v.FixedBoundary : 0;
             vline(lastRight, top, dataBottom + 1, end);
             vline(lastRight + 1, top, dataBottom + 1, lc.HighlightColor());
@@ -540,7 +548,8 @@ void TkxCustomDBGrid::paintPad() {
     // Only when the records end above the rows there is room for (the buffer holds as many rows as
     // are shown whole).
     TDataSet* ds = DataSet();
-    if (!padAll || !link_->Active() || !ds || !ds->Active() || link_->RecordCount() >= link_->BufferCount()) return;
+    if (!padAll || !link_->Active() || !ds || !ds->Active() || link_->RecordCount() >= link_->BufferCount())
+        return;
     // The first row after the records (the rows there do not exist: the grid holds the records' rows).
     const int last = TitleRowCount() + std::max(link_->RecordCount(), 1) - 1;
     const int lastTop = v.CellStart(last);
@@ -549,8 +558,9 @@ void TkxCustomDBGrid::paintPad() {
     if (y >= fullH) return;
     if (!hideAllLines_) {
         const int fixedRight = std::min(h.FixedBoundary, clientW);
-        const TColor dataLine = lineStyle_ == glsSingle || (lineStyle_ == glsDynamic && whiteGrid()) ? lc.DataColor()
-                                                                                                    : lc.ShadowColor();
+        const TColor dataLine = lineStyle_ == glsSingle || (lineStyle_ == glsDynamic && whiteGrid())
+                                    ? lc.DataColor()
+                                    : lc.ShadowColor();
         hline(0, fixedRight, y - 1, lc.FixedColor());
         hline(fixedRight, lastRight + 1, y - 1, dataLine);
         vline(0, y, fullH, lc.HighlightColor());
@@ -620,7 +630,9 @@ void TkxCustomDBGrid::paintFooter() {
         const int ty = top + (bottom - top - th) / 2;
         TRect r = Rect(x + 5, ty, x + w - 2, bottom);
         const TAlignment a = field ? field->Alignment() : taLeftJustify;
-        const unsigned format = (a == taRightJustify ? DT_RIGHT : a == taCenter ? DT_CENTER : DT_LEFT) |
+        const unsigned format = (a == taRightJustify ? DT_RIGHT
+                                 : a == taCenter     ? DT_CENTER
+                                                     : DT_LEFT) |
                                 DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
         c.Brush()->SetStyle(bsClear);
         c.DrawText(text, r, format);

@@ -29,8 +29,12 @@ constexpr unsigned kUnderlinePrefix = 1, kEllipsis = 2, kWordBreak = 4, kTranspa
 // The hint's timer.
 constexpr int kHintTimer = 1, kHintTick = 250, kHintLeastTicks = 16;
 
-TkxGridPaintStyle paintStyle() { return kxProcessIntl ? kxProcessIntl->GridPaintStyle() : gpsDynamicDeviceContext; }
-TkxCheckBoxInGridStyle checkBoxStyle() { return kxProcessIntl ? kxProcessIntl->CheckBoxInGridStyle() : cbStyleAuto; }
+TkxGridPaintStyle paintStyle() {
+    return kxProcessIntl ? kxProcessIntl->GridPaintStyle() : gpsDynamicDeviceContext;
+}
+TkxCheckBoxInGridStyle checkBoxStyle() {
+    return kxProcessIntl ? kxProcessIntl->CheckBoxInGridStyle() : cbStyleAuto;
+}
 
 unsigned alignmentFormat(TAlignment a) {
     return a == taRightJustify ? DT_RIGHT : a == taCenter ? DT_CENTER : DT_LEFT;
@@ -164,7 +168,8 @@ void TkxCustomDBGrid::paintAll(TCanvas& canvas, const TRect& area, bool allCells
     std::vector<int> bandsDrawn; // first data column of each group band drawn in this paint
     auto region = [&](bool fixedRows, bool fixedCols) {
         auto rows = [&](auto&& f) {
-            fixedRows ? di.Vert.ForEachFixed(walk.Top, walk.Bottom, f) : di.Vert.ForEachScrolled(walk.Top, walk.Bottom, f);
+            fixedRows ? di.Vert.ForEachFixed(walk.Top, walk.Bottom, f)
+                      : di.Vert.ForEachScrolled(walk.Top, walk.Bottom, f);
         };
         auto cols = [&](auto&& f) {
             fixedCols ? di.Horz.ForEachFixed(walk.Left, walk.Right, f)
@@ -238,7 +243,8 @@ void TkxCustomDBGrid::DrawCell(int col, int row, const TRect& cellRect, TGridDra
     if (row >= t) {
         if (row > DrawInfo().Vert.LastFullVisibleCell) return;
         TDataSet* ds = DataSet();
-        if (link_->Active() && ds && ds->Active() && link_->RecordCount() > 0 && dataRow >= link_->RecordCount())
+        if (link_->Active() && ds && ds->Active() && link_->RecordCount() > 0 &&
+            dataRow >= link_->RecordCount())
             return;
     }
     // 2.
@@ -311,7 +317,8 @@ bool TkxCustomDBGrid::IsCellHighlighted(int, int dataRow, TGridDrawState state) 
     if (options_.Contains(dgMultiSelect) && !state.Contains(gdFixed)) return IsRowSelected(dataRow);
     bool highlight = state.Contains(gdSelected) ||
                      (dataRow == Row() - TitleRowCount() && paintOptions_->ActiveRecordColor() != clNone);
-    if (!options_.Contains(dgAlwaysShowSelection)) highlight = highlight && gridFocused_ && !embeddedControlHasFocus();
+    if (!options_.Contains(dgAlwaysShowSelection))
+        highlight = highlight && gridFocused_ && !embeddedControlHasFocus();
     return highlight;
 }
 
@@ -340,8 +347,8 @@ bool TkxCustomDBGrid::chooseCellColors(int col, int row, TField* field, TGridDra
 
 // ---- the text writer ----
 
-void TkxCustomDBGrid::WriteCellText(TCanvas& canvas, const TRect& rect, int dx, int dy, const AnsiString& text,
-                                    TAlignment alignment, unsigned flags) {
+void TkxCustomDBGrid::WriteCellText(TCanvas& canvas, const TRect& rect, int dx, int dy,
+                                    const AnsiString& text, TAlignment alignment, unsigned flags) {
     if (!(flags & kTransparent)) canvas.FillRect(rect);
     const int w = rect.Width(), h = rect.Height();
     TRect r;
@@ -523,8 +530,8 @@ bool loadBlobPicture(const AnsiString& bytes, TBitmap& picture) {
 
 TCopyMode copyModeNamed(std::string_view name) {
     static const std::pair<const char*, TCopyMode> modes[] = {
-        {"Source Copy", SRCCOPY},          {"Source Paint", SRCPAINT},   {"Source And", SRCAND},
-        {"Source Invert", SRCINVERT},      {"Source Erase", SRCERASE},   {"Not Source Copy", NOTSRCCOPY},
+        {"Source Copy", SRCCOPY},          {"Source Paint", SRCPAINT}, {"Source And", SRCAND},
+        {"Source Invert", SRCINVERT},      {"Source Erase", SRCERASE}, {"Not Source Copy", NOTSRCCOPY},
         {"Not Source Erase", NOTSRCERASE}, {"Merge Paint", MERGEPAINT}};
     for (const auto& [n, m] : modes)
         if (name == n) return m;
@@ -564,7 +571,8 @@ void TkxCustomDBGrid::drawBitmapCell(int col, int row, const TRect& rect, TGridD
             const int w = byHeight ? MulDiv(pw, rect.Height(), std::max(ph, 1)) : rect.Width();
             if ((byHeight ? w : h) > 2) dest = Bounds(rect.Left, rect.Top, w, h);
         } else {
-            dest = Bounds(rect.Left, rect.Top, std::min(pw, rect.Width() - 1), std::min(ph, rect.Height() - 1));
+            dest =
+                Bounds(rect.Left, rect.Top, std::min(pw, rect.Width() - 1), std::min(ph, rect.Height() - 1));
         }
         if (!dest.IsEmpty()) {
             c.SaveClip();
@@ -603,9 +611,9 @@ void TkxCustomDBGrid::drawImageIndexCell(int col, int row, const TRect& rect, TG
     if (link_->Active() && dataRow < link_->RecordCount()) {
         TActiveRecordScope scope(*link_, dataRow);
         const TFieldType type = field->DataType();
-        if (!field->IsNull() && (type == ftSmallint || type == ftInteger || type == ftWord || type == ftLargeint ||
-                                 type == ftAutoInc || type == ftFloat || type == ftCurrency || type == ftBCD ||
-                                 type == ftFMTBcd))
+        if (!field->IsNull() &&
+            (type == ftSmallint || type == ftInteger || type == ftWord || type == ftLargeint ||
+             type == ftAutoInc || type == ftFloat || type == ftCurrency || type == ftBCD || type == ftFMTBcd))
             index = int(std::lround(field->AsFloat()));
     }
     if (index >= 0 && cellInfo_->DefaultDrawContents) {
@@ -671,7 +679,8 @@ void TkxCustomDBGrid::drawTitleCell(int col, int, const TRect& rect, TGridDrawSt
     if (!hasColumn) {
         if (cellInfo_->DefaultDrawBackground || band) {
             if (themed && !blended)
-                c.DrawThemedHeaderItem(Rect(rect.Left, rect.Top, rect.Right + 1, rect.Bottom), HIS_NORMAL, true);
+                c.DrawThemedHeaderItem(Rect(rect.Left, rect.Top, rect.Right + 1, rect.Bottom), HIS_NORMAL,
+                                       true);
             else
                 titleBackgroundFill(rect);
         }
@@ -707,10 +716,13 @@ void TkxCustomDBGrid::drawTitleCell(int col, int, const TRect& rect, TGridDrawSt
     if (cellInfo_->DefaultDrawBackground) {
         if (themed && !blended) {
             c.DrawThemedHeaderItem(Rect(rect.Left, rect.Top, rect.Right + 1, rect.Bottom),
-                                   pressed ? HIS_PRESSED : hot ? HIS_HOT : HIS_NORMAL);
+                                   pressed ? HIS_PRESSED
+                                   : hot   ? HIS_HOT
+                                           : HIS_NORMAL);
         } else {
             titleBackgroundFill(Rect(rect.Left - 1, rect.Top, rect.Right, rect.Bottom));
-            if (pressed) pressedTitles_.push_back(band ? rect : Rect(rect.Left, rect.Top, rect.Right, rect.Bottom));
+            if (pressed)
+                pressedTitles_.push_back(band ? rect : Rect(rect.Left, rect.Top, rect.Right, rect.Bottom));
         }
     }
     // 5. The title image (a column's: not in its group's band).
@@ -754,7 +766,8 @@ void TkxCustomDBGrid::drawTitleCell(int col, int, const TRect& rect, TGridDrawSt
         c.SaveClip();
         c.ExcludeClipRect(Rect(0, 0, fixedRight, ClientHeight()));
     }
-    WriteCellText(c, Rect(textRect.Left, rect.Top, textRect.Right, rect.Bottom), 2 + p, dy, text, alignment, flags);
+    WriteCellText(c, Rect(textRect.Left, rect.Top, textRect.Right, rect.Bottom), 2 + p, dy, text, alignment,
+                  flags);
     if (exclude) c.RestoreClip();
 }
 
@@ -904,7 +917,8 @@ void TkxCustomDBGrid::CellHintMouseMove(int x, int y) {
     bool wordWrap = true, doDefault = true;
     int maxHeight = rect.Height() - 2, maxWidth = Screen().Width();
     const bool fromControl = CacheItem(cell.X).Control && IsEmbeddedControlType(CacheItem(cell.X).Type);
-    hintWindow_->SetAlignment(field->Alignment() == taRightJustify && !fromControl ? taRightJustify : taLeftJustify);
+    hintWindow_->SetAlignment(field->Alignment() == taRightJustify && !fromControl ? taRightJustify
+                                                                                   : taLeftJustify);
     if (OnCreateHintWindow)
         OnCreateHintWindow(this, hintWindow_.get(), field, rect, wordWrap, maxWidth, maxHeight, doDefault);
     if (!doDefault) {
@@ -916,7 +930,8 @@ void TkxCustomDBGrid::CellHintMouseMove(int x, int y) {
     TRect r = Rect(0, 0, std::min(rect.Width() - 4, maxWidth), 0);
     format = DT_CALCRECT | DT_NOPREFIX | (wordWrap ? DT_WORDBREAK : 0u);
     hc.DrawText(text, r, format);
-    const int w = r.Width() + 8, h = std::min(std::max(r.Height() + 4, rect.Height()), std::max(maxHeight, 1) + 4);
+    const int w = r.Width() + 8,
+              h = std::min(std::max(r.Height() + 4, rect.Height()), std::max(maxHeight, 1) + 4);
     const TPoint topLeft = ClientToScreen({rect.Left, rect.Top - 1});
     const TPoint topRight = ClientToScreen({rect.Right, rect.Top - 1});
     int left;

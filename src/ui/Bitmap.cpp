@@ -146,8 +146,9 @@ void TBitmap::SetPixel(int x, int y, TColor c) {
         canvas_->Release();
     // Every device pixel of the logical one.
     const double r = image_->devicePixelRatio();
-    const int x0 = int(std::floor(x * r + 0.5)), x1 = std::min(int(std::floor((x + 1) * r + 0.5)), image_->width());
-    const int y0 = int(std::floor(y * r + 0.5)), y1 = std::min(int(std::floor((y + 1) * r + 0.5)), image_->height());
+    auto edge = [r](int v) { return int(std::floor(v * r + 0.5)); };
+    const int x0 = edge(x), x1 = std::min(edge(x + 1), image_->width());
+    const int y0 = edge(y), y1 = std::min(edge(y + 1), image_->height());
     for (int dy = y0; dy < y1; ++dy)
         for (int dx = x0; dx < x1; ++dx)
             image_->setPixel(dx, dy, ToPixel(c));

@@ -222,8 +222,11 @@ void TCanvas::LineTo(int x, int y) {
         // the end point, which is left out.
         if (from.X == x && from.Y == y)
             return;
-        const TRect r = from.Y == y ? (x > from.X ? Rect(from.X, y, x, y + 1) : Rect(x + 1, y, from.X + 1, y + 1))
-                                    : (y > from.Y ? Rect(x, from.Y, x + 1, y) : Rect(x, y + 1, x + 1, from.Y + 1));
+        TRect r;
+        if (from.Y == y)
+            r = x > from.X ? Rect(from.X, y, x, y + 1) : Rect(x + 1, y, from.X + 1, y + 1);
+        else
+            r = y > from.Y ? Rect(x, from.Y, x + 1, y) : Rect(x, y + 1, x + 1, from.Y + 1);
         painter().fillRect(ToQRect(r), ToQColor(pen_.Color()));
         return;
     }
@@ -311,7 +314,8 @@ void TCanvas::FillPolygons(const std::vector<std::vector<TPointF>>& contours) {
         for (size_t i = 0; i < contour.size(); ++i) {
             const TPointF& a = contour[i];
             const TPointF& b = contour[(i + 1) % contour.size()];
-            Edge e{(a.X + origin_.X) * s, (a.Y + origin_.Y) * s, (b.X + origin_.X) * s, (b.Y + origin_.Y) * s};
+            const Edge e{(a.X + origin_.X) * s, (a.Y + origin_.Y) * s, (b.X + origin_.X) * s,
+                         (b.Y + origin_.Y) * s};
             top = std::min({top, e.y0, e.y1});
             bottom = std::max({bottom, e.y0, e.y1});
             if (e.y0 != e.y1)
@@ -322,7 +326,8 @@ void TCanvas::FillPolygons(const std::vector<std::vector<TPointF>>& contours) {
     const uint32_t colour = ToPixel(brush_.Color());
     // Where the row crosses an outline, and which way the outline runs there (down +1, up -1).
     std::vector<std::pair<double, int>> xs;
-    const int y0 = std::max(0, int(std::floor(top))), y1 = std::min(target_->height(), int(std::ceil(bottom)));
+    const int y0 = std::max(0, int(std::floor(top)));
+    const int y1 = std::min(target_->height(), int(std::ceil(bottom)));
     for (int dy = y0; dy < y1; ++dy) {
         // The row is sampled through the centres of its pixels.
         const double yc = dy + 0.5;
@@ -596,7 +601,8 @@ void TCanvas::blit(const TRect& dest, const QImage& src, const TRect& srcRect, b
     // Both rectangles in device pixels: each picture at its own device pixel ratio.
     const double ts = ratio(), ss = src.devicePixelRatio();
     const int dl = deviceEdge(dest.Left + origin_.X, ts), dt = deviceEdge(dest.Top + origin_.Y, ts);
-    const int dw = deviceEdge(dest.Right + origin_.X, ts) - dl, dh = deviceEdge(dest.Bottom + origin_.Y, ts) - dt;
+    const int dw = deviceEdge(dest.Right + origin_.X, ts) - dl;
+    const int dh = deviceEdge(dest.Bottom + origin_.Y, ts) - dt;
     const int sl = deviceEdge(srcRect.Left, ss), st = deviceEdge(srcRect.Top, ss);
     const int sw = deviceEdge(srcRect.Right, ss) - sl, sh = deviceEdge(srcRect.Bottom, ss) - st;
     if (dw <= 0 || dh <= 0)
@@ -622,7 +628,8 @@ void TCanvas::blit(const TRect& dest, const QImage& src, const TRect& srcRect, b
             if (dx < 0 || dx >= target_->width() || !inClip(logicalOf(dx, ts), ty))
                 continue;
             const int sx = sl + (sw > 0 ? int(int64_t(x) * sw / dw) : 0);
-            uint32_t s = (sx >= 0 && sy >= 0 && sx < src.width() && sy < src.height()) ? src.pixel(sx, sy) & 0xFFFFFF : 0;
+            const bool inside = sx >= 0 && sy >= 0 && sx < src.width() && sy < src.height();
+            const uint32_t s = inside ? src.pixel(sx, sy) & 0xFFFFFF : 0;
             if (useTransparent && s == transparent)
                 continue;
             line[dx] = 0xFF000000u | ApplyRop(copyMode_, pattern, s, line[dx] & 0xFFFFFF);
@@ -650,7 +657,8 @@ void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRe
     const TRect sr = OffsetRect(sourceRect, source.origin_.X, source.origin_.Y);
     const double ss = source.ratio();
     const int l = deviceEdge(sr.Left, ss), t = deviceEdge(sr.Top, ss);
-    QImage src = source.target_->copy(QRect(l, t, deviceEdge(sr.Right, ss) - l, deviceEdge(sr.Bottom, ss) - t));
+    const QRect part(l, t, deviceEdge(sr.Right, ss) - l, deviceEdge(sr.Bottom, ss) - t);
+    QImage src = source.target_->copy(part);
     src.setDevicePixelRatio(ss);
     blit(dest, src, Rect(0, 0, sr.Width(), sr.Height()), false, 0);
 }
@@ -743,7 +751,8 @@ struct ElementKey {
     int kind, w, h, state, leftmost;
     double ratio;
     bool operator<(const ElementKey& o) const {
-        return std::tie(kind, w, h, state, leftmost, ratio) < std::tie(o.kind, o.w, o.h, o.state, o.leftmost, o.ratio);
+        return std::tie(kind, w, h, state, leftmost, ratio) <
+               std::tie(o.kind, o.w, o.h, o.state, o.leftmost, o.ratio);
     }
 };
 
@@ -776,7 +785,8 @@ void TCanvas::DrawThemedCheckBox(const TRect& r, TThemedCheckBox state) {
     }
     if (r.IsEmpty() || !target_)
         return;
-    const QImage& picture = elementPicture({1, r.Width(), r.Height(), int(state), 0, ratio()}, [&](QPainter& p, QRect rect) {
+    const ElementKey key{1, r.Width(), r.Height(), int(state), 0, ratio()};
+    const QImage& picture = elementPicture(key, [&](QPainter& p, QRect rect) {
         QStyleOptionButton opt;
         opt.rect = rect;
         opt.palette = style->standardPalette();
@@ -804,28 +814,28 @@ void TCanvas::DrawThemedHeaderItem(const TRect& r, TThemedHeader state, bool lef
     }
     if (r.IsEmpty() || !target_)
         return;
-    const QImage& picture =
-        elementPicture({2, r.Width(), r.Height(), int(state), leftmost ? 1 : 0, ratio()}, [&](QPainter& p, QRect rect) {
-            QStyleOptionHeader opt;
-            opt.rect = rect;
-            opt.palette = style->standardPalette();
-            opt.state = QStyle::State_Enabled | QStyle::State_Horizontal;
-            opt.orientation = Qt::Horizontal;
-            opt.position = leftmost ? QStyleOptionHeader::Beginning : QStyleOptionHeader::Middle;
-            // The style draws the section from the button colour: lighter under the mouse, darker
-            // pressed.
-            QColor button = opt.palette.color(QPalette::Button);
-            if (state == HIS_HOT) {
-                opt.state |= QStyle::State_MouseOver | QStyle::State_Raised;
-                opt.palette.setColor(QPalette::Button, button.lighter(106));
-            } else if (state == HIS_PRESSED) {
-                opt.state |= QStyle::State_Sunken;
-                opt.palette.setColor(QPalette::Button, button.darker(112));
-            } else {
-                opt.state |= QStyle::State_Raised;
-            }
-            style->drawControl(QStyle::CE_HeaderSection, &opt, &p, nullptr);
-        });
+    const ElementKey key{2, r.Width(), r.Height(), int(state), leftmost ? 1 : 0, ratio()};
+    const QImage& picture = elementPicture(key, [&](QPainter& p, QRect rect) {
+        QStyleOptionHeader opt;
+        opt.rect = rect;
+        opt.palette = style->standardPalette();
+        opt.state = QStyle::State_Enabled | QStyle::State_Horizontal;
+        opt.orientation = Qt::Horizontal;
+        opt.position = leftmost ? QStyleOptionHeader::Beginning : QStyleOptionHeader::Middle;
+        // The style draws the section from the button colour: lighter under the mouse, darker
+        // pressed.
+        QColor button = opt.palette.color(QPalette::Button);
+        if (state == HIS_HOT) {
+            opt.state |= QStyle::State_MouseOver | QStyle::State_Raised;
+            opt.palette.setColor(QPalette::Button, button.lighter(106));
+        } else if (state == HIS_PRESSED) {
+            opt.state |= QStyle::State_Sunken;
+            opt.palette.setColor(QPalette::Button, button.darker(112));
+        } else {
+            opt.state |= QStyle::State_Raised;
+        }
+        style->drawControl(QStyle::CE_HeaderSection, &opt, &p, nullptr);
+    });
     painter().drawImage(QPoint(r.Left, r.Top), picture);
 }
 

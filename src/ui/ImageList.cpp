@@ -15,22 +15,19 @@ TImageList::TImageList(TComponent* owner) : TComponent(owner) {}
 TImageList::~TImageList() = default;
 
 void TImageList::changed() {
-    if (OnChange)
-        OnChange(this);
+    if (OnChange) OnChange(this);
 }
 
 void TImageList::SetWidth(int v) {
     v = std::max(v, 1);
-    if (v == width_)
-        return;
+    if (v == width_) return;
     width_ = v;
     Clear();
 }
 
 void TImageList::SetHeight(int v) {
     v = std::max(v, 1);
-    if (v == height_)
-        return;
+    if (v == height_) return;
     height_ = v;
     Clear();
 }
@@ -52,8 +49,7 @@ int TImageList::AddMasked(const TBitmap& picture, TColor mask) {
         c->Brush()->SetColor(mask == clNone ? clWhite : mask);
         c->FillRect(Rect(0, 0, width_, height_));
         const int w = std::min(width_, picture.Width() - i * width_), h = std::min(height_, picture.Height());
-        if (w > 0 && h > 0)
-            c->CopyRect(Rect(0, 0, w, h), *source.Canvas(), Bounds(i * width_, 0, w, h));
+        if (w > 0 && h > 0) c->CopyRect(Rect(0, 0, w, h), *source.Canvas(), Bounds(i * width_, 0, w, h));
         images_.push_back(std::move(image));
     }
     changed();
@@ -61,8 +57,7 @@ int TImageList::AddMasked(const TBitmap& picture, TColor mask) {
 }
 
 void TImageList::Draw(TCanvas& canvas, int x, int y, int index, bool enabled) const {
-    if (index < 0 || index >= Count())
-        return;
+    if (index < 0 || index >= Count()) return;
     const Image& image = images_[size_t(index)];
     TBitmap& picture = *image.picture;
     if (enabled) {
@@ -78,8 +73,7 @@ void TImageList::Draw(TCanvas& canvas, int x, int y, int index, bool enabled) co
     for (int py = 0; py < height_; ++py)
         for (int px = 0; px < width_; ++px) {
             const TColor c = grey.Pixel(px, py);
-            if (image.mask != clNone && c == ColorToRGB(image.mask))
-                continue;
+            if (image.mask != clNone && c == ColorToRGB(image.mask)) continue;
             const int l = (GetRValue(c) * 30 + GetGValue(c) * 59 + GetBValue(c) * 11) / 100;
             const int v = 128 + l / 2;
             grey.SetPixel(px, py, RGB(v, v, v));
@@ -91,8 +85,7 @@ void TImageList::Draw(TCanvas& canvas, int x, int y, int index, bool enabled) co
 }
 
 void TImageList::StretchDraw(TCanvas& canvas, const TRect& rect, int index) const {
-    if (index < 0 || index >= Count() || rect.IsEmpty())
-        return;
+    if (index < 0 || index >= Count() || rect.IsEmpty()) return;
     const Image& image = images_[size_t(index)];
     if (image.mask == clNone) {
         canvas.StretchDraw(rect, *image.picture);

@@ -3,8 +3,8 @@
 #include "grid/KxGridGlyphs.h"
 #include "grid/support/GridFixture.h"
 #include "grid/support/GridPicture.h"
-#include "ui/ScreenPicture.h"
 #include "grid/support/KxIntl.h"
+#include "ui/ScreenPicture.h"
 
 #include <gtest/gtest.h>
 
@@ -137,8 +137,9 @@ TEST(CellPaint, ClassicXMarkIsSixStrokesInTheEmptyBox) {
     const TRect sq = checkSquare(g, 1, 2);
     const int L = sq.Left + 1, T = sq.Top + 1, R = L + 10, B = T + 10;
     std::set<std::pair<int, int>> mark;
-    const int strokes[6][4] = {{R - 2, T + 2, L + 1, B - 1}, {R - 3, T + 2, L + 1, B - 2}, {R - 2, T + 3, L + 2, B - 1},
-                               {L + 2, T + 2, R - 1, B - 1}, {L + 3, T + 2, R - 1, B - 2}, {L + 2, T + 3, R - 2, B - 1}};
+    const int strokes[6][4] = {{R - 2, T + 2, L + 1, B - 1}, {R - 3, T + 2, L + 1, B - 2},
+                               {R - 2, T + 3, L + 2, B - 1}, {L + 2, T + 2, R - 1, B - 1},
+                               {L + 3, T + 2, R - 1, B - 2}, {L + 2, T + 3, R - 2, B - 1}};
     for (const auto& s : strokes) {
         const int n = std::max(std::abs(s[2] - s[0]), std::abs(s[3] - s[1]));
         for (int i = 0; i < n; ++i)
@@ -266,7 +267,8 @@ TEST(CellPaint, EmptyDatasetDrawsOneEmptyRowAndShortDatasetLeavesThePad) {
     GridPicture p(g, "three-records");
     const TRect last = g->CellRect(3, 3);
     const TRect lastCol = g->CellRect(4, 1);
-    const int padTop = last.Bottom + 1, lastRight = lastCol.Right, w = g->ClientWidth(), hgt = g->ClientHeight();
+    const int padTop = last.Bottom + 1, lastRight = lastCol.Right, w = g->ClientWidth(),
+              hgt = g->ClientHeight();
     // Three rows of records.
     for (int row = 1; row <= 3; ++row)
         EXPECT_GT(p.Ink(g->CellRect(2, row)), 20) << "row " << row;
@@ -368,7 +370,8 @@ TEST(CellPaint, IndicatorShowsTheGlyphOfTheDatasetState) {
             rows.push_back(s);
         }
         // Nothing of the glyph's colour outside its box.
-        EXPECT_EQ(p.CountColor(r, color), p.CountColor(Bounds(x0, y0, kIndicatorGlyphWidth, kIndicatorGlyphHeight), color));
+        EXPECT_EQ(p.CountColor(r, color),
+                  p.CountColor(Bounds(x0, y0, kIndicatorGlyphWidth, kIndicatorGlyphHeight), color));
         return rows;
     };
     auto countIn = [](const std::vector<std::string>& rows) {
@@ -381,8 +384,8 @@ TEST(CellPaint, IndicatorShowsTheGlyphOfTheDatasetState) {
     h.cds->SetRecNo(2);
     GridPicture browse(g, "indicator-browse");
     EXPECT_EQ(glyphRows(browse, 2, clBlack),
-              (std::vector<std::string>{"#.....", "##....", "###...", "####..", "#####.", "######", "#####.", "####..",
-                                        "###...", "##....", "#....."}));
+              (std::vector<std::string>{"#.....", "##....", "###...", "####..", "#####.", "######", "#####.",
+                                        "####..", "###...", "##....", "#....."}));
     EXPECT_EQ(countIn(glyphRows(browse, 1, clBlack)), 0);
     // Edit: the I-beam, a 2-pixel stem with serifs.
     h.cds->Edit();

@@ -24,15 +24,17 @@ QImage pictureAt(int factor, TRect& cell) {
     const std::string png = dir + "density-" + std::to_string(factor) + ".png";
     std::remove(png.c_str());
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    const std::string cmd = "QT_SCALE_FACTOR=" + std::to_string(factor) + " " + kOut + "='" + png + "' '" + self +
-                            "' --gtest_filter=Density.* > '" + png + ".log' 2>&1";
+    const std::string cmd = "QT_SCALE_FACTOR=" + std::to_string(factor) + " " + kOut + "='" + png + "' '" +
+                            self + "' --gtest_filter=Density.* > '" + png + ".log' 2>&1";
     EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
     std::ifstream geometry(png + ".txt");
     geometry >> cell.Left >> cell.Top >> cell.Right >> cell.Bottom;
     return QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_RGB32);
 }
 
-bool ink(QRgb p) { return qRed(p) + qGreen(p) + qBlue(p) < 300; }
+bool ink(QRgb p) {
+    return qRed(p) + qGreen(p) + qBlue(p) < 300;
+}
 } // namespace
 
 TEST(Density, LinesAreTwoDevicePixelsWideAndTextIsDrawnAtFullResolution) {
@@ -43,7 +45,8 @@ TEST(Density, LinesAreTwoDevicePixelsWideAndTextIsDrawnAtFullResolution) {
         GridPicture p(h.grid, "density");
         ASSERT_TRUE(p.bitmap.SaveToPngFile(out));
         const TRect r = OffsetRect(h.grid->CellRect(3, 2), p.border, p.border);
-        std::ofstream(std::string(out) + ".txt") << r.Left << " " << r.Top << " " << r.Right << " " << r.Bottom;
+        std::ofstream(std::string(out) + ".txt")
+            << r.Left << " " << r.Top << " " << r.Right << " " << r.Bottom;
         return;
     }
     TRect cell1, cell2;

@@ -6,7 +6,9 @@
 
 namespace {
 // The row line under a cell and the column line right of it.
-TRect rowLine(const TRect& cell) { return Rect(cell.Left, cell.Bottom, cell.Right, cell.Bottom + 1); }
+TRect rowLine(const TRect& cell) {
+    return Rect(cell.Left, cell.Bottom, cell.Right, cell.Bottom + 1);
+}
 TRect colLine(const TRect& cell, int dx = 0) {
     return Rect(cell.Right + dx, cell.Top, cell.Right + dx + 1, cell.Bottom);
 }
@@ -73,9 +75,15 @@ TEST(GridLines, AlternatingRowsColourFixedAndCheckBoxCellsAndKeepTheirRecordWhen
     g->SetDisableThemes(true);
     g->PaintOptions()->SetAlternatingRowColor(clYellow);
     // The corner of a check-box cell, away from its box; the middle of a text cell, right of its text.
-    auto box = [&](const GridPicture& p, int row) { return p.At(g->CellRect(1, row).Left + 2, g->CellRect(1, row).Top + 2); };
-    auto text = [&](const GridPicture& p, int row) { return p.At(g->CellRect(3, row).Right - 3, g->CellRect(3, row).Top + 8); };
-    auto fixed = [&](const GridPicture& p, int row) { return p.At(g->CellRect(0, row).Left + 1, g->CellRect(0, row).Top + 2); };
+    auto box = [&](const GridPicture& p, int row) {
+        return p.At(g->CellRect(1, row).Left + 2, g->CellRect(1, row).Top + 2);
+    };
+    auto text = [&](const GridPicture& p, int row) {
+        return p.At(g->CellRect(3, row).Right - 3, g->CellRect(3, row).Top + 8);
+    };
+    auto fixed = [&](const GridPicture& p, int row) {
+        return p.At(g->CellRect(0, row).Left + 1, g->CellRect(0, row).Top + 2);
+    };
     GridPicture p(g, "alternating");
     for (int row = 1; row <= 10; ++row) {
         const bool alternate = (row - 1) % 2 == 1;

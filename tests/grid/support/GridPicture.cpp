@@ -13,7 +13,8 @@ GridPicture::GridPicture(TkxCustomDBGrid* grid, const std::string& name) {
     DeliverPaints();
     grid->PaintTo(bitmap);
     border = grid->Ctl3DBorder() ? 2 : 0;
-    if (const char* dir = std::getenv("MORVANE_TEST_SHOTS")) bitmap.SaveToPngFile(std::string(dir) + "/" + name + ".png");
+    if (const char* dir = std::getenv("MORVANE_TEST_SHOTS"))
+        bitmap.SaveToPngFile(std::string(dir) + "/" + name + ".png");
 }
 
 int GridPicture::Count(const TRect& r, const std::function<bool(TColor)>& test) const {
