@@ -418,6 +418,8 @@ void TkxCustomDBGrid::DetectRowChange() {
         CellChangedReport();
         Fire(OnUpdateFooter);
     }
+    // A hint shown over the rows no longer belongs to their records.
+    HideCellHint();
 }
 
 void TkxCustomDBGrid::CheckFooter() {

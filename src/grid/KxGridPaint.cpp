@@ -127,9 +127,11 @@ void TkxCustomDBGrid::Paint() {
         paintAll(c, ClientRect(), true);
         const TRect copy = area.IsEmpty() ? window.ClipRect() : IntersectRect(area, ClientRect());
         window.CopyRect(copy, c, copy);
+        DrawDragMarks(window);
         return;
     }
     paintAll(window, area, false);
+    DrawDragMarks(window);
 }
 
 void TkxCustomDBGrid::paintAll(TCanvas& canvas, const TRect& area, bool allCells) {
@@ -236,6 +238,7 @@ void TkxCustomDBGrid::paintAll(TCanvas& canvas, const TRect& area, bool allCells
 // ---- one cell ----
 
 void TkxCustomDBGrid::DrawCell(int col, int row, const TRect& cellRect, TGridDrawState state) {
+    if (!paintCanvas_) return; // cells are drawn by the paint only
     TCanvas& c = *paintCanvas_;
     const int t = TitleRowCount(), ind = IndicatorOffset();
     const int dataCol = col - ind, dataRow = row - t;

@@ -1118,6 +1118,11 @@ void TCustomGrid::Paint() {
         if (!r.IsEmpty())
             canvas.DrawFocusRect(r);
     }
+    DrawDragMarks(canvas);
+}
+
+void TCustomGrid::DrawDragMarks(TCanvas& canvas) {
+    const TGridDrawInfo& di = DrawInfo();
     // While sizing, a line follows the pointer; while moving a column, a bar marks where it goes.
     canvas.Brush()->SetColor(clBlack);
     if (gridState_ == gsColSizing)

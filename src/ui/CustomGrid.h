@@ -251,6 +251,9 @@ protected:
 
     void Paint() override;
     virtual void DrawCell(int col, int row, const TRect& rect, TGridDrawState state);
+    // The marks of the mouse at work, over the cells: the sizing line, the column-moving bar. A
+    // descendant that paints its cells itself draws them last.
+    void DrawDragMarks(TCanvas& canvas);
     // May the current cell move there?
     virtual bool SelectCell(int col, int row);
     virtual TInplaceEdit* CreateEditor();
