@@ -48,6 +48,8 @@ MORVANE_EXCEPTION(EInvalidGraphic, Exception);
 // A silent exception: it ends the current operation without a message box.
 MORVANE_EXCEPTION(EAbort, Exception);
 MORVANE_EXCEPTION(ERegistryException, Exception);
+// A file could not be made: "Cannot create file \"%s\". %s" (the full name, the system's reason).
+MORVANE_EXCEPTION(EFCreateError, EInOutError);
 // Failures of the in-memory table engine, with the engine's status code.
 MORVANE_EXCEPTION(EDBClient, ECodedException);
 // A failure code returned across the provider boundary, with the recorded message.

@@ -136,3 +136,8 @@ AnsiString ExeName() {
 }
 
 AnsiString ExeDir() { return ExtractFilePath(ExeName()); }
+
+AnsiString ExeBaseName() {
+    AnsiString name = ExtractFileName(ExeName());
+    return name.substr(0, name.find('.'));
+}

@@ -25,3 +25,6 @@ AnsiString ChangeFileExt(std::string_view path, std::string_view ext);
 // The running program's full path and its folder (with a trailing "/").
 AnsiString ExeName();
 AnsiString ExeDir();
+// The program's file name without its folder, cut before its first "." (report.old.exe: report);
+// default file names are made from it.
+AnsiString ExeBaseName();

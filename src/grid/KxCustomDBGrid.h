@@ -531,6 +531,10 @@ public:
     // The record at a position of the link's buffer is selected.
     bool IsRowSelected(int bufferRow) const;
 
+    // ---- export (KxGridExport.cpp) ----
+    // The bookmarks of the multi-selection's records, in the order they were selected.
+    std::vector<TBookmark> SelectedBookmarks() const;
+
     // ---- events ----
     TNotifyEvent OnRowChanged;
     TNotifyEvent OnCellChanged;

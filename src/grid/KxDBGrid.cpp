@@ -6,9 +6,10 @@
 #include "core/Guard.h"
 #include "data/DataSource.h"
 #include "grid/KxGridDataLink.h"
+#include "grid/KxGridExport.h"
 #include "grid/KxListLines.h"
-#include "ui/ImageList.h"
 #include "ui/Form.h"
+#include "ui/ImageList.h"
 
 namespace {
 bool hasCalculatedField(const TDataSet* ds) {
@@ -51,6 +52,12 @@ void TkxDBGrid::DefineProperties(ClassInfo& info) {
                               static_cast<TPersistent*>(static_cast<const TkxDBGrid&>(o).IniAttributes()));
                       },
                       {}});
+    info.AddProperty({"ExportOptions",
+                      [](const TPersistent& o) {
+                          return PropValue(
+                              static_cast<TPersistent*>(static_cast<const TkxDBGrid&>(o).ExportOptions()));
+                      },
+                      {}});
     // ---- painting ----
     info.Add("DefaultDrawing", &G::DefaultDrawing, &G::SetDefaultDrawing);
     info.Add("TitleImageList", &G::TitleImageList, &G::SetTitleImageList);
@@ -80,15 +87,14 @@ void TkxDBGrid::DefineProperties(ClassInfo& info) {
 }
 
 TkxDBGrid::TkxDBGrid(TComponent* owner)
-    : TkxCustomDBGrid(owner), iniAttributes_(std::make_unique<TkxIniAttributes>(this)) {}
+    : TkxCustomDBGrid(owner), iniAttributes_(std::make_unique<TkxIniAttributes>(this)),
+      exportFace_(std::make_unique<TkxGridExportFace>(*this)),
+      exportOptions_(std::make_unique<TkxExportOptions>(this, exportFace_.get())) {}
 
 TkxDBGrid::~TkxDBGrid() {
     Destroying(true);
     if (iniAttributes_->Enabled()) SaveLayout();
 }
-
-void TkxDBGrid::LoadLayout() {}
-void TkxDBGrid::SaveLayout() {}
 
 void TkxDBGrid::SetTitleButtons(bool v) {
     titleButtons_ = v;

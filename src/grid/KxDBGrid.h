@@ -5,7 +5,16 @@
 // layout (the column list applied onto the fields), the tab stops of calculated control columns,
 // the field-changed mark and the layout persistence settings.
 #include "grid/KxCustomDBGrid.h"
+#include "grid/support/KxExportOptions.h"
 #include "grid/support/KxIniAttributes.h"
+
+class TkxGridExportFace;
+
+// ---- layout persistence and export: event types ----
+// Grid, the field offered, Accept (preset True; False leaves the field out of the export).
+using TkxExportFieldEvent = std::function<void(TObject* grid, TField* field, bool& accept)>;
+// Grid, the field, the SYLK number format chosen for it (may be replaced).
+using TkxExportSYLKFormatEvent = std::function<void(TObject* grid, TField* field, AnsiString& sylkFormat)>;
 
 class TkxDBGrid : public TkxCustomDBGrid {
     MORVANE_CLASS_PROPS(TkxDBGrid, TkxCustomDBGrid)
@@ -44,16 +53,28 @@ public:
     bool ThemedLook() const override;
     bool TitleButtonsShown() const override { return titleButtons_; }
 
+    // ---- layout persistence and export (KxGridLayout.cpp, KxGridExport.cpp) ----
     // Layout persistence: the column layout read back at the first window creation and written at
-    // destruction while IniAttributes()->Enabled().
+    // destruction while IniAttributes()->Enabled(). A save made while the grid is being destroyed
+    // hands a failure to the application instead of raising it.
     virtual void LoadLayout();
     virtual void SaveLayout();
+    // The export events' dispatchers (nothing without a handler).
+    virtual void DoExportField(TField* field, bool& accept);
+    virtual void DoExportSYLKFormat(TField* field, AnsiString& sylkFormat);
+    TkxExportOptions* ExportOptions() const { return exportOptions_.get(); }
+    TkxExportFieldEvent OnExportField;
+    TkxExportSYLKFormatEvent OnExportSYLKFormat;
 
 protected:
     void CreateWnd() override;
 
 private:
     std::unique_ptr<TkxIniAttributes> iniAttributes_;
+    // ---- layout persistence and export ----
+    void saveLayout();
+    std::unique_ptr<TkxGridExportFace> exportFace_;
+    std::unique_ptr<TkxExportOptions> exportOptions_;
     bool titleButtons_ = false;
     bool disableThemes_ = false;
     bool fieldChangedMark_ = false;

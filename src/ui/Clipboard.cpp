@@ -56,6 +56,15 @@ void TClipboard::SetAsText(const AnsiString& text) { SetFormat(CF_TEXT_NAME, tex
 
 AnsiString TClipboard::AsText() const { return GetFormat(CF_TEXT_NAME); }
 
+void TClipboard::SetAsHtml(const AnsiString& html) {
+    bool single = impl_->openCount == 0;
+    if (single)
+        Open();
+    impl_->pending->setHtml(ToQString(html));
+    if (single)
+        Close();
+}
+
 void TClipboard::SetFormat(const AnsiString& format, const std::string& bytes) {
     bool single = impl_->openCount == 0;
     if (single)

@@ -1,7 +1,8 @@
 #pragma once
-// The clipboard with the formats the grid exports: plain text, "HTML Format" and SYLK. Between
-// Open and Close several formats are gathered and placed together; outside, each setter places its
-// format alone.
+// The clipboard with the formats the grid exports: plain text, "HTML Format", SYLK and an HTML
+// document for the desktop's own programs (text/html). Plain text and the HTML document leave as
+// Unicode (UTF-8 for the desktop), converted from the code page. Between Open and Close several
+// formats are gathered and placed together; outside, each setter places its format alone.
 #include "core/AnsiString.h"
 
 #include <memory>
@@ -22,6 +23,8 @@ public:
     void Clear();
     void SetAsText(const AnsiString& text);
     AnsiString AsText() const;
+    // An HTML document in the code page, offered as text/html.
+    void SetAsHtml(const AnsiString& html);
     // Bytes under a format name; plain text is converted from the code page.
     void SetFormat(const AnsiString& format, const std::string& bytes);
     std::string GetFormat(const AnsiString& format) const;

@@ -1,16 +1,47 @@
 #include "grid/support/KxIniAttributes.h"
 
+#include "core/Exception.h"
+#include "core/Format.h"
+#include "core/IniFile.h"
+#include "core/Registry.h"
+#include "core/SysUtils.h"
+#include "grid/support/KxIntl.h"
+
 void TkxIniAttributes::DefineProperties(ClassInfo& info) {
-    info.Add("Enabled", &TkxIniAttributes::Enabled, &TkxIniAttributes::SetEnabled);
-    info.Add("SaveToRegistry", &TkxIniAttributes::SaveToRegistry, &TkxIniAttributes::SetSaveToRegistry);
-    info.Add("FileName", &TkxIniAttributes::FileName, &TkxIniAttributes::SetFileName);
-    info.Add("SectionName", &TkxIniAttributes::SectionName, &TkxIniAttributes::SetSectionName);
-    info.Add("Delimiter", &TkxIniAttributes::Delimiter, &TkxIniAttributes::SetDelimiter);
-    info.Add("CheckNewFields", &TkxIniAttributes::CheckNewFields, &TkxIniAttributes::SetCheckNewFields);
+    using A = TkxIniAttributes;
+    info.Add("Enabled", &A::Enabled, &A::SetEnabled);
+    info.Add("SaveToRegistry", &A::SaveToRegistry, &A::SetSaveToRegistry);
+    // FileName and SectionName read their resolved values.
+    info.AddProperty({"FileName",
+                      [](const TPersistent& o) { return PropValue(static_cast<const A&>(o).FileName()); },
+                      [](TPersistent& o, const PropValue& v) {
+                          if (auto* s = std::get_if<AnsiString>(&v)) static_cast<A&>(o).SetFileName(*s);
+                      }});
+    info.AddProperty({"SectionName",
+                      [](const TPersistent& o) { return PropValue(static_cast<const A&>(o).SectionName()); },
+                      [](TPersistent& o, const PropValue& v) {
+                          if (auto* s = std::get_if<AnsiString>(&v)) static_cast<A&>(o).SetSectionName(*s);
+                      }});
+    info.Add("Delimiter", &A::Delimiter, &A::SetDelimiter);
+    info.Add("CheckNewFields", &A::CheckNewFields, &A::SetCheckNewFields);
+}
+
+// This platform has no design time: the rules for a grid being designed never apply.
+AnsiString TkxIniAttributes::FileName() const {
+    if (!fileName_.empty()) return fileName_;
+    if (!kxProcessIntl || !kxProcessIntl->Connected()) return {};
+    AnsiString name = kxProcessIntl->IniFileName();
+    if (!name.empty() || saveToRegistry_) return name;
+    return ExeBaseName() + ".ini";
 }
 
 void TkxIniAttributes::SetFileName(const AnsiString& v) {
     if (v != fileName_) fileName_ = v;
+}
+
+AnsiString TkxIniAttributes::SectionName() const {
+    if (!sectionName_.empty()) return sectionName_;
+    return formName_ + (grid_ ? grid_->Name() : AnsiString());
 }
 
 void TkxIniAttributes::SetSectionName(const AnsiString& v) {
@@ -19,4 +50,89 @@ void TkxIniAttributes::SetSectionName(const AnsiString& v) {
 
 void TkxIniAttributes::SetDelimiter(const AnsiString& v) {
     if (v != delimiter_) delimiter_ = v;
+}
+
+// ---- storage ----
+
+TkxLayoutStore::TkxLayoutStore(bool registry, AnsiString fileName, AnsiString section)
+    : registry_(registry), fileName_(std::move(fileName)), section_(std::move(section)) {}
+
+std::vector<TkxLayoutEntry> TkxLayoutStore::Read() const {
+    std::vector<TkxLayoutEntry> entries;
+    if (registry_) {
+        TRegistry reg(RegistryHive::CurrentUser);
+        if (!reg.OpenKeyReadOnly(KeyPath())) return entries;
+        TStringList names;
+        reg.GetValueNames(names);
+        for (const AnsiString& name : names.Lines())
+            entries.push_back({name, reg.ReadString(name)});
+        return entries;
+    }
+    if (fileName_.empty()) return entries;
+    TIniFile ini(fileName_);
+    TStringList lines;
+    ini.ReadSectionValues(section_, lines);
+    for (const AnsiString& line : lines.Lines()) {
+        TkxLayoutEntry e;
+        if (!SplitIniEntry(line, e.name, e.value)) continue;
+        if (e.value.size() > kMaxProfileValue) e.value = AnsiLeft(e.value, kMaxProfileValue);
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
+bool TkxLayoutStore::Erase() {
+    if (registry_) {
+        TRegistry(RegistryHive::CurrentUser).DeleteKey(KeyPath());
+        return true;
+    }
+    if (fileName_.empty()) return true;
+    try {
+        TIniFile(fileName_).EraseSection(section_);
+    } catch (const Exception&) {
+        return false;
+    }
+    return true;
+}
+
+void TkxLayoutStore::Write(const AnsiString& name, const AnsiString& value) {
+    if (registry_) {
+        TRegistry reg(RegistryHive::CurrentUser);
+        reg.OpenKey(KeyPath(), true);
+        reg.WriteString(name, value);
+        return;
+    }
+    if (fileName_.empty()) return;
+    try {
+        TIniFile(fileName_).WriteString(section_, name, value);
+    } catch (const EInOutError&) {
+        throw EInOutError(Format("Unable to write to %s", fileName_));
+    }
+}
+
+// ---- stored values ----
+
+AnsiString JoinLayoutValue(const std::vector<AnsiString>& parts, std::string_view delimiter) {
+    AnsiString value;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i) value += delimiter;
+        value += parts[i];
+    }
+    return value;
+}
+
+bool LayoutEntryToListLine(const TkxLayoutEntry& entry, std::string_view delimiter, AnsiString& line) {
+    if (delimiter.empty()) return false;
+    size_t at = AnsiFind(entry.value, delimiter);
+    if (at == AnsiString::npos) return false;
+    line = entry.name + "\t";
+    size_t from = 0;
+    while (at != AnsiString::npos) {
+        line.append(entry.value, from, at - from);
+        line += '\t';
+        from = at + delimiter.size();
+        at = AnsiFind(entry.value, delimiter, from);
+    }
+    line.append(entry.value, from);
+    return true;
 }

@@ -1,0 +1,320 @@
+// The HTML format of the export: a table with a head (title row, column titles with their groups,
+// footer) and one body row per record. Every text that comes from the data or the settings (values,
+// titles, group names, footer texts, the title row, addresses, font names) is escaped; the markup
+// the format writes itself is not. The head declares the code page, so that a browser reads Big5
+// as Big5. A row costs one cell text per column; the pieces that do not change per record are
+// made once.
+#include "core/SysUtils.h"
+#include "grid/support/KxExportWriter.h"
+#include "ui/Screen.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+AnsiString hex(TColor color) {
+    const TColor rgb = ColorToRGB(color);
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02X%02X%02X", GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
+    return buf;
+}
+
+AnsiString bg(TColor color) {
+    return "BGCOLOR=#" + hex(color);
+}
+
+AnsiString fs(const TFont& font) {
+    return "STYLE=\"font-family: " + HtmlEscape(font.Name()) + ";font-size: " + IntToStr(font.Size()) +
+           " pt;color:#" + hex(font.Color()) + ";\"";
+}
+
+// EM(text, font) into the output.
+void putEm(TkxExportSink& out, std::string_view text, const TFont& font) {
+    const TFontStyles s = font.Style();
+    if (s.Empty()) return out.Put(text);
+    if (s.Contains(TFontStyle::fsStrikeOut)) out.Put("<STRIKE>");
+    if (s.Contains(TFontStyle::fsUnderline)) out.Put("<U>");
+    if (s.Contains(TFontStyle::fsBold)) out.Put("<B>");
+    if (s.Contains(TFontStyle::fsItalic)) out.Put("<I>");
+    out.Put(text);
+    if (s.Contains(TFontStyle::fsItalic)) out.Put("</I>");
+    if (s.Contains(TFontStyle::fsBold)) out.Put("</B>");
+    if (s.Contains(TFontStyle::fsUnderline)) out.Put("</U>");
+    if (s.Contains(TFontStyle::fsStrikeOut)) out.Put("</STRIKE>");
+}
+
+// Italic innermost, then bold, underline, strike-out.
+AnsiString em(const AnsiString& text, const TFont& font) {
+    const TFontStyles s = font.Style();
+    AnsiString r = text;
+    if (s.Contains(TFontStyle::fsItalic)) r = "<I>" + r + "</I>";
+    if (s.Contains(TFontStyle::fsBold)) r = "<B>" + r + "</B>";
+    if (s.Contains(TFontStyle::fsUnderline)) r = "<U>" + r + "</U>";
+    if (s.Contains(TFontStyle::fsStrikeOut)) r = "<STRIKE>" + r + "</STRIKE>";
+    return r;
+}
+
+const char* word(TAlignment a) {
+    return a == taRightJustify ? "right" : a == taCenter ? "center" : "left";
+}
+
+// Name, size or colour differ.
+bool differs(const TFont& a, const TFont& b) {
+    return a.Name() != b.Name() || a.Size() != b.Size() || ColorToRGB(a.Color()) != ColorToRGB(b.Color());
+}
+
+// A title escaped, its "~" line breaks as <BR>.
+AnsiString titleHtml(const AnsiString& title) {
+    return ReplaceText(HtmlEscape(title), "~", "<BR>");
+}
+
+struct TitleLook {
+    TFont font;
+    TColor background = clNone;
+    TAlignment alignment = taLeftJustify;
+};
+
+class HtmlWriter : public TkxExportWriter {
+public:
+    explicit HtmlWriter(TkxExportContext& cx) : cx_(cx), g_(cx.grid) {
+        gridFs_ = fs(g_.Font());
+        gridRgb_ = ColorToRGB(g_.Color());
+        spanned_ = IntToStr(cx.fieldCount + (cx.Has(esoShowRecordNo) ? 1 : 0));
+        int w = 0;
+        for (const TkxExportColumn& c : cx.columns)
+            w += g_.PixelWidth(c.col) + 5;
+        const int twips = cx.options.OutputWidthinTwips();
+        const double scale =
+            twips == 0 || w == 0 ? 1.0 : twips / (double(w) / Screen().PixelsPerInch() * 1440.0);
+        for (const TkxExportColumn& c : cx.columns) {
+            const int px = g_.PixelWidth(c.col);
+            AnsiString width;
+            if (!cx.Has(esoBestColFit))
+                width = IntToStr(static_cast<int64_t>(std::trunc(px * scale)));
+            else if (SameText(c.type, "RichEdit") || (IsMemo(c.field) && g_.ShowsMemoText()))
+                width = IntToStr(px);
+            else
+                width = "0*";
+            widthParts_.push_back(" WIDTH=\"" + width + "\" SCOPE=\"row\">");
+        }
+    }
+
+    static bool IsMemo(const TField* f) { return f->DataType() == ftMemo || f->DataType() == ftOraClob; }
+
+    void Header() override {
+        TkxExportSink& out = cx_.out;
+        const TFont& tf = g_.TitleFont();
+        out.Put("<HTML>\r\n<HEAD>\r\n");
+        out.Put(CharsetMeta(WebCharsetName()));
+        out.Put("<TITLE>" + HtmlEscape(cx_.options.FileName()) + "</TITLE>\r\n</HEAD>\r\n<BODY>\r\n");
+        out.Put("<TABLE ALIGN=Center BORDER=\"" + IntToStr(cx_.options.HTMLBorderWidth()) +
+                "\" CELLPADDING=\"1\" CELLSPACING=\"0\"");
+        out.Put(g_.RightToLeft() ? " dir=\"RTL\"" : " dir=\"LTR\"");
+        out.Put(cx_.Has(esoTransparentGrid) ? ">" : " " + bg(g_.Color()) + ">");
+        out.Put("\r\n<THEAD>\r\n");
+        if (cx_.Has(esoShowHeader) && cx_.Has(esoShowTitle))
+            out.Put("<TR " + fs(tf) + " " + bg(g_.TitleColor()) + ">\r\n<TH colspan=\"" + spanned_ +
+                    "\" scope=\"colgroup\">" + HtmlEscape(cx_.options.TitleName()) + "</TH>\r\n</TR>\r\n");
+        if (cx_.Has(esoShowHeader)) titleRows();
+        out.Put("</THEAD>\r\n");
+        if (cx_.Has(esoShowFooter) && g_.ShowsFooter()) footer();
+        out.Put("<TBODY>\r\n");
+    }
+
+    void Row(int recordNo) override {
+        TkxExportSink& out = cx_.out;
+        out.Put("<TR VALIGN=\"TOP\" ");
+        out.Put(gridFs_);
+        out.Put(">\r\n");
+        if (cx_.Has(esoShowRecordNo))
+            out.Put("<TD WIDTH=\"0*\" NOWRAP ALIGN=\"right\" scope=\"row\" " + fs(g_.TitleFont()) + " " +
+                    bg(g_.TitleColor()) + ">" + IntToStr(recordNo) + "</TD>\r\n");
+        const TColor alternating = g_.AlternatingRowColor();
+        const bool alternate = cx_.Has(esoShowAlternating) && recordNo % 2 == 0 && alternating != clNone;
+        for (size_t i = 0; i < cx_.columns.size(); ++i) {
+            const TkxExportColumn& c = cx_.columns[i];
+            const AnsiString value = cellValue(c, recordNo);
+            out.Put("<TD NOWRAP");
+            if (c.type != "CheckBox") {
+                out.Put(" ALIGN=\"");
+                out.Put(word(c.field->Alignment()));
+                out.Put("\"");
+            }
+            TColor background = alternate ? alternating : g_.Color();
+            if (cx_.Has(esoDynamicColors)) {
+                TFont font(g_.Font());
+                TBrush brush;
+                brush.SetColor(background);
+                g_.CalcCellColors(c.col, font, brush);
+                if (differs(font, g_.Font())) out.Put(" " + fs(font));
+                if (ColorToRGB(brush.Color()) != gridRgb_) out.Put(" " + bg(brush.Color()));
+                out.Put(widthParts_[i]);
+                putEm(out, value, font);
+            } else {
+                if (ColorToRGB(background) != gridRgb_) out.Put(" " + bg(background));
+                out.Put(widthParts_[i]);
+                putEm(out, value, g_.Font());
+            }
+            out.Put("</TD>\r\n");
+        }
+        out.Put("</TR>\r\n");
+    }
+
+    void NoSelection() override {
+        cx_.out.Put("<TR " + bg(g_.TitleColor()) + "><TH colspan=" + spanned_ +
+                    " scope=colgroup>No Records Selected</TH></TR>\r\n");
+    }
+
+    void Trailer() override { cx_.out.Put("</TBODY>\r\n</BODY>\r\n</TABLE>\r\n</HTML>\r\n"); }
+
+private:
+    TitleLook titleLook(int col) const {
+        TitleLook look;
+        look.font.Assign(g_.TitleFont());
+        look.background = g_.TitleColor();
+        look.alignment = g_.TitleAlignment();
+        if (cx_.Has(esoDynamicColors)) {
+            TBrush brush;
+            brush.SetColor(look.background);
+            g_.CalcTitleAttributes(col, look.font, brush, look.alignment);
+            look.background = brush.Color();
+        }
+        return look;
+    }
+
+    // " " and FS(font) when the font is not the title font.
+    AnsiString x(const TFont& font) const {
+        return differs(font, g_.TitleFont()) ? " " + fs(font) : AnsiString();
+    }
+
+    void titleRows() {
+        TkxExportSink& out = cx_.out;
+        const TFont& tf = g_.TitleFont();
+        const AnsiString rowStart = "<TR " + fs(tf) + " ALIGN=" + word(g_.TitleAlignment()) + ">\r\n";
+        out.Put(rowStart);
+        if (cx_.Has(esoShowRecordNo))
+            out.Put("<TD ALIGN=\"CENTER\" " + fs(tf) + " SCOPE=\"col\" bgcolor=#" + hex(g_.TitleColor()) +
+                    " RowSpan=\"2\">" + em("#", tf) + "</TD>\r\n");
+        std::vector<std::pair<size_t, TitleLook>> grouped;
+        const std::vector<TkxExportColumn>& cols = cx_.columns;
+        for (size_t i = 0; i < cols.size();) {
+            TitleLook look = titleLook(cols[i].col);
+            const AnsiString group = g_.GroupHeaderName(cols[i].col);
+            if (!group.empty()) {
+                // The group's columns: the neighbours to the right with the same name.
+                int last = cols[i].col;
+                while (last + 1 < cx_.fieldCount && g_.GroupHeaderName(last + 1) == group)
+                    ++last;
+                size_t end = i;
+                while (end < cols.size() && cols[end].col <= last)
+                    ++end;
+                out.Put("<TD" + x(look.font) + " SCOPE=\"col\" bgcolor=#" + hex(look.background) +
+                        " ALIGN=CENTER ColSpan=\"" + IntToStr(int64_t(end - i)) + "\">" +
+                        em(HtmlEscape(group), look.font) + "</TD>\r\n");
+                grouped.emplace_back(i, std::move(look));
+                for (size_t j = i + 1; j < end; ++j)
+                    grouped.emplace_back(j, titleLook(cols[j].col));
+                i = end;
+                continue;
+            }
+            out.Put("<TD" + x(look.font) + " ALIGN=\"" + word(look.alignment) + "\" SCOPE=\"col\" bgcolor=#" +
+                    hex(look.background) + " RowSpan=\"2\">" +
+                    em(titleHtml(g_.Title(cols[i].col)), look.font) + "</TD>\r\n");
+            ++i;
+        }
+        out.Put("</TR>\r\n");
+        if (grouped.empty()) {
+            out.Put("<TR></TR>\r\n");
+            return;
+        }
+        out.Put(rowStart);
+        for (const auto& [i, look] : grouped)
+            out.Put("<TD" + x(look.font) + " ALIGN=\"" + word(look.alignment) + "\" SCOPE=\"col\" bgcolor=#" +
+                    hex(look.background) + " >" + em(titleHtml(g_.Title(cols[i].col)), look.font) +
+                    "</TD>\r\n");
+        out.Put("</TR>\r\n");
+    }
+
+    void footer() {
+        TkxExportSink& out = cx_.out;
+        out.Put("<TFOOT " + fs(g_.TitleFont()) + " " + bg(g_.FooterColor()) + ">\r\n");
+        if (cx_.Has(esoShowRecordNo)) out.Put("<TD>&nbsp;</TD>\r\n");
+        for (const TkxExportColumn& c : cx_.columns) {
+            const AnsiString text = g_.FooterText(c.col);
+            if (text.empty())
+                out.Put("<TD>&nbsp;</TD>\r\n");
+            else
+                out.Put(AnsiString("<TD ALIGN=") + word(c.field->Alignment()) + " " + gridFs_ + " " +
+                        bg(g_.FooterCellColor()) + ">" + HtmlEscape(text) + "</TD>\r\n");
+        }
+        out.Put("</TFOOT>\r\n");
+    }
+
+    // The value of a cell as markup: a form control, or the escaped text (a link with
+    // esoEmbedURL), line breaks as <BR>.
+    AnsiString cellValue(const TkxExportColumn& c, int recordNo) const {
+        const AnsiString text = TrimRight(g_.CellText(c.col));
+        AnsiString value;
+        std::vector<AnsiString> items;
+        bool mapList = false;
+        if (cx_.Has(esoAddControls) && c.type == "CheckBox") {
+            AnsiString checked, unchecked;
+            g_.CheckBoxValues(c.col, checked, unchecked);
+            value = text == checked ? "<input align=\"middle\" type=\"checkbox\" checked >"
+                                    : "<INPUT ALIGN=\"middle\" TYPE=\"checkbox\" >";
+        } else if (cx_.Has(esoAddControls) && c.type == "CustomEdit" &&
+                   g_.ComboItems(c.col, items, mapList)) {
+            value = "<Select Name=\"kxCombo" + IntToStr(recordNo) + "\">\r\n";
+            for (const AnsiString& item : items) {
+                AnsiString shown = item, stored = item;
+                if (mapList) {
+                    const size_t tab = AnsiFind(item, "\t");
+                    shown = item.substr(0, tab);
+                    stored = tab == AnsiString::npos ? AnsiString() : item.substr(tab + 1);
+                }
+                value += "<Option Value=\"" + HtmlEscape(stored) + "\"" +
+                         (SameText(shown, text) ? " selected" : "") + ">" + HtmlEscape(shown) + "\r\n";
+            }
+            value += "</Select>\r\n";
+        } else {
+            value = text.empty() ? AnsiString("&nbsp;") : HtmlEscape(text);
+        }
+        if (cx_.Has(esoEmbedURL) && c.type == "URL-Link")
+            value = "<A href=\"" + linkAddress(c) + "\">" + value + "</A>";
+        if (value.find("\r\n") != AnsiString::npos) value = ReplaceText(value, "\r\n", "<BR>");
+        return value;
+    }
+
+    // The address of a link cell, escaped; a shown e-mail address gets "MailTo:".
+    AnsiString linkAddress(const TkxExportColumn& c) const {
+        const AnsiString text = c.field->DisplayText();
+        const size_t first = AnsiFind(text, "#");
+        const AnsiString shown = text.substr(0, first);
+        AnsiString address;
+        if (first != AnsiString::npos) {
+            const size_t second = AnsiFind(text, "#", first + 1);
+            address =
+                text.substr(first + 1, second == AnsiString::npos ? AnsiString::npos : second - first - 1);
+        }
+        if (address.empty()) address = shown;
+        if (SameText(shown, address)) {
+            const size_t at = AnsiFind(address, "@"), dot = AnsiFind(address, ".");
+            if (at != AnsiString::npos && at >= 1 && dot != AnsiString::npos && at < dot &&
+                UpperCase(address).find("MAILTO:") == AnsiString::npos)
+                address = "MailTo:" + address;
+        }
+        return HtmlEscape(address);
+    }
+
+    TkxExportContext& cx_;
+    IkxExportGrid& g_;
+    AnsiString gridFs_;
+    TColor gridRgb_;
+    AnsiString spanned_;
+    std::vector<AnsiString> widthParts_;
+};
+} // namespace
+
+std::unique_ptr<TkxExportWriter> MakeHtmlWriter(TkxExportContext& context) {
+    return std::make_unique<HtmlWriter>(context);
+}

@@ -1,0 +1,425 @@
+// TkxExportOptions: the settings, QuoteField, the walk over the records with the dataset put back
+// afterwards, the clipboard, and the text format (delimited and fixed width). HTML and SYLK are in
+// KxExportHtml.cpp and KxExportSylk.cpp.
+#include "grid/support/KxExportOptions.h"
+
+#include "core/Exception.h"
+#include "core/Format.h"
+#include "core/SysUtils.h"
+#include "grid/support/KxExportWriter.h"
+#include "ui/Application.h"
+#include "ui/Clipboard.h"
+#include "ui/Dialogs.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <unistd.h>
+
+void TkxExportOptions::DefineProperties(ClassInfo& info) {
+    using E = TkxExportOptions;
+    info.Add("Delimiter", &E::Delimiter, &E::SetDelimiter);
+    info.Add("ExportType", &E::ExportType, &E::SetExportType);
+    info.AddProperty({"FileName",
+                      [](const TPersistent& o) { return PropValue(static_cast<const E&>(o).FileName()); },
+                      [](TPersistent& o, const PropValue& v) {
+                          if (auto* s = std::get_if<AnsiString>(&v)) static_cast<E&>(o).SetFileName(*s);
+                      }});
+    info.Add("HTMLBorderWidth", &E::HTMLBorderWidth, &E::SetHTMLBorderWidth);
+    info.AddSet("Options", &E::Options, &E::SetOptions);
+    info.Add("OutputWidthinTwips", &E::OutputWidthinTwips, &E::SetOutputWidthinTwips);
+    info.Add("TitleName", &E::TitleName, &E::SetTitleName);
+}
+
+TkxExportOptions::TkxExportOptions(TComponent* owner, IkxExportGrid* grid) : owner_(owner), grid_(grid) {}
+TkxExportOptions::~TkxExportOptions() = default;
+
+// This platform has no design time: the name always resolves.
+AnsiString TkxExportOptions::FileName() const {
+    return fileName_.empty() ? ExeBaseName() + ".txt" : fileName_;
+}
+
+AnsiString TkxExportOptions::QuoteField(const AnsiString& text) const {
+    if (!options_.Contains(esoDblQuoteFields)) return text;
+    if (text.empty())
+        return exportType_ == kxgetTxt && delimiter_.empty() ? AnsiString("\"\"") : AnsiString();
+    AnsiString quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '"';
+    // A quote inside the value is doubled, so that the value reads back whole.
+    if (text.find('"') == AnsiString::npos)
+        quoted += text;
+    else
+        quoted += ReplaceText(text, "\"", "\"\"");
+    quoted += '"';
+    return quoted;
+}
+
+// ---- the sink ----
+
+TkxExportSink::~TkxExportSink() = default;
+
+// A large piece bound for the file goes out whole rather than through the buffer.
+void TkxExportSink::putLarge(std::string_view text) {
+    if (!file_) {
+        buffer_.append(text);
+        return;
+    }
+    Flush();
+    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
+        throw EInOutError("Cannot write to the export file");
+}
+
+void TkxExportSink::Flush() {
+    if (!file_ || buffer_.empty()) return;
+    const size_t size = buffer_.size();
+    const size_t written = std::fwrite(buffer_.data(), 1, size, file_);
+    buffer_.clear();
+    if (written != size || std::fflush(file_) != 0) throw EInOutError("Cannot write to the export file");
+}
+
+// ---- text helpers ----
+
+AnsiString ReplaceText(std::string_view text, std::string_view from, std::string_view to) {
+    if (from.empty()) return AnsiString(text);
+    // A search text whose first byte never ends a double-byte character can only be found at a
+    // character boundary: the plain search finds the same places, faster.
+    const bool plain = !codepage::IsTrailByte(static_cast<unsigned char>(from[0]));
+    auto find = [&](size_t start) { return plain ? text.find(from, start) : AnsiFind(text, from, start); };
+    size_t start = 0, at = find(0);
+    if (at == std::string_view::npos) return AnsiString(text);
+    AnsiString result;
+    result.reserve(text.size() + 16);
+    while (at != std::string_view::npos) {
+        result.append(text, start, at - start);
+        result.append(to);
+        start = at + from.size();
+        at = find(start);
+    }
+    result.append(text, start);
+    return result;
+}
+
+AnsiString TitleLine(std::string_view title, int k) {
+    size_t start = 0;
+    for (int line = 1;; ++line) {
+        const size_t end = AnsiFind(title, "~", start);
+        std::string_view piece =
+            title.substr(start, end == std::string_view::npos ? title.npos : end - start);
+        if (line == k) return AnsiString(piece);
+        if (piece.empty() || end == std::string_view::npos) return {};
+        start = end + 1;
+    }
+}
+
+// "&", "<", ">" and '"' lie below every code page's second bytes (0x40 and up), so a byte of
+// theirs is always a character of its own.
+AnsiString HtmlEscape(std::string_view text) {
+    if (text.find_first_of("&<>\"") == std::string_view::npos) return AnsiString(text);
+    AnsiString result;
+    result.reserve(text.size() + 16);
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            result += "&amp;";
+            break;
+        case '<':
+            result += "&lt;";
+            break;
+        case '>':
+            result += "&gt;";
+            break;
+        case '"':
+            result += "&quot;";
+            break;
+        default:
+            result += c;
+        }
+    }
+    return result;
+}
+
+AnsiString WebCharsetName() {
+    const AnsiString name = UpperCase(codepage::Name());
+    if (name == "BIG5" || name == "CP950") return "big5";
+    if (name == "BIG5-HKSCS") return "big5-hkscs";
+    if (name == "UTF-8" || name == "UTF8") return "utf-8";
+    if (name == "GBK" || name == "CP936") return "gbk";
+    if (name == "SJIS" || name == "SHIFT_JIS" || name == "CP932") return "shift_jis";
+    if (name == "EUC-KR" || name == "CP949") return "euc-kr";
+    if (name.rfind("CP", 0) == 0 && name.size() > 2) return "windows-" + name.substr(2);
+    return LowerCase(name);
+}
+
+AnsiString CharsetMeta(std::string_view charset) {
+    return "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=" + AnsiString(charset) +
+           "\">\r\n";
+}
+
+// ---- text ----
+
+namespace {
+class TextWriter : public TkxExportWriter {
+public:
+    explicit TextWriter(TkxExportContext& cx)
+        : cx_(cx), delimiter_(cx.options.Delimiter()), fixed_(delimiter_.empty()),
+          recordNo_(cx.Has(esoShowRecordNo)) {
+        const int quotes = cx.Has(esoDblQuoteFields) ? 2 : 0;
+        for (const TkxExportColumn& c : cx.columns) {
+            titles_.push_back(ReplaceText(cx.grid.Title(c.col), "~", " "));
+            widths_.push_back(
+                int(std::max(titles_.back().size(), size_t(std::max(0, cx.grid.WidthInChars(c.col))))) +
+                quotes);
+            right_.push_back(c.field->Alignment() != taLeftJustify);
+        }
+    }
+
+    void Header() override {
+        if (!cx_.Has(esoShowHeader)) return;
+        if (recordNo_) put(fixed_ ? pad("#", 8, true) : cx_.options.QuoteField("#"), true);
+        for (size_t i = 0; i < cx_.columns.size(); ++i)
+            field(i, titles_[i]);
+        cx_.out.Put("\r\n");
+    }
+
+    void Row(int recordNo) override {
+        if (recordNo_) {
+            const AnsiString no = cx_.options.QuoteField(IntToStr(recordNo));
+            put(fixed_ ? pad(no, 8, true) : no, true);
+        }
+        for (size_t i = 0; i < cx_.columns.size(); ++i)
+            field(i, cx_.grid.CellText(cx_.columns[i].col));
+        cx_.out.Put("\r\n");
+    }
+
+private:
+    static AnsiString pad(const AnsiString& text, int width, bool right) {
+        if (int(text.size()) >= width) return text;
+        const AnsiString blanks(size_t(width) - text.size(), ' ');
+        return right ? blanks + text : text + blanks;
+    }
+    // A value followed by the separator unless it belongs to the data link's last field.
+    void put(const AnsiString& text, bool separate) {
+        cx_.out.Put(text);
+        if (separate) cx_.out.Put(fixed_ ? std::string_view(" ") : std::string_view(delimiter_));
+    }
+    void field(size_t i, const AnsiString& value) {
+        const AnsiString quoted = cx_.options.QuoteField(value);
+        put(fixed_ ? pad(quoted, widths_[i], right_[i]) : quoted, !cx_.IsLastField(cx_.columns[i].col));
+    }
+
+    TkxExportContext& cx_;
+    const AnsiString delimiter_;
+    const bool fixed_;
+    const bool recordNo_;
+    std::vector<AnsiString> titles_;
+    std::vector<int> widths_;
+    std::vector<bool> right_;
+};
+
+// The full name of a file as the system would open it.
+AnsiString expandFileName(const AnsiString& name) {
+    if (!name.empty() && name[0] == '/') return name;
+    char buf[4096];
+    return ::getcwd(buf, sizeof buf) ? AnsiString(buf) + "/" + name : name;
+}
+
+// Lets the application handle what waits (timers, input) while records are exported, at most once
+// every 10 ms: handling the queue costs a microsecond or more even when it is empty, several times
+// what a record costs, and the clock is read only every 16 records.
+class MessagePump {
+public:
+    void operator()() {
+        if (++calls_ % 16 != 0) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < std::chrono::milliseconds(10)) return;
+        last_ = now;
+        if (Application) Application->ProcessMessages();
+    }
+
+private:
+    unsigned calls_ = 0;
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
+// The "HTML Format" string: the description header with its byte offsets, then the document as
+// the fragment.
+AnsiString htmlClipboardFormat(const AnsiString& document) {
+    static const char start[] = "<!--StartFragment-->";
+    static const char end[] = "<!--EndFragment-->";
+    constexpr size_t header = 157;
+    const size_t fragmentStart = header + std::strlen(start);
+    const size_t fragmentEnd = fragmentStart + 2 + document.size();
+    const size_t total = fragmentEnd + std::strlen(end);
+    char head[header + 1];
+    std::snprintf(head, sizeof head,
+                  "Version:0.9\r\nStartHTML:%010zu\r\nEndHTML:%010zu\r\nStartFragment:%010zu\r\n"
+                  "EndFragment:%010zu\r\nStartSelection:%010zu\r\nEndSelection:%010zu\r\n",
+                  header, total, fragmentStart, fragmentEnd, fragmentStart, fragmentEnd);
+    AnsiString s(head);
+    s.reserve(total);
+    s += start;
+    s += "\r\n";
+    s += document;
+    s += end;
+    return s;
+}
+
+// Places the gathered output, after emptying the clipboard.
+void placeOnClipboard(TkxGridExportType type, const AnsiString& output) {
+    TClipboard& clipboard = Clipboard();
+    clipboard.Clear();
+    if (type == kxgetXML) return;
+    try {
+        clipboard.Open();
+        switch (type) {
+        case kxgetTxt:
+            clipboard.SetAsText(output);
+            break;
+        case kxgetSYLK:
+            clipboard.SetAsText(output);
+            clipboard.SetFormat(CF_SYLK_NAME, output);
+            break;
+        case kxgetHTML: {
+            const AnsiString cf = htmlClipboardFormat(output);
+            clipboard.SetFormat(CF_HTML_NAME, cf);
+            clipboard.SetAsText(cf);
+            // The desktop's programs read text/html as UTF-8: the document says so instead.
+            clipboard.SetAsHtml(ReplaceText(output, CharsetMeta(WebCharsetName()), CharsetMeta("utf-8")));
+            break;
+        }
+        default:
+            break;
+        }
+    } catch (const std::bad_alloc&) {
+        clipboard.Clear(); // what was gathered goes: the clipboard stays empty
+        clipboard.Close();
+        MessageBox("Global Alloc failed!", "Error", MB_OK | MB_ICONERROR);
+        return;
+    }
+    clipboard.Close();
+}
+} // namespace
+
+std::unique_ptr<TkxExportWriter> MakeTextWriter(TkxExportContext& context) {
+    return std::make_unique<TextWriter>(context);
+}
+
+// ---- the export ----
+
+void TkxExportOptions::RunExport() {
+    std::FILE* file = nullptr;
+    if (!options_.Contains(esoClipboard)) {
+        const AnsiString name = FileName();
+        file = std::fopen(name.c_str(), "wb");
+        if (!file)
+            throw EFCreateError(
+                Format("Cannot create file \"%s\". %s", expandFileName(name), std::strerror(errno)));
+    }
+    struct Closer {
+        std::FILE* file;
+        ~Closer() {
+            if (file) std::fclose(file);
+        }
+    } closer{file};
+    TkxExportSink out(file);
+
+    if (TDataSet* ds = grid_ ? grid_->DataSet() : nullptr) {
+        ds->DisableControls();
+        const TBookmark mark = ds->GetBookmark();
+        const int row = grid_->VisibleRow();
+        auto restore = [&] {
+            if (ds->Active() && ds->BookmarkValid(mark)) {
+                ds->GotoBookmark(mark);
+                grid_->MoveRecordToRow(row);
+            }
+        };
+        try {
+            exportRecords(out);
+        } catch (...) {
+            // The first failure is the one to report; putting things back must not hide it.
+            try {
+                restore();
+            } catch (...) {
+            }
+            ds->EnableControls();
+            try {
+                out.Flush();
+            } catch (...) {
+            }
+            throw;
+        }
+        try {
+            restore();
+        } catch (...) {
+            ds->EnableControls();
+            throw;
+        }
+        ds->EnableControls();
+    }
+
+    if (file) {
+        out.Flush();
+        closer.file = nullptr;
+        if (std::fclose(file) != 0) throw EInOutError("Cannot write to the export file");
+    } else if (options_.Contains(esoClipboard)) {
+        placeOnClipboard(exportType_, out.Text());
+    }
+}
+
+void TkxExportOptions::exportRecords(TkxExportSink& out) {
+    if (!grid_->LinkActive()) return;
+    TDataSet* ds = grid_->DataSet();
+    TkxExportContext cx{*this, *grid_, out, {}, grid_->FieldCount()};
+    for (int col = 0; col < cx.fieldCount; ++col) {
+        TField* f = grid_->Field(col);
+        if (!f || !grid_->ExportField(f)) continue;
+        TkxExportColumn c;
+        c.col = col;
+        c.field = f;
+        c.type = grid_->ControlType(col, c.parameters);
+        cx.columns.push_back(std::move(c));
+    }
+    std::unique_ptr<TkxExportWriter> writer;
+    switch (exportType_) {
+    case kxgetTxt:
+        writer = MakeTextWriter(cx);
+        break;
+    case kxgetHTML:
+        writer = MakeHtmlWriter(cx);
+        break;
+    case kxgetSYLK:
+        writer = MakeSylkWriter(cx);
+        break;
+    default:
+        return; // XML has no content
+    }
+
+    writer->Header();
+    MessagePump pump;
+    int recordNo = 0;
+    if (options_.Contains(esoSaveSelectedOnly)) {
+        // Dataset order; a bookmark whose record is gone is left out.
+        std::vector<TBookmark> marks = grid_->SelectedBookmarks();
+        std::erase_if(marks, [&](const TBookmark& m) { return !ds->BookmarkValid(m); });
+        std::sort(marks.begin(), marks.end(),
+                  [&](const TBookmark& a, const TBookmark& b) { return ds->CompareBookmarks(a, b) == -1; });
+        for (const TBookmark& m : marks) {
+            ds->GotoBookmark(m);
+            writer->Row(++recordNo);
+            pump();
+        }
+        if (recordNo == 0) writer->NoSelection();
+    } else {
+        ds->First();
+        while (!ds->Eof()) {
+            writer->Row(++recordNo);
+            pump();
+            ds->Next();
+        }
+    }
+    writer->Trailer();
+}
