@@ -216,7 +216,12 @@ void TFormMorvane::createControls() {
             kxDBGrid1->IniAttributes()->SetDelimiter(";;");
             kxDBGrid1->SetTitleColor(clBtnFace);
             kxDBGrid1->SetTitleAlignment(taLeftJustify);
-            kxDBGrid1->SetTitleFont(*Font());
+            TFont titleFont;
+            titleFont.SetCharset(CHINESEBIG5_CHARSET);
+            titleFont.SetColor(clWindowText);
+            titleFont.SetHeight(-15);
+            titleFont.SetName(Ansi("細明體"));
+            kxDBGrid1->SetTitleFont(titleFont);
             kxDBGrid1->SetTitleLines(1);
             kxDBGrid1->SetTitleButtons(false);
             kxDBGrid1->SetFixedCols(0);

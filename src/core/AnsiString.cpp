@@ -81,11 +81,37 @@ size_t utf8Length(const char* s, size_t left) {
     return n;
 }
 
+// A converter per pair of encodings, opened once per thread (opening one costs far more than a
+// short conversion) and put back to its initial state before each use.
+iconv_t converter(const char* to, const char* from) {
+    struct Open {
+        std::string to, from;
+        iconv_t cd;
+    };
+    struct Cache {
+        std::vector<Open> open;
+        ~Cache() {
+            for (Open& o : open)
+                if (o.cd != reinterpret_cast<iconv_t>(-1))
+                    iconv_close(o.cd);
+        }
+    };
+    thread_local Cache cache;
+    for (Open& o : cache.open)
+        if (o.to == to && o.from == from) {
+            if (o.cd != reinterpret_cast<iconv_t>(-1))
+                iconv(o.cd, nullptr, nullptr, nullptr, nullptr);
+            return o.cd;
+        }
+    cache.open.push_back({to, from, iconv_open(to, from)});
+    return cache.open.back().cd;
+}
+
 // Converts with iconv, replacing what cannot be converted by `bad` and going on; `unit` bytes of
 // input are passed over at each replacement (0: one UTF-8 sequence).
 std::string convert(const char* to, const char* from, const char* in, size_t inLen, std::string_view bad,
                     size_t unit) {
-    iconv_t cd = iconv_open(to, from);
+    iconv_t cd = converter(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
         return std::string(in, inLen);
     std::string out;
@@ -107,7 +133,6 @@ std::string convert(const char* to, const char* from, const char* in, size_t inL
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
-    iconv_close(cd);
     return out;
 }
 

@@ -1,10 +1,11 @@
-// The selection grid's making and unmaking, its data source, the components it refers to, the text
-// of its cells and its plain drawing. Cell text costs one field read; nothing here reads records.
+// The selection grid's making and unmaking, its data source, the components it refers to and the text
+// of its cells. Cell text costs one field read; nothing here reads records.
 #include "grid/KxCustomDBGrid.h"
 
 #include "data/DataSource.h"
 #include "grid/KxGridDataLink.h"
 #include "ui/Canvas.h"
+#include "ui/ImageList.h"
 
 TkxCustomDBGrid::TkxCustomDBGrid(TComponent* owner)
     : TCustomGrid(owner), link_(std::make_unique<TkxGridDataLink>(this)),
@@ -22,6 +23,8 @@ TkxCustomDBGrid::TkxCustomDBGrid(TComponent* owner)
     SetRowCount(2);
     applyScrollBars();
     SetFixedColor(titleColor_);
+    // The grid paints every cell itself.
+    TCustomGrid::SetDefaultDrawing(false);
 }
 
 TkxCustomDBGrid::~TkxCustomDBGrid() {
@@ -54,6 +57,8 @@ void TkxCustomDBGrid::Notification(TComponent* component, Operation operation) {
     if (component == currentEmbeddedControl_) currentEmbeddedControl_ = nullptr;
     if (component == dateTimePicker_) dateTimePicker_ = nullptr;
     if (component == indicatorButton_) indicatorButton_ = nullptr;
+    if (component == titleImageList_) titleImageList_ = nullptr;
+    if (component == imageList_) imageList_ = nullptr;
 }
 
 void TkxCustomDBGrid::Loaded() {
@@ -108,31 +113,4 @@ TField* TkxCustomDBGrid::DataCellField(int gridCol, int gridRow) const {
 AnsiString TkxCustomDBGrid::GetCellText(int dataCol) const {
     TField* f = MappedField(dataCol);
     return f ? f->DisplayText() : AnsiString();
-}
-
-void TkxCustomDBGrid::DrawCell(int col, int row, const TRect& rect, TGridDrawState state) {
-    // A plain look: the title text and the cell texts only, until the grid paints its cells itself.
-    const int t = TitleRowCount(), ind = IndicatorOffset();
-    AnsiString text;
-    TAlignment alignment = taLeftJustify;
-    TCanvas& canvas = *Canvas();
-    if (col >= ind && row < t) {
-        canvas.Font()->Assign(titleFont_);
-        text = TitleText(col - ind);
-    } else if (col >= ind && row >= t && link_->Active() && row - t < link_->RecordCount()) {
-        TActiveRecordScope scope(*link_, row - t);
-        text = GetCellText(col - ind);
-        if (TField* f = MappedField(col - ind)) alignment = f->Alignment();
-    }
-    if (!text.empty()) {
-        TRect r = Rect(rect.Left + 2, rect.Top + 2, rect.Right - 2, rect.Bottom);
-        unsigned flags = DT_SINGLELINE | DT_NOPREFIX |
-                         (alignment == taRightJustify ? DT_RIGHT
-                          : alignment == taCenter     ? DT_CENTER
-                                                      : DT_LEFT);
-        canvas.Brush()->SetStyle(bsClear);
-        canvas.DrawText(text, r, flags);
-        canvas.Brush()->SetStyle(bsSolid);
-    }
-    TCustomGrid::DrawCell(col, row, rect, state);
 }

@@ -23,6 +23,7 @@
 // columns, not counting the indicator (TCustomGrid::FixedCols() the base grid's fixed count).
 #include "core/StringList.h"
 #include "data/DataSet.h"
+#include "ui/Bitmap.h"
 #include "ui/CustomGrid.h"
 
 #include <cstdint>
@@ -112,6 +113,180 @@ enum TkxPadColumnStyle { pcsPlain, pcsPadHeader, pcsPadHeaderAndData };
 
 // Sender, the field that changed.
 using TkxFieldChangedEvent = std::function<void(TObject* sender, TField* field)>;
+
+// ---- painting: types (KxGridPaint.cpp, KxGridLines.cpp, KxGridGlyphs.cpp) ----
+
+class TBitmap;
+class TImageList;
+class TkxGridHintWindow;
+
+enum TIndicatorColorType { icBlack, icYellow };
+enum TkxGridLineStyle { glsSingle, gls3D, glsDynamic };
+enum TkxBackgroundDrawStyle { bdsTile, bdsStretch, bdsTopLeft, bdsCenter };
+enum class TkxBackgroundOption {
+    coFillDataCells,
+    coBlendFixedRow,
+    coBlendFixedColumn,
+    coBlendActiveRecord,
+    coBlendAlternatingRow
+};
+using TkxBackgroundOptions = TSmallSet<TkxBackgroundOption>;
+constexpr TkxBackgroundOption coFillDataCells = TkxBackgroundOption::coFillDataCells;
+constexpr TkxBackgroundOption coBlendFixedRow = TkxBackgroundOption::coBlendFixedRow;
+constexpr TkxBackgroundOption coBlendFixedColumn = TkxBackgroundOption::coBlendFixedColumn;
+constexpr TkxBackgroundOption coBlendActiveRecord = TkxBackgroundOption::coBlendActiveRecord;
+constexpr TkxBackgroundOption coBlendAlternatingRow = TkxBackgroundOption::coBlendAlternatingRow;
+enum class TkxAlternatingRowRegion { arrFixedColumns, arrDataColumns, arrActiveDataColumn };
+using TkxAlternatingRowRegions = TSmallSet<TkxAlternatingRowRegion>;
+constexpr TkxAlternatingRowRegion arrFixedColumns = TkxAlternatingRowRegion::arrFixedColumns;
+constexpr TkxAlternatingRowRegion arrDataColumns = TkxAlternatingRowRegion::arrDataColumns;
+constexpr TkxAlternatingRowRegion arrActiveDataColumn = TkxAlternatingRowRegion::arrActiveDataColumn;
+
+// The colours of the grid lines, owned by the grid; a change repaints it.
+class TkxGridLineColors : public TPersistent {
+    MORVANE_CLASS_PROPS(TkxGridLineColors, TPersistent)
+public:
+    explicit TkxGridLineColors(TkxCustomDBGrid* grid) : grid_(grid) {}
+    void Assign(const TkxGridLineColors& other);
+    // Single data lines.
+    TColor DataColor() const { return dataColor_; }
+    void SetDataColor(TColor v);
+    // The light edge of 3D lines and raised cells.
+    TColor HighlightColor() const { return highlightColor_; }
+    void SetHighlightColor(TColor v);
+    // The dark edge of 3D lines.
+    TColor ShadowColor() const { return shadowColor_; }
+    void SetShadowColor(TColor v);
+    // The dark edge of title and fixed cells.
+    TColor FixedColor() const { return fixedColor_; }
+    void SetFixedColor(TColor v);
+
+private:
+    void changed();
+    TkxCustomDBGrid* grid_;
+    TColor dataColor_ = clSilver;
+    TColor highlightColor_ = clBtnHighlight;
+    TColor shadowColor_ = clBtnShadow;
+    TColor fixedColor_ = clBlack;
+};
+
+// Background picture, alternating rows and the active record's colour, owned by the grid. The picture
+// and its tinted copies are prepared once per change (at the next paint), not per paint; cells copy
+// rectangles from them.
+class TkxGridPaintOptions : public TPersistent {
+    MORVANE_CLASS_PROPS(TkxGridPaintOptions, TPersistent)
+public:
+    explicit TkxGridPaintOptions(TkxCustomDBGrid* grid);
+    ~TkxGridPaintOptions() override;
+
+    TColor AlternatingRowColor() const { return alternatingRowColor_; }
+    void SetAlternatingRowColor(TColor v);
+    // Also the highlight colour of the current record's cells.
+    TColor ActiveRecordColor() const { return activeRecordColor_; }
+    void SetActiveRecordColor(TColor v);
+    TkxBackgroundOptions BackgroundOptions() const { return backgroundOptions_; }
+    void SetBackgroundOptions(TkxBackgroundOptions v);
+    // A copy of the picture assigned; an empty bitmap means none.
+    TBitmap& BackgroundBitmap() const { return *backgroundBitmap_; }
+    void SetBackgroundBitmap(const TBitmap& picture);
+    TkxBackgroundDrawStyle BackgroundDrawStyle() const { return backgroundDrawStyle_; }
+    void SetBackgroundDrawStyle(TkxBackgroundDrawStyle v);
+    TkxAlternatingRowRegions AlternatingRowRegions() const { return alternatingRowRegions_; }
+    void SetAlternatingRowRegions(TkxAlternatingRowRegions v);
+    // Record scrolling moves the rows' picture instead of repainting them.
+    bool FastRecordScrolling() const { return fastRecordScrolling_; }
+    void SetFastRecordScrolling(bool v) { fastRecordScrolling_ = v; }
+
+private:
+    friend class TkxCustomDBGrid;
+    // A change that needs the prepared pictures made again.
+    void rebuildAndRepaint();
+
+    TkxCustomDBGrid* grid_;
+    TColor alternatingRowColor_ = clNone;
+    TColor activeRecordColor_ = clNone;
+    TkxBackgroundOptions backgroundOptions_;
+    std::unique_ptr<TBitmap> backgroundBitmap_;
+    TkxBackgroundDrawStyle backgroundDrawStyle_ = bdsTile;
+    TkxAlternatingRowRegions alternatingRowRegions_{arrFixedColumns, arrDataColumns, arrActiveDataColumn};
+    bool fastRecordScrolling_ = true;
+    // Prepared at the next paint after a change: the picture drawn over the grid's bounds and its
+    // tinted copies (null when not wanted), and the tints of the fixed row and column.
+    bool rebuildNeeded_ = true;
+    std::unique_ptr<TBitmap> prepared_;
+    std::unique_ptr<TBitmap> activeRecordTint_;
+    std::unique_ptr<TBitmap> alternatingTint_;
+    std::unique_ptr<TBitmap> fixedRowTint_;
+    std::unique_ptr<TBitmap> fixedColumnTint_;
+    TColor fixedRowColor_ = clBtnFace;
+    TColor fixedColumnColor_ = clBtnFace;
+};
+
+// What the grid tells the cell events about the cell being drawn; one object per grid, filled anew
+// before every cell. A handler of OnBeforeDrawCell may clear the four switches to skip that part.
+class TkxCustomDrawGridCellInfo {
+public:
+    TRect Rect;
+    TField* Field = nullptr; // the data column's field; none for the indicator
+    TGridDrawState State;
+    int DataCol = 0;
+    int DataRow = 0; // -1 for the title row
+    bool DefaultDrawBackground = true;
+    bool DrawTopLine = true;
+    bool DrawBottomLine = true;
+    bool DefaultDrawContents = true;
+};
+
+// Handed to OnCalcTitleImage: an image of TitleImageList beside the title text.
+struct TkxTitleImageAttributes {
+    int ImageIndex = -1; // none
+    TAlignment ImageAlignment = taRightJustify;
+    int ImageMargin = 3;
+};
+
+// The pop-up window that shows the whole text of a cell too small for it.
+class TkxGridHintWindow : public TCustomControl {
+    MORVANE_CLASS(TkxGridHintWindow, TCustomControl)
+public:
+    explicit TkxGridHintWindow(TkxCustomDBGrid* grid);
+    ~TkxGridHintWindow() override;
+    TAlignment Alignment() const { return alignment_; }
+    void SetAlignment(TAlignment v) { alignment_ = v, Invalidate(); }
+    bool WordWrap() const { return wordWrap_; }
+    void SetWordWrap(bool v) { wordWrap_ = v, Invalidate(); }
+    // The text shown (the control's text).
+    void WMTimer(int id) override;
+
+protected:
+    void Paint() override;
+
+private:
+    TkxCustomDBGrid* grid_;
+    TAlignment alignment_ = taLeftJustify;
+    bool wordWrap_ = false;
+};
+
+using TkxDrawCellInfoEvent =
+    std::function<void(TkxCustomDBGrid* Sender, TkxCustomDrawGridCellInfo* DrawCellInfo)>;
+using TkxCalcCellColorsEvent = std::function<void(TObject* Sender, TField* Field, TGridDrawState State,
+                                                  bool Highlight, TFont* AFont, TBrush* ABrush)>;
+using TkxCalcTitleAttributesEvent =
+    std::function<void(TObject* Sender, const AnsiString& AFieldName, TFont* AFont, TBrush* ABrush,
+                       TAlignment& ATitleAlignment)>;
+using TkxCalcTitleImageEvent =
+    std::function<void(TObject* Sender, TField* Field, TkxTitleImageAttributes& TitleImageAttributes)>;
+using TkxDrawTitleCellEvent =
+    std::function<void(TObject* Sender, TCanvas* Canvas, TField* Field, TRect Rect, bool& DefaultDrawing)>;
+using TkxDrawGroupHeaderCellEvent = std::function<void(
+    TObject* Sender, TCanvas* Canvas, const AnsiString& GroupHeaderName, TRect Rect, bool& DefaultDrawing)>;
+using TkxDrawDataCellEvent =
+    std::function<void(TObject* Sender, TRect Rect, TField* Field, TGridDrawState State)>;
+using TkxCreateHintWindowEvent =
+    std::function<void(TObject* Sender, TkxGridHintWindow* HintWindow, TField* AField, TRect R,
+                       bool& WordWrap, int& MaxWidth, int& MaxHeight, bool& DoDefault)>;
+using TkxDrawFooterCellEvent =
+    std::function<void(TObject* Sender, TCanvas* Canvas, TRect FooterCellRect, TField* Field,
+                       const AnsiString& FooterText, bool& DefaultDrawing)>;
 
 // ---- column records ----
 
@@ -369,6 +544,73 @@ public:
     TkxFieldChangedEvent OnFieldChanged;
     TNotifyEvent OnUpdateFooter;
 
+    // ---- painting (KxGridPaint.cpp, KxGridLines.cpp) ----
+    // The grid paints every cell itself; the base grid gives only the geometry. DefaultDrawing() is
+    // the selection grid's own switch (False: no text of its own in data cells), not the base grid's,
+    // which the grid keeps off.
+    bool DefaultDrawing() const { return defaultDrawing_; }
+    void SetDefaultDrawing(bool v);
+    TImageList* TitleImageList() const { return titleImageList_; }
+    void SetTitleImageList(TImageList* v);
+    // Images of "ImageIndex" cells.
+    TImageList* ImageList() const { return imageList_; }
+    void SetImageList(TImageList* v);
+    // icYellow gives the glyphs yellow, icBlack black.
+    TIndicatorColorType IndicatorColor() const { return indicatorColor_; }
+    void SetIndicatorColor(TIndicatorColorType v);
+    // The colour the indicator glyphs are drawn in; a change repaints the current row.
+    TColor IndicatorIconColor() const { return indicatorIconColor_; }
+    void SetIndicatorIconColor(TColor v);
+    TkxGridLineStyle LineStyle() const { return lineStyle_; }
+    void SetLineStyle(TkxGridLineStyle v);
+    TkxGridLineColors* LineColors() const { return lineColors_.get(); }
+    void SetLineColors(const TkxGridLineColors* v);
+    bool HideAllLines() const { return hideAllLines_; }
+    void SetHideAllLines(bool v);
+    TkxGridPaintOptions* PaintOptions() const { return paintOptions_.get(); }
+    TColor FooterColor() const { return footerColor_; }
+    void SetFooterColor(TColor v);
+    TColor FooterCellColor() const { return footerCellColor_; }
+    void SetFooterCellColor(TColor v);
+    // 0: one line of the grid font ("W") + 6 pixels.
+    int FooterHeight() const { return footerHeight_; }
+    void SetFooterHeight(int v);
+    // The footer band's height now; 0 without dgShowFooter.
+    int FooterBandHeight() const;
+    TRect CellArea() const override;
+
+    // The platform's visual styles are in use for this grid (and not switched off for it).
+    virtual bool ThemedLook() const;
+    // Titles behave as push buttons (their pressed and hot looks).
+    virtual bool TitleButtonsShown() const { return false; }
+    // Is the cell drawn in the highlight colours? Data column and data row of the cell.
+    virtual bool IsCellHighlighted(int dataCol, int dataRow, TGridDrawState state) const;
+    // One check box into a 10 by 10 box (drawn over the 13 by 13 square around it).
+    virtual void PaintCheckBox(const TRect& box, int gridCol, bool checked, int gridRow);
+    // The text writer of cells: flag 1 lets "&" underline, 2 ends cut text in an ellipsis, 4 breaks
+    // words, 16 leaves the background (else the cell is filled with the brush first).
+    void WriteCellText(TCanvas& canvas, const TRect& rect, int dx, int dy, const AnsiString& text,
+                       TAlignment alignment, unsigned flags);
+    // The cell hint: the mouse moved to a client point (the mouse handling calls this on every move);
+    // a hint shows a cell's whole text when the cell cuts it (dgShowCellHint).
+    void CellHintMouseMove(int x, int y);
+    void HideCellHint();
+    TkxGridHintWindow* CellHintWindow() const { return hintWindow_.get(); }
+    // The hint's timer: hides the hint when the pointer has left the cell or stayed long enough.
+    void CellHintTimer();
+
+    TNotifyEvent OnBeforePaint;
+    TkxDrawCellInfoEvent OnBeforeDrawCell;
+    TkxDrawCellInfoEvent OnAfterDrawCell;
+    TkxCalcCellColorsEvent OnCalcCellColors;
+    TkxCalcTitleAttributesEvent OnCalcTitleAttributes;
+    TkxCalcTitleImageEvent OnCalcTitleImage;
+    TkxDrawTitleCellEvent OnDrawTitleCell;
+    TkxDrawGroupHeaderCellEvent OnDrawGroupHeaderCell;
+    TkxDrawDataCellEvent OnDrawDataCell;
+    TkxCreateHintWindowEvent OnCreateHintWindow;
+    TkxDrawFooterCellEvent OnDrawFooterCell;
+
     void Loaded() override;
 
     // ---- mouse and keys (KxGridInput.cpp), sizing and moving (KxGridSizing.cpp) ----
@@ -577,4 +819,69 @@ private:
     bool pictureMaskFromDataSet_ = true;
     TScrollInfo vertBar_;              // the record bar as the grid last set it
     mutable TCanvas measure_{nullptr}; // measures text outside painting
+
+    // ---- painting: state (KxGridPaint.cpp, KxGridLines.cpp) ----
+protected:
+    void Paint() override;
+
+private:
+    friend class TkxGridPaintOptions;
+    friend class TkxGridLineColors;
+    // One paint: everything into `canvas`, the cells meeting `area` (all cells when allCells).
+    void paintAll(TCanvas& canvas, const TRect& area, bool allCells);
+    void drawTitleCell(int col, int row, const TRect& rect, TGridDrawState state, bool band);
+    void drawIndicatorCell(int row, const TRect& rect);
+    void drawDataCell(int col, int row, const TRect& rect, TGridDrawState state);
+    void drawCheckBoxCell(int col, int row, const TRect& rect, TGridDrawState state);
+    void drawBitmapCell(int col, int row, const TRect& rect, TGridDrawState state);
+    void drawImageIndexCell(int col, int row, const TRect& rect, TGridDrawState state);
+    void drawEmbeddedControlCell(int col, int row, const TRect& rect, TGridDrawState state);
+    // Highlight, colours of a data cell and OnCalcCellColors: answers whether it is highlighted.
+    bool chooseCellColors(int col, int row, TField* field, TGridDrawState state);
+    void drawFocusRect();
+    bool embeddedControlHasFocus() const;
+    // Lines, backgrounds, pad and footer (KxGridLines.cpp).
+    void prepareBackground();
+    bool backgroundFillsDataCells() const;
+    bool whiteGrid() const;
+    void dataBackground(const TRect& rect, int dataRow, TColor color);
+    void fixedBackground(const TRect& rect, int dataRow, TColor color);
+    void titleBackgroundFill(const TRect& rect);
+    void drawCellRowLines(int col, int row, const TRect& rect, TGridDrawState state, bool highlighted);
+    void paintPad();
+    void paintLines();
+    void paintFooter();
+    // The last grid row drawn with a record (or the one empty row); -1 when no data row is shown.
+    int lastDataRowShown() const;
+    // The fill under the cells: Color, or the prepared picture.
+    void fillBackground(const TRect& rect);
+    void hline(int x0, int x1, int y, TColor color);
+    void vline(int x, int y0, int y1, TColor color);
+
+    bool defaultDrawing_ = true;
+    TImageList* titleImageList_ = nullptr;
+    TImageList* imageList_ = nullptr;
+    TIndicatorColorType indicatorColor_ = icBlack;
+    TColor indicatorIconColor_ = clBlack;
+    TkxGridLineStyle lineStyle_ = glsDynamic;
+    std::unique_ptr<TkxGridLineColors> lineColors_ = std::make_unique<TkxGridLineColors>(this);
+    bool hideAllLines_ = false;
+    std::unique_ptr<TkxGridPaintOptions> paintOptions_ = std::make_unique<TkxGridPaintOptions>(this);
+    TColor footerColor_ = clBtnFace;
+    TColor footerCellColor_ = clBtnFace;
+    int footerHeight_ = 0;
+    std::unique_ptr<TBitmap> offscreen_ = std::make_unique<TBitmap>(); // the bitmap paint style's picture
+    std::unique_ptr<TkxCustomDrawGridCellInfo> cellInfo_ = std::make_unique<TkxCustomDrawGridCellInfo>();
+    TCanvas* paintCanvas_ = nullptr;                          // the canvas of the paint in progress
+    TRect paintArea_;                                         // what the paint in progress covers
+    bool brushChanged_ = false;                               // a colour hook changed the cell's brush
+    bool rowLineDrawn_ = false;                               // the cell's row lines are drawn
+    std::vector<TRect> pressedTitles_;                        // classic pressed titles, edged after the lines
+    std::unique_ptr<TkxGridHintWindow> hintWindow_;
+    TGridCoord hintCell_{-1, -1};                             // the cell the pointer was last over
+    TRect hintRect_;                                          // the hinted cell, client coordinates
+    int hintTicks_ = 0;
+    bool drawingBand_ = false;                                // the cell being drawn is a group band
+    mutable int footerAutoHeight_ = -1;                       // the footer's automatic height ...
+    mutable TFont footerAutoFont_;                            // ... for this font
 };

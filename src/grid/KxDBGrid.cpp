@@ -9,6 +9,7 @@
 #include "grid/KxGridExport.h"
 #include "grid/KxListLines.h"
 #include "ui/Form.h"
+#include "ui/ImageList.h"
 
 namespace {
 bool hasCalculatedField(const TDataSet* ds) {
@@ -55,6 +56,32 @@ void TkxDBGrid::DefineProperties(ClassInfo& info) {
                       [](const TPersistent& o) {
                           return PropValue(
                               static_cast<TPersistent*>(static_cast<const TkxDBGrid&>(o).ExportOptions()));
+                      },
+                      {}});
+    // ---- painting ----
+    info.Add("DefaultDrawing", &G::DefaultDrawing, &G::SetDefaultDrawing);
+    info.Add("TitleImageList", &G::TitleImageList, &G::SetTitleImageList);
+    info.Add("ImageList", &G::ImageList, &G::SetImageList);
+    info.Add("IndicatorColor", &G::IndicatorColor, &G::SetIndicatorColor);
+    info.Add("IndicatorIconColor", &G::IndicatorIconColor, &G::SetIndicatorIconColor);
+    info.Add("LineStyle", &G::LineStyle, &G::SetLineStyle);
+    info.Add("HideAllLines", &G::HideAllLines, &G::SetHideAllLines);
+    info.Add("FooterColor", &G::FooterColor, &G::SetFooterColor);
+    info.Add("FooterCellColor", &G::FooterCellColor, &G::SetFooterCellColor);
+    info.Add("FooterHeight", &G::FooterHeight, &G::SetFooterHeight);
+    info.AddProperty({"LineColors",
+                      [](const TPersistent& o) {
+                          const TkxGridLineColors* colors = static_cast<const G&>(o).LineColors();
+                          return PropValue(static_cast<TPersistent*>(const_cast<TkxGridLineColors*>(colors)));
+                      },
+                      [](TPersistent& o, const PropValue& v) {
+                          if (auto p = std::get_if<TPersistent*>(&v))
+                              static_cast<G&>(o).SetLineColors(dynamic_cast<const TkxGridLineColors*>(*p));
+                      }});
+    info.AddProperty({"PaintOptions",
+                      [](const TPersistent& o) {
+                          TkxGridPaintOptions* options = static_cast<const G&>(o).PaintOptions();
+                          return PropValue(static_cast<TPersistent*>(options));
                       },
                       {}});
 }

@@ -49,6 +49,10 @@ public:
     AnsiString GetCellText(int dataCol) const override;
     void Loaded() override;
 
+    // ---- painting (KxGridPaint.cpp) ----
+    bool ThemedLook() const override;
+    bool TitleButtonsShown() const override { return titleButtons_; }
+
     // ---- layout persistence and export (KxGridLayout.cpp, KxGridExport.cpp) ----
     // Layout persistence: the column layout read back at the first window creation and written at
     // destruction while IniAttributes()->Enabled(). A save made while the grid is being destroyed

@@ -232,7 +232,9 @@ void TkxCustomDBGrid::RecordsScrolled(int distance) {
     // that comes in is painted (a paint that cannot move the picture paints the data rows again);
     // the indicator's mark moves from its row to the current one.
     if (distance != 0 && HandleAllocated()) {
-        if (!ScrollRowImages(distance)) {
+        // (Over a background picture the rows' picture cannot move: the picture stays where it is.)
+        const bool fast = paintOptions_->FastRecordScrolling() && !backgroundFillsDataCells();
+        if (!fast || !ScrollRowImages(distance)) {
             TRect rows = BoxRect(0, TitleRowCount(), ColCount() - 1, RowCount() - 1);
             if (!rows.IsEmpty()) InvalidateRect(InflateRect(rows, 1, 1));
         }
@@ -417,6 +419,8 @@ void TkxCustomDBGrid::DetectRowChange() {
         CellChangedReport();
         Fire(OnUpdateFooter);
     }
+    // A hint shown over the rows no longer belongs to their records.
+    HideCellHint();
 }
 
 void TkxCustomDBGrid::CheckFooter() {

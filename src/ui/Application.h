@@ -59,6 +59,10 @@ public:
     int ParamCount() const { return int(params_.size()) - 1; }
     AnsiString ParamStr(int index) const;
 
+    // How long a hint stays shown, in milliseconds.
+    int HintHidePause() const { return hintHidePause_; }
+    void SetHintHidePause(int v) { hintHidePause_ = v; }
+
     // Shows an exception in a message box (the message, "." appended when its last character sorts
     // after ".", the title as caption, an error icon); EAbort is silent. OnException replaces it.
     void HandleException(TObject* sender, const std::exception& e);
@@ -88,6 +92,7 @@ private:
     bool terminated_ = false;
     TForm* mainForm_ = nullptr;
     AnsiString title_;
+    int hintHidePause_ = 2500;
     std::vector<AnsiString> params_;
     std::vector<std::pair<int, TKeyHook>> keyHooks_;
     int nextHook_ = 1;

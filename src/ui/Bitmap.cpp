@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -36,8 +37,24 @@ void TBitmap::Assign(const TBitmap& other) {
     transparentColor_ = other.transparentColor_;
 }
 
-int TBitmap::Width() const { return image_->width(); }
-int TBitmap::Height() const { return image_->height(); }
+int TBitmap::Width() const { return int(std::lround(image_->width() / image_->devicePixelRatio())); }
+int TBitmap::Height() const { return int(std::lround(image_->height() / image_->devicePixelRatio())); }
+
+double TBitmap::DevicePixelRatio() const { return image_->devicePixelRatio(); }
+
+void TBitmap::SetDevicePixelRatio(double ratio) {
+    if (ratio <= 0 || ratio == DevicePixelRatio())
+        return;
+    const int w = Width(), h = Height();
+    if (canvas_)
+        canvas_->Release();
+    QImage next(int(std::lround(w * ratio)), int(std::lround(h * ratio)), QImage::Format_RGB32);
+    next.setDevicePixelRatio(ratio);
+    next.fill(0xFFFFFFFFu);
+    *image_ = std::move(next);
+    if (canvas_)
+        canvas_->SetTarget(image_.get());
+}
 
 void TBitmap::SetSize(int w, int h) {
     w = std::max(w, 0);
@@ -46,7 +63,9 @@ void TBitmap::SetSize(int w, int h) {
         return;
     if (canvas_)
         canvas_->Release();
-    QImage next(w, h, QImage::Format_RGB32);
+    const double ratio = image_->devicePixelRatio();
+    QImage next(int(std::lround(w * ratio)), int(std::lround(h * ratio)), QImage::Format_RGB32);
+    next.setDevicePixelRatio(ratio);
     next.fill(0xFFFFFFFFu);
     if (!image_->isNull()) {
         QPainter p(&next);
@@ -116,7 +135,8 @@ TColor TBitmap::Pixel(int x, int y) const {
         return clNone;
     if (canvas_)
         canvas_->Release();
-    return FromPixel(image_->pixel(x, y));
+    const double r = image_->devicePixelRatio();
+    return FromPixel(image_->pixel(int(std::floor(x * r + 0.5)), int(std::floor(y * r + 0.5))));
 }
 
 void TBitmap::SetPixel(int x, int y, TColor c) {
@@ -124,7 +144,14 @@ void TBitmap::SetPixel(int x, int y, TColor c) {
         return;
     if (canvas_)
         canvas_->Release();
-    image_->setPixel(x, y, ToPixel(c));
+    // Every device pixel of the logical one.
+    const double r = image_->devicePixelRatio();
+    auto edge = [r](int v) { return int(std::floor(v * r + 0.5)); };
+    const int x0 = edge(x), x1 = std::min(edge(x + 1), image_->width());
+    const int y0 = edge(y), y1 = std::min(edge(y + 1), image_->height());
+    for (int dy = y0; dy < y1; ++dy)
+        for (int dx = x0; dx < x1; ++dx)
+            image_->setPixel(dx, dy, ToPixel(c));
 }
 
 TCanvas* TBitmap::Canvas() {

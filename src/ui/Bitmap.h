@@ -1,7 +1,8 @@
 #pragma once
 // An off-screen picture of 24-bit colour with its own canvas: loaded from the bytes of an
 // uncompressed device-independent bitmap file, or sized and painted into (a grid paints its frame
-// into one before copying it to the window).
+// into one before copying it to the window). Sizes and pixel positions are logical; a bitmap made for
+// a dense screen holds DevicePixelRatio() device pixels per logical one (a loaded picture holds 1).
 #include "ui/Graphics.h"
 
 #include <memory>
@@ -26,6 +27,10 @@ public:
     // Keeps the pixels that still fit; new pixels are white.
     void SetSize(int w, int h);
     bool Empty() const { return Width() == 0 || Height() == 0; }
+    // Device pixels per logical pixel; setting another ratio makes a white picture of the same
+    // logical size.
+    double DevicePixelRatio() const;
+    void SetDevicePixelRatio(double ratio);
 
     // A file image with the 14-byte file header, a 40-byte information header, 24 bits per pixel,
     // no compression, rows padded to four bytes (bottom-up, or top-down for a negative height).

@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
@@ -14,6 +16,9 @@
 #include <QStyleOption>
 
 #include <algorithm>
+#include <cmath>
+#include <map>
+#include <tuple>
 
 using namespace bridge;
 
@@ -30,6 +35,11 @@ uint32_t opNot(uint32_t dst, uint32_t) { return ~dst; }
 uint32_t opXor(uint32_t dst, uint32_t arg) { return dst ^ arg; }
 
 bool isWide(QChar c) { return c.unicode() >= 0x2E80; }
+
+// The first device pixel of logical coordinate v at a device pixel ratio.
+int deviceEdge(int v, double ratio) { return ratio == 1.0 ? v : int(std::floor(v * ratio + 0.5)); }
+// The logical pixel that holds device pixel d (the inverse of deviceEdge).
+int logicalOf(int d, double ratio) { return ratio == 1.0 ? d : int(std::floor((d + 0.5) / ratio)); }
 
 // Can a line break after character i?
 bool canBreakAfter(const QString& s, int i) {
@@ -97,6 +107,21 @@ void SetThemeServicesEnabled(bool enabled) { themesEnabled = enabled; }
 
 TCanvas::TCanvas(QImage* target) : target_(target) {}
 
+const QFont& TCanvas::qfont() {
+    if (!qfont_ || !madeFor_.SameAs(font_)) {
+        qfont_ = std::make_unique<QFont>(ToQFont(font_));
+        metrics_ = std::make_unique<QFontMetrics>(*qfont_);
+        madeFor_.Assign(font_);
+        ++fontGeneration_;
+    }
+    return *qfont_;
+}
+
+const QFontMetrics& TCanvas::metrics() {
+    qfont();
+    return *metrics_;
+}
+
 TCanvas::~TCanvas() { Release(); }
 
 void TCanvas::Release() {
@@ -123,6 +148,7 @@ QPainter& TCanvas::painter() {
     if (!painter_) {
         painter_ = std::make_unique<QPainter>(target_);
         stateDirty_ = true;
+        fontOnPainter_ = -1;
     }
     if (stateDirty_) {
         painter_->setRenderHint(QPainter::Antialiasing, false);
@@ -138,18 +164,43 @@ QPainter& TCanvas::painter() {
     return *painter_;
 }
 
-bool TCanvas::inClip(int dx, int dy) const {
-    if (!target_ || dx < 0 || dy < 0 || dx >= target_->width() || dy >= target_->height())
+double TCanvas::ratio() const { return target_ ? target_->devicePixelRatio() : 1.0; }
+
+double TCanvas::DevicePixelRatio() const { return ratio(); }
+
+QRect TCanvas::logicalBounds() const {
+    if (!target_)
+        return {};
+    const double s = ratio();
+    if (s == 1.0)
+        return target_->rect();
+    return QRect(0, 0, int(std::ceil(target_->width() / s)), int(std::ceil(target_->height() / s)));
+}
+
+bool TCanvas::inClip(int tx, int ty) const {
+    if (!target_ || !logicalBounds().contains(tx, ty))
         return false;
-    return !clip_ || clip_->contains(QPoint(dx, dy));
+    return !clip_ || clip_->contains(QPoint(tx, ty));
 }
 
 void TCanvas::plot(int x, int y, uint32_t (*op)(uint32_t, uint32_t), uint32_t arg) {
-    int dx = x + origin_.X, dy = y + origin_.Y;
-    if (!inClip(dx, dy))
+    const int tx = x + origin_.X, ty = y + origin_.Y;
+    if (!inClip(tx, ty))
         return;
-    auto* line = reinterpret_cast<uint32_t*>(target_->scanLine(dy));
-    line[dx] = 0xFF000000u | (op(line[dx], arg) & 0xFFFFFF);
+    const double s = ratio();
+    if (s == 1.0) {
+        auto* line = reinterpret_cast<uint32_t*>(target_->scanLine(ty));
+        line[tx] = 0xFF000000u | (op(line[tx], arg) & 0xFFFFFF);
+        return;
+    }
+    // Every device pixel of the logical one.
+    const int x0 = deviceEdge(tx, s), x1 = std::min(deviceEdge(tx + 1, s), target_->width());
+    const int y0 = deviceEdge(ty, s), y1 = std::min(deviceEdge(ty + 1, s), target_->height());
+    for (int dy = y0; dy < y1; ++dy) {
+        auto* line = reinterpret_cast<uint32_t*>(target_->scanLine(dy));
+        for (int dx = x0; dx < x1; ++dx)
+            line[dx] = 0xFF000000u | (op(line[dx], arg) & 0xFFFFFF);
+    }
 }
 
 // ---- lines and shapes ----
@@ -164,6 +215,19 @@ void TCanvas::LineTo(int x, int y) {
         QPen qp(ToQColor(pen_.Color()), pen_.Width(), Qt::SolidLine, Qt::RoundCap);
         p.setPen(qp);
         p.drawLine(from.X, from.Y, x, y);
+        return;
+    }
+    if (pen_.Mode() == pmCopy && pen_.Style() == psSolid && (from.X == x || from.Y == y)) {
+        // A straight line in one colour is a rectangle one pixel thick: from the start point towards
+        // the end point, which is left out.
+        if (from.X == x && from.Y == y)
+            return;
+        TRect r;
+        if (from.Y == y)
+            r = x > from.X ? Rect(from.X, y, x, y + 1) : Rect(x + 1, y, from.X + 1, y + 1);
+        else
+            r = y > from.Y ? Rect(x, from.Y, x + 1, y) : Rect(x, y + 1, x + 1, from.Y + 1);
+        painter().fillRect(ToQRect(r), ToQColor(pen_.Color()));
         return;
     }
     auto op = pen_.Mode() == pmNot ? opNot : pen_.Mode() == pmXor ? opXor : opSet;
@@ -236,6 +300,58 @@ void TCanvas::FillRect(const TRect& r) {
     painter().fillRect(ToQRect(r), ToQColor(brush_.Color()));
 }
 
+void TCanvas::FillPolygons(const std::vector<std::vector<TPointF>>& contours) {
+    if (brush_.Style() == bsClear || !target_)
+        return;
+    Release();  // pending drawing first, then the pixels
+    const double s = ratio();
+    struct Edge {
+        double x0, y0, x1, y1;
+    };
+    std::vector<Edge> edges;
+    double top = 1e300, bottom = -1e300;
+    for (const auto& contour : contours)
+        for (size_t i = 0; i < contour.size(); ++i) {
+            const TPointF& a = contour[i];
+            const TPointF& b = contour[(i + 1) % contour.size()];
+            const Edge e{(a.X + origin_.X) * s, (a.Y + origin_.Y) * s, (b.X + origin_.X) * s,
+                         (b.Y + origin_.Y) * s};
+            top = std::min({top, e.y0, e.y1});
+            bottom = std::max({bottom, e.y0, e.y1});
+            if (e.y0 != e.y1)
+                edges.push_back(e);
+        }
+    if (edges.empty())
+        return;
+    const uint32_t colour = ToPixel(brush_.Color());
+    // Where the row crosses an outline, and which way the outline runs there (down +1, up -1).
+    std::vector<std::pair<double, int>> xs;
+    const int y0 = std::max(0, int(std::floor(top)));
+    const int y1 = std::min(target_->height(), int(std::ceil(bottom)));
+    for (int dy = y0; dy < y1; ++dy) {
+        // The row is sampled through the centres of its pixels.
+        const double yc = dy + 0.5;
+        xs.clear();
+        for (const Edge& e : edges)
+            if ((e.y0 <= yc && yc < e.y1) || (e.y1 <= yc && yc < e.y0))
+                xs.emplace_back(e.x0 + (yc - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0), e.y1 > e.y0 ? 1 : -1);
+        std::sort(xs.begin(), xs.end());
+        auto* line = reinterpret_cast<uint32_t*>(target_->scanLine(dy));
+        const int ty = logicalOf(dy, s);
+        int winding = 0;
+        for (size_t k = 0; k + 1 < xs.size(); ++k) {
+            winding += xs[k].second;
+            if (winding == 0)
+                continue;
+            const int from = std::max(0, int(std::ceil(xs[k].first - 0.5)));
+            const int to = std::min(target_->width(), int(std::ceil(xs[k + 1].first - 0.5)));
+            for (int dx = from; dx < to; ++dx)
+                if (inClip(logicalOf(dx, s), ty))
+                    line[dx] = colour;
+        }
+    }
+}
+
 void TCanvas::FrameRect(const TRect& r) {
     if (r.IsEmpty() || !target_)
         return;
@@ -268,29 +384,75 @@ void TCanvas::DrawFocusRect(const TRect& r) {
 }
 
 TColor TCanvas::Pixels(int x, int y) const {
-    int dx = x + origin_.X, dy = y + origin_.Y;
-    if (!target_ || dx < 0 || dy < 0 || dx >= target_->width() || dy >= target_->height())
+    const int tx = x + origin_.X, ty = y + origin_.Y;
+    if (!target_ || !logicalBounds().contains(tx, ty))
         return clNone;
-    return FromPixel(target_->pixel(dx, dy));
+    // The first device pixel of the logical one.
+    const double s = ratio();
+    return FromPixel(target_->pixel(std::min(deviceEdge(tx, s), target_->width() - 1),
+                                    std::min(deviceEdge(ty, s), target_->height() - 1)));
 }
 
 void TCanvas::SetPixels(int x, int y, TColor color) { plot(x, y, opSet, ToPixel(color)); }
 
 // ---- text ----
 
+namespace {
+// Characters that are drawn as they come, one glyph each, without shaping: Latin and common
+// punctuation, the CJK blocks and full-width forms. Anything else goes through Qt's text layout.
+bool plainCharacter(char16_t c) {
+    return (c >= 0x20 && c < 0x0300) || (c >= 0x2000 && c < 0x2070) || (c >= 0x2E80 && c < 0xD800) ||
+           (c >= 0xF900 && c < 0xFB00) || (c >= 0xFF00 && c < 0xFFF0);
+}
+} // namespace
+
 void TCanvas::drawTextLine(int x, int y, const QString& line) {
     QPainter& p = painter();
-    QFont f = ToQFont(font_);
-    p.setFont(f);
+    const QFont& f = qfont();
     p.setPen(ToQColor(font_.Color()));
-    p.drawText(QPoint(x, y + QFontMetrics(f).ascent()), line);
+    // A line of plain characters that the font has: its glyphs are placed by their advances, which
+    // is what the layout would do, without its cost.
+    bool plain = !line.isEmpty();
+    for (QChar ch : line)
+        plain = plain && plainCharacter(ch.unicode());
+    if (plain) {
+        if (rawFontGeneration_ != fontGeneration_) {
+            rawFont_ = std::make_unique<QRawFont>(QRawFont::fromFont(f));
+            rawFontGeneration_ = fontGeneration_;
+        }
+        if (rawFont_->isValid()) {
+            const QList<quint32> glyphs = rawFont_->glyphIndexesForString(line);
+            if (!glyphs.contains(0u)) {
+                const QList<QPointF> advances = rawFont_->advancesForGlyphIndexes(glyphs);
+                QList<QPointF> positions;
+                positions.reserve(advances.size());
+                qreal at = 0;
+                for (const QPointF& a : advances) {
+                    positions.append(QPointF(at, 0));
+                    at += a.x();
+                }
+                QGlyphRun run;
+                run.setRawFont(*rawFont_);
+                run.setGlyphIndexes(glyphs);
+                run.setPositions(positions);
+                p.drawGlyphRun(QPointF(x, y + metrics().ascent()), run);
+                return;
+            }
+        }
+    }
+    // Setting the painter's font costs a resolution of the font; only another font is set.
+    if (fontOnPainter_ != fontGeneration_) {
+        p.setFont(f);
+        fontOnPainter_ = fontGeneration_;
+    }
+    p.drawText(QPoint(x, y + metrics().ascent()), line);
 }
 
 void TCanvas::TextOut(int x, int y, const AnsiString& text) {
     if (!target_)
         return;
     QString s = ToQString(text);
-    QFontMetrics fm(ToQFont(font_));
+    const QFontMetrics& fm = metrics();
     int w = fm.horizontalAdvance(s);
     if (brush_.Style() == bsSolid)
         painter().fillRect(QRect(x, y, w, fm.height()), ToQColor(brush_.Color()));
@@ -308,17 +470,17 @@ void TCanvas::TextRect(const TRect& r, int x, int y, const AnsiString& text) {
     RestoreClip();
 }
 
-int TCanvas::TextWidth(const AnsiString& text) { return TextExtent(text).cx; }
-int TCanvas::TextHeight(const AnsiString& text) { return TextExtent(text).cy; }
+int TCanvas::TextWidth(const AnsiString& text) { return metrics().horizontalAdvance(ToQString(text)); }
+// The font's line height, whatever the text.
+int TCanvas::TextHeight(const AnsiString&) { return metrics().height(); }
 
 TSize TCanvas::TextExtent(const AnsiString& text) {
-    QFontMetrics fm(ToQFont(font_));
+    const QFontMetrics& fm = metrics();
     return {fm.horizontalAdvance(ToQString(text)), fm.height()};
 }
 
 int TCanvas::DrawText(const AnsiString& text, TRect& rect, unsigned flags) {
-    QFont qf = ToQFont(font_);
-    QFontMetrics fm(qf);
+    const QFontMetrics fm = metrics();
     QString s = ToQString(text);
     // "&" marks the next character for underlining; "&&" is one "&".
     int underline = -1;
@@ -384,16 +546,38 @@ int TCanvas::DrawText(const AnsiString& text, TRect& rect, unsigned flags) {
         else if (flags & DT_BOTTOM)
             y = rect.Bottom - lineH;
     }
-    const bool clip = !(flags & DT_NOCLIP);
+    // A line's width is measured only where something needs it: alignment, the fill behind it, an
+    // underline, or a line that might not fit (then the text is clipped to the rectangle).
+    const bool leftAligned = !(flags & (DT_RIGHT | DT_CENTER));
+    const bool solid = brush_.Style() == bsSolid;
+    const int bound = fm.maxWidth();
+    bool fits = y >= rect.Top && y + totalH <= rect.Bottom;
+    std::vector<int> widths(size_t(lines.size()), -1);
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString& l = lines[i];
+        if (!leftAligned || solid || (i == 0 && underline >= 0)) {
+            widths[size_t(i)] = fm.horizontalAdvance(l);
+            fits = fits && widths[size_t(i)] <= width;
+        } else if (int(l.size()) * bound > width) {
+            // The characters' own widths tell cheaply whether the line may not fit (then it is
+            // clipped); left-aligned text needs no more.
+            int sum = 0;
+            for (QChar ch : l)
+                sum += fm.horizontalAdvance(ch);
+            fits = fits && sum + 2 <= width;
+        }
+    }
+    const bool clip = !(flags & DT_NOCLIP) && !fits;
     if (clip) {
-        SaveClip();
-        IntersectClipRect(rect);
+        QPainter& p = painter();
+        p.save();
+        p.setClipRect(ToQRect(rect), Qt::IntersectClip);
     }
     for (int i = 0; i < lines.size(); ++i, y += lineH) {
         const QString& l = lines[i];
-        int w = fm.horizontalAdvance(l);
+        const int w = widths[size_t(i)];
         int x = (flags & DT_RIGHT) ? rect.Right - w : (flags & DT_CENTER) ? rect.Left + (width - w) / 2 : rect.Left;
-        if (brush_.Style() == bsSolid)
+        if (solid)
             painter().fillRect(QRect(x, y, w, lineH), ToQColor(brush_.Color()));
         drawTextLine(x, y, l);
         if (i == 0 && underline >= 0 && underline < l.size()) {
@@ -403,7 +587,7 @@ int TCanvas::DrawText(const AnsiString& text, TRect& rect, unsigned flags) {
         }
     }
     if (clip)
-        RestoreClip();
+        painter().restore();
     return totalH;
 }
 
@@ -411,23 +595,43 @@ int TCanvas::DrawText(const AnsiString& text, TRect& rect, unsigned flags) {
 
 void TCanvas::blit(const TRect& dest, const QImage& src, const TRect& srcRect, bool useTransparent,
                    uint32_t transparent) {
-    const int dw = dest.Width(), dh = dest.Height(), sw = srcRect.Width(), sh = srcRect.Height();
-    if (dw <= 0 || dh <= 0 || !target_)
+    if (dest.IsEmpty() || !target_)
         return;
     Release();  // pending drawing first, then the pixels
+    // Both rectangles in device pixels: each picture at its own device pixel ratio.
+    const double ts = ratio(), ss = src.devicePixelRatio();
+    const int dl = deviceEdge(dest.Left + origin_.X, ts), dt = deviceEdge(dest.Top + origin_.Y, ts);
+    const int dw = deviceEdge(dest.Right + origin_.X, ts) - dl;
+    const int dh = deviceEdge(dest.Bottom + origin_.Y, ts) - dt;
+    const int sl = deviceEdge(srcRect.Left, ss), st = deviceEdge(srcRect.Top, ss);
+    const int sw = deviceEdge(srcRect.Right, ss) - sl, sh = deviceEdge(srcRect.Bottom, ss) - st;
+    if (dw <= 0 || dh <= 0)
+        return;
+    if (copyMode_ == SRCCOPY && !useTransparent && dw == sw && dh == sh && sl >= 0 && st >= 0 &&
+        sl + sw <= src.width() && st + sh <= src.height()) {
+        // A plain copy, pixel for pixel, through the clip.
+        QPainter& p = painter();
+        p.drawImage(QRectF(dest.Left, dest.Top, dw / ts, dh / ts), src, QRectF(sl, st, sw, sh));
+        Release();
+        return;
+    }
     const uint32_t pattern = ToPixel(brush_.Color()) & 0xFFFFFF;
     for (int y = 0; y < dh; ++y) {
-        int dy = dest.Top + y + origin_.Y;
-        int sy = srcRect.Top + (sh > 0 ? int(int64_t(y) * sh / dh) : 0);
+        const int dy = dt + y;
+        if (dy < 0 || dy >= target_->height())
+            continue;
+        const int ty = logicalOf(dy, ts);
+        const int sy = st + (sh > 0 ? int(int64_t(y) * sh / dh) : 0);
+        auto* line = reinterpret_cast<uint32_t*>(target_->scanLine(dy));
         for (int x = 0; x < dw; ++x) {
-            int dx = dest.Left + x + origin_.X;
-            if (!inClip(dx, dy))
+            const int dx = dl + x;
+            if (dx < 0 || dx >= target_->width() || !inClip(logicalOf(dx, ts), ty))
                 continue;
-            int sx = srcRect.Left + (sw > 0 ? int(int64_t(x) * sw / dw) : 0);
-            uint32_t s = (sx >= 0 && sy >= 0 && sx < src.width() && sy < src.height()) ? src.pixel(sx, sy) & 0xFFFFFF : 0;
+            const int sx = sl + (sw > 0 ? int(int64_t(x) * sw / dw) : 0);
+            const bool inside = sx >= 0 && sy >= 0 && sx < src.width() && sy < src.height();
+            const uint32_t s = inside ? src.pixel(sx, sy) & 0xFFFFFF : 0;
             if (useTransparent && s == transparent)
                 continue;
-            auto* line = reinterpret_cast<uint32_t*>(target_->scanLine(dy));
             line[dx] = 0xFF000000u | ApplyRop(copyMode_, pattern, s, line[dx] & 0xFFFFFF);
         }
     }
@@ -450,8 +654,12 @@ void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRe
         return;
     source.Release();
     // A copy first, so source and destination may overlap on the same target.
-    TRect sr = OffsetRect(sourceRect, source.origin_.X, source.origin_.Y);
-    QImage src = source.target_->copy(ToQRect(sr));
+    const TRect sr = OffsetRect(sourceRect, source.origin_.X, source.origin_.Y);
+    const double ss = source.ratio();
+    const int l = deviceEdge(sr.Left, ss), t = deviceEdge(sr.Top, ss);
+    const QRect part(l, t, deviceEdge(sr.Right, ss) - l, deviceEdge(sr.Bottom, ss) - t);
+    QImage src = source.target_->copy(part);
+    src.setDevicePixelRatio(ss);
     blit(dest, src, Rect(0, 0, sr.Width(), sr.Height()), false, 0);
 }
 
@@ -466,7 +674,7 @@ void TCanvas::BrushCopy(const TRect& dest, TBitmap& source, const TRect& sourceR
 // ---- clipping ----
 
 TRect TCanvas::ClipRect() const {
-    QRect r = clip_ ? clip_->boundingRect() : (target_ ? target_->rect() : QRect());
+    QRect r = clip_ ? clip_->boundingRect() : logicalBounds();
     return OffsetRect(FromQRect(r), -origin_.X, -origin_.Y);
 }
 
@@ -476,13 +684,13 @@ void TCanvas::SetClipRect(const TRect& r) {
 }
 
 void TCanvas::IntersectClipRect(const TRect& r) {
-    QRegion current = clip_ ? *clip_ : QRegion(target_ ? target_->rect() : QRect());
+    QRegion current = clip_ ? *clip_ : QRegion(logicalBounds());
     clip_ = std::make_unique<QRegion>(current.intersected(ToQRect(OffsetRect(r, origin_.X, origin_.Y))));
     stateDirty_ = true;
 }
 
 void TCanvas::ExcludeClipRect(const TRect& r) {
-    QRegion current = clip_ ? *clip_ : QRegion(target_ ? target_->rect() : QRect());
+    QRegion current = clip_ ? *clip_ : QRegion(logicalBounds());
     clip_ = std::make_unique<QRegion>(current.subtracted(ToQRect(OffsetRect(r, origin_.X, origin_.Y))));
     stateDirty_ = true;
 }
@@ -536,6 +744,37 @@ void TCanvas::DrawFrameControlCheck(const TRect& r, unsigned state) {
     pen_.Assign(savedPen);
 }
 
+namespace {
+// The platform's elements as pictures: each drawn once per size, state and device pixel ratio, then
+// copied (a grid draws the same check box and header item in every row). A few hundred at most.
+struct ElementKey {
+    int kind, w, h, state, leftmost;
+    double ratio;
+    bool operator<(const ElementKey& o) const {
+        return std::tie(kind, w, h, state, leftmost, ratio) <
+               std::tie(o.kind, o.w, o.h, o.state, o.leftmost, o.ratio);
+    }
+};
+
+template <class Draw> const QImage& elementPicture(const ElementKey& key, Draw draw) {
+    constexpr size_t kMostPictures = 256;
+    static std::map<ElementKey, QImage> pictures;
+    if (auto it = pictures.find(key); it != pictures.end())
+        return it->second;
+    if (pictures.size() >= kMostPictures)
+        pictures.clear();
+    QImage img(int(std::lround(key.w * key.ratio)), int(std::lround(key.h * key.ratio)),
+               QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(key.ratio);
+    img.fill(Qt::transparent);
+    {
+        QPainter p(&img);
+        draw(p, QRect(0, 0, key.w, key.h));
+    }
+    return pictures.emplace(key, std::move(img)).first->second;
+}
+} // namespace
+
 void TCanvas::DrawThemedCheckBox(const TRect& r, TThemedCheckBox state) {
     QStyle* style = fusion();
     bool checked = state >= CBS_CHECKEDNORMAL;
@@ -544,25 +783,28 @@ void TCanvas::DrawThemedCheckBox(const TRect& r, TThemedCheckBox state) {
         DrawFrameControlCheck(r, (checked ? unsigned(DFCS_CHECKED) : 0u) | (kind == 3 ? unsigned(DFCS_INACTIVE) : 0u));
         return;
     }
-    QStyleOptionButton opt;
-    opt.rect = ToQRect(r);
-    opt.palette = style->standardPalette();
-    opt.state = (checked ? QStyle::State_On : QStyle::State_Off);
-    if (kind != 3)
-        opt.state |= QStyle::State_Enabled;
-    else
-        opt.palette.setCurrentColorGroup(QPalette::Disabled);
-    if (kind == 1)
-        opt.state |= QStyle::State_MouseOver;
-    if (kind == 2)
-        opt.state |= QStyle::State_Sunken;
-    QPainter& p = painter();
-    p.save();
-    style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &opt, &p, nullptr);
-    p.restore();
+    if (r.IsEmpty() || !target_)
+        return;
+    const ElementKey key{1, r.Width(), r.Height(), int(state), 0, ratio()};
+    const QImage& picture = elementPicture(key, [&](QPainter& p, QRect rect) {
+        QStyleOptionButton opt;
+        opt.rect = rect;
+        opt.palette = style->standardPalette();
+        opt.state = (checked ? QStyle::State_On : QStyle::State_Off);
+        if (kind != 3)
+            opt.state |= QStyle::State_Enabled;
+        else
+            opt.palette.setCurrentColorGroup(QPalette::Disabled);
+        if (kind == 1)
+            opt.state |= QStyle::State_MouseOver;
+        if (kind == 2)
+            opt.state |= QStyle::State_Sunken;
+        style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &opt, &p, nullptr);
+    });
+    painter().drawImage(QPoint(r.Left, r.Top), picture);
 }
 
-void TCanvas::DrawThemedHeaderItem(const TRect& r, TThemedHeader state) {
+void TCanvas::DrawThemedHeaderItem(const TRect& r, TThemedHeader state, bool leftmost) {
     QStyle* style = fusion();
     if (!style) {
         brush_.SetColor(clBtnFace);
@@ -570,27 +812,31 @@ void TCanvas::DrawThemedHeaderItem(const TRect& r, TThemedHeader state) {
         DrawEdge(r, state == HIS_PRESSED ? EDGE_SUNKEN : EDGE_RAISED);
         return;
     }
-    QStyleOptionHeader opt;
-    opt.rect = ToQRect(r);
-    opt.palette = style->standardPalette();
-    opt.state = QStyle::State_Enabled | QStyle::State_Horizontal;
-    opt.orientation = Qt::Horizontal;
-    opt.position = QStyleOptionHeader::Middle;
-    // The style draws the section from the button colour: lighter under the mouse, darker pressed.
-    QColor button = opt.palette.color(QPalette::Button);
-    if (state == HIS_HOT) {
-        opt.state |= QStyle::State_MouseOver | QStyle::State_Raised;
-        opt.palette.setColor(QPalette::Button, button.lighter(106));
-    } else if (state == HIS_PRESSED) {
-        opt.state |= QStyle::State_Sunken;
-        opt.palette.setColor(QPalette::Button, button.darker(112));
-    } else {
-        opt.state |= QStyle::State_Raised;
-    }
-    QPainter& p = painter();
-    p.save();
-    style->drawControl(QStyle::CE_HeaderSection, &opt, &p, nullptr);
-    p.restore();
+    if (r.IsEmpty() || !target_)
+        return;
+    const ElementKey key{2, r.Width(), r.Height(), int(state), leftmost ? 1 : 0, ratio()};
+    const QImage& picture = elementPicture(key, [&](QPainter& p, QRect rect) {
+        QStyleOptionHeader opt;
+        opt.rect = rect;
+        opt.palette = style->standardPalette();
+        opt.state = QStyle::State_Enabled | QStyle::State_Horizontal;
+        opt.orientation = Qt::Horizontal;
+        opt.position = leftmost ? QStyleOptionHeader::Beginning : QStyleOptionHeader::Middle;
+        // The style draws the section from the button colour: lighter under the mouse, darker
+        // pressed.
+        QColor button = opt.palette.color(QPalette::Button);
+        if (state == HIS_HOT) {
+            opt.state |= QStyle::State_MouseOver | QStyle::State_Raised;
+            opt.palette.setColor(QPalette::Button, button.lighter(106));
+        } else if (state == HIS_PRESSED) {
+            opt.state |= QStyle::State_Sunken;
+            opt.palette.setColor(QPalette::Button, button.darker(112));
+        } else {
+            opt.state |= QStyle::State_Raised;
+        }
+        style->drawControl(QStyle::CE_HeaderSection, &opt, &p, nullptr);
+    });
+    painter().drawImage(QPoint(r.Left, r.Top), picture);
 }
 
 void TCanvas::DrawEdge(const TRect& r, unsigned edge) {

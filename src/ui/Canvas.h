@@ -3,12 +3,22 @@
 // before its end point, rectangles are half-open, nothing is antialiased, text is code-page text
 // placed by its top-left corner. Copies go through the platform's raster operations with exact
 // per-pixel results; the focus rectangle inverts every other pixel, so drawing it twice removes it.
+//
+// Coordinates are logical pixels. The target may hold the screen's device pixels (an image with a
+// device pixel ratio above 1): then logical pixel x covers device pixels [round(x * ratio),
+// round((x + 1) * ratio)), so a one-pixel line is `ratio` device pixels wide, while text, shapes and
+// the platform's elements are drawn at the device's full resolution. Pixel-exact operations (lines,
+// raster operations, the focus rectangle) cost one write per device pixel they cover.
 #include "ui/Graphics.h"
 
 #include <memory>
 #include <vector>
 
+class QFont;
+class QFontMetrics;
+class QRawFont;
 class QImage;
+class QRect;
 class QPainter;
 class QRegion;
 class QString;
@@ -56,6 +66,10 @@ public:
     void Rectangle(int l, int t, int r, int b) { Rectangle(Rect(l, t, r, b)); }
     void Ellipse(const TRect& r);
     void FillRect(const TRect& r);
+    // Fills the inside of closed outlines with the brush: a device pixel is inside when its centre is,
+    // so a shape keeps its outline at every device pixel ratio. Overlapping outlines add up; an
+    // outline running the other way round inside another cuts a hole (non-zero winding).
+    void FillPolygons(const std::vector<std::vector<TPointF>>& contours);
     // A one-pixel frame in the brush colour.
     void FrameRect(const TRect& r);
     void DrawFocusRect(const TRect& r);
@@ -94,7 +108,8 @@ public:
     // The platform's drawing elements.
     void DrawFrameControlCheck(const TRect& r, unsigned state);
     void DrawThemedCheckBox(const TRect& r, TThemedCheckBox state);
-    void DrawThemedHeaderItem(const TRect& r, TThemedHeader state);
+    // `leftmost`: the style of the first item of a header (the row indicator's).
+    void DrawThemedHeaderItem(const TRect& r, TThemedHeader state, bool leftmost = false);
     void DrawEdge(const TRect& r, unsigned edge);
     // Top-left lines in one colour, bottom-right in another, `width` pixels thick, inside the rectangle.
     void Frame3D(const TRect& r, TColor topColor, TColor bottomColor, int width);
@@ -103,6 +118,8 @@ public:
     TPoint Origin() const { return origin_; }
     void SetOrigin(TPoint origin);
     QImage* Target() const { return target_; }
+    // Device pixels per logical pixel of the target (1 without a target).
+    double DevicePixelRatio() const;
     // Where the target lies on the surface it is a piece of (a window painted in parts), so that
     // patterns counted on that surface (the focus rectangle's dots) fall as on the whole.
     void SetTargetPlace(TPoint place) { targetPlace_ = place; }
@@ -112,10 +129,17 @@ public:
 
 private:
     QPainter& painter();
-    bool inClip(int dx, int dy) const;
+    double ratio() const;
+    // The target's extent in logical pixels.
+    QRect logicalBounds() const;
+    // Target coordinates (origin applied): is the logical pixel drawable?
+    bool inClip(int tx, int ty) const;
     void plot(int x, int y, uint32_t (*op)(uint32_t dst, uint32_t arg), uint32_t arg);
     void blit(const TRect& dest, const QImage& src, const TRect& srcRect, bool useTransparent, uint32_t transparent);
     void drawTextLine(int x, int y, const QString& line);
+    // The Qt font of the canvas font and its metrics, made again only when the font changed.
+    const QFont& qfont();
+    const QFontMetrics& metrics();
 
     QImage* target_;
     std::unique_ptr<QPainter> painter_;
@@ -125,6 +149,13 @@ private:
     TPoint origin_;
     TPoint targetPlace_;
     TFont font_;
+    TFont madeFor_;
+    std::unique_ptr<QFont> qfont_;
+    std::unique_ptr<QFontMetrics> metrics_;
+    int fontGeneration_ = 0;  // counts the Qt fonts made
+    int fontOnPainter_ = -1;  // the one the painter has
+    std::unique_ptr<QRawFont> rawFont_;  // the font's glyphs, for plain text
+    int rawFontGeneration_ = -1;
     TBrush brush_;
     TPen pen_;
     TPoint penPos_;

@@ -220,11 +220,16 @@ void TControl::Repaint() {
 }
 
 void TControl::Update() {
+    // Paints at once what is pending - the areas invalidated and not yet painted - and nothing else:
+    // the window system's update request, delivered now instead of later.
     const TControl* c = this;
     while (c && !dynamic_cast<const TWinControl*>(c))
         c = c->parent_;
-    if (auto w = static_cast<const TWinControl*>(c); w && w->Widget())
-        w->Widget()->repaint();
+    auto w = static_cast<const TWinControl*>(c);
+    if (!w || !w->Widget() || !w->Widget()->isVisible())
+        return;
+    QEvent request(QEvent::UpdateRequest);
+    QCoreApplication::sendEvent(w->Widget()->window(), &request);
 }
 
 TForm* TControl::GetParentForm() const {

@@ -274,7 +274,7 @@ void TCustomGrid::calcAxis(TGridAxisDrawInfo& a, int extent, int fixed, int firs
 }
 
 void TCustomGrid::computeDrawInfo(TGridDrawInfo& info) const {
-    const TRect c = ClientRect();
+    const TRect c = CellArea();
     int hl = options_.Contains(goFixedVertLine) || options_.Contains(goVertLine) ? gridLineWidth_ : 0;
     int vl = options_.Contains(goFixedHorzLine) || options_.Contains(goHorzLine) ? gridLineWidth_ : 0;
     calcAxis(info.Horz, c.Width(), fixedCols_, topLeft_.X, colWidths_, hl);
@@ -282,8 +282,9 @@ void TCustomGrid::computeDrawInfo(TGridDrawInfo& info) const {
 }
 
 const TGridDrawInfo& TCustomGrid::DrawInfo() const {
-    // The client size is compared at every use; every other input drops the kept layout when it changes.
-    const TRect c = ClientRect();
+    // The cell area's size is compared at every use; every other input drops the kept layout when it
+    // changes.
+    const TRect c = CellArea();
     if (!drawInfoValid_ || drawInfo_.Horz.GridExtent != c.Width() ||
         drawInfo_.Vert.GridExtent != c.Height()) {
         computeDrawInfo(drawInfo_);
@@ -1117,6 +1118,11 @@ void TCustomGrid::Paint() {
         if (!r.IsEmpty())
             canvas.DrawFocusRect(r);
     }
+    DrawDragMarks(canvas);
+}
+
+void TCustomGrid::DrawDragMarks(TCanvas& canvas) {
+    const TGridDrawInfo& di = DrawInfo();
     // While sizing, a line follows the pointer; while moving a column, a bar marks where it goes.
     canvas.Brush()->SetColor(clBlack);
     if (gridState_ == gsColSizing)

@@ -160,6 +160,9 @@ public:
     bool DefaultDrawing() const { return defaultDrawing_; }
     void SetDefaultDrawing(bool v);
 
+    // The part of the client area the cells lie in: all of it, unless a descendant keeps a band
+    // below the cells for itself (a footer).
+    virtual TRect CellArea() const { return ClientRect(); }
     // The layout of both axes now; the fixed part alone (as if nothing scrolled).
     void CalcDrawInfo(TGridDrawInfo& info) const;
     void CalcFixedInfo(TGridDrawInfo& info) const;
@@ -248,6 +251,9 @@ protected:
 
     void Paint() override;
     virtual void DrawCell(int col, int row, const TRect& rect, TGridDrawState state);
+    // The marks of the mouse at work, over the cells: the sizing line, the column-moving bar. A
+    // descendant that paints its cells itself draws them last.
+    void DrawDragMarks(TCanvas& canvas);
     // May the current cell move there?
     virtual bool SelectCell(int col, int row);
     virtual TInplaceEdit* CreateEditor();

@@ -3,6 +3,7 @@
 #include "ui/Screen.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QGuiApplication>
 
 #include <algorithm>
@@ -102,6 +103,13 @@ int GetSystemMetrics(int index) {
     default:
         return 0;
     }
+}
+
+TPoint GetCursorPos() {
+    if (!qApp)
+        return {};
+    const QPoint p = QCursor::pos();
+    return {p.x(), p.y()};
 }
 
 int GetDoubleClickTime() {

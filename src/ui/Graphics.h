@@ -34,6 +34,13 @@ struct TSize {
     bool operator==(const TSize&) const = default;
 };
 
+// A point between pixels, for shapes described in fractions of a pixel (a glyph's outline): pixel
+// (x, y) covers [x, x + 1) by [y, y + 1), its centre at (x + 0.5, y + 0.5).
+struct TPointF {
+    double X = 0;
+    double Y = 0;
+};
+
 inline TPoint Point(int x, int y) { return {x, y}; }
 inline TRect Rect(int left, int top, int right, int bottom) { return {left, top, right, bottom}; }
 inline TRect Bounds(int left, int top, int width, int height) { return {left, top, left + width, top + height}; }
@@ -147,6 +154,8 @@ enum : int {
 int GetSystemMetrics(int index);
 // Milliseconds within which a second press counts as a double click.
 int GetDoubleClickTime();
+// The mouse pointer's position on the screen.
+TPoint GetCursorPos();
 
 // ---- drawing tools ----
 // A set of up to 32 members of an enumeration; Bits() is the stored value.

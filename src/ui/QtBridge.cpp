@@ -2,6 +2,8 @@
 
 #include <QFont>
 
+#include <cstdlib>
+
 namespace bridge {
 
 void InstallFontSubstitutions() {
@@ -16,7 +18,8 @@ void InstallFontSubstitutions() {
 QFont ToQFont(const TFont& font) {
     InstallFontSubstitutions();
     QFont f(ToQString(font.Name()));
-    f.setPixelSize(std::max(1, font.Height()));
+    // A negative height means its absolute value (the form stores the window's fonts as -15).
+    f.setPixelSize(std::max(1, std::abs(font.Height())));
     f.setBold(font.Style().Contains(TFontStyle::fsBold));
     f.setItalic(font.Style().Contains(TFontStyle::fsItalic));
     f.setUnderline(font.Style().Contains(TFontStyle::fsUnderline));

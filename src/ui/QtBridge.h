@@ -13,7 +13,13 @@
 
 namespace bridge {
 
-inline QString ToQString(std::string_view ansi) { return QString::fromStdString(codepage::ToUtf8(ansi)); }
+// Plain ASCII text (most cell texts) needs no conversion through the code page.
+inline QString ToQString(std::string_view ansi) {
+    for (char c : ansi)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return QString::fromStdString(codepage::ToUtf8(ansi));
+    return QString::fromLatin1(ansi.data(), qsizetype(ansi.size()));
+}
 inline AnsiString FromQString(const QString& s) { return codepage::FromUtf8(s.toStdString()); }
 
 // A colour as the 32-bit pixel of an RGB32 image.

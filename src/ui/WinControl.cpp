@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace bridge;
 
@@ -654,20 +655,51 @@ void TWinControl::PaintTo(TBitmap& bitmap) {
 
 // ---- window events ----
 
+namespace {
+// Logical pixels per step at which a device pixel ratio lands on whole device pixels (2 for 1.5, 4 for
+// 1.25); 0 when no small step does.
+int wholeDeviceStep(double ratio) {
+    for (int k = 1; k <= 8; ++k)
+        if (std::abs(k * ratio - std::round(k * ratio)) < 1e-6)
+            return k;
+    return 0;
+}
+
+// The part grown to whole steps, so that its picture starts on a device pixel and meets the pictures
+// of neighbouring parts without a seam.
+QRect alignedPart(const QRect& area, double ratio, const QRect& whole) {
+    const int k = wholeDeviceStep(ratio);
+    if (k == 0)
+        return whole;
+    if (k == 1)
+        return area;
+    auto down = [k](int v) { return v >= 0 ? v / k * k : -((-v + k - 1) / k * k); };
+    const int l = down(area.left()), t = down(area.top());
+    const int r = -down(-(area.right() + 1)), b = -down(-(area.bottom() + 1));
+    return QRect(l, t, r - l, b - t) & whole;
+}
+} // namespace
+
 bool WidgetEvents::Paint(TWinControl* c, QWidget* w, QPaintEvent* e) {
     c->scrolledUnpainted_ = false;
     if (!c->OwnerDrawn())
         return true;
     // Only what the window system asks for is painted, each part composed in memory and then copied
     // at once. A few separate parts (a row that came in at the bottom, a cell at the top) are painted
-    // one by one; a region of many pieces as the one rectangle around it.
+    // one by one; a region of many pieces as the one rectangle around it. The picture holds the
+    // screen's device pixels (a device pixel ratio above 1 on a dense screen), so text, lines and
+    // glyphs are drawn at full resolution while the controls keep their logical geometry.
     constexpr int kMostParts = 8;
     const QRegion region = e->region() & w->rect();
+    const double ratio = w->devicePixelRatioF();
     QPainter p(w);
-    auto paintPart = [&](const QRect& area) {
+    auto paintPart = [&](QRect area) {
+        area = alignedPart(area, ratio, w->rect());
         if (area.isEmpty())
             return;
-        QImage img(area.size(), QImage::Format_RGB32);
+        QImage img(int(std::lround(area.width() * ratio)), int(std::lround(area.height() * ratio)),
+                   QImage::Format_RGB32);
+        img.setDevicePixelRatio(ratio);
         img.fill(ToPixel(c->Color()));
         {
             TCanvas canvas(&img);
