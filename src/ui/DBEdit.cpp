@@ -146,6 +146,8 @@ void TDBEdit::KeyPress(char& key) {
     }
 }
 
+bool TDBEdit::AcceptsComposition() { return canEdit() && link_->Edit(); }
+
 void TDBEdit::DoEnter() {
     focused_ = true;
     dataChanged();

@@ -30,6 +30,7 @@ public:
 protected:
     void KeyDown(Word& key, TShiftState shift) override;
     void KeyPress(char& key) override;
+    bool AcceptsComposition() override;
     void Change() override;
     void DoEnter() override;
     void DoExit() override;

@@ -4,6 +4,25 @@
 
 namespace bridge {
 
+AnsiString FromQStringRefusing(const QString& s, int& refused) {
+    refused = 0;
+    AnsiString out;
+    if (codepage::TryFromUtf8(s.toStdString(), out))
+        return out;
+    out.clear();
+    for (qsizetype i = 0; i < s.size();) {
+        // A surrogate pair is one character.
+        const qsizetype n = s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate() ? 2 : 1;
+        AnsiString one;
+        if (codepage::TryFromUtf8(s.mid(i, n).toStdString(), one))
+            out += one;
+        else
+            ++refused;
+        i += n;
+    }
+    return out;
+}
+
 void InstallFontSubstitutions() {
     static const bool done = [] {
         QFont::insertSubstitution(QString::fromUtf8("細明體"), QStringLiteral("AR PL UMing TW"));
