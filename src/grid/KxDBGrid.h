@@ -7,6 +7,10 @@
 #include "grid/KxCustomDBGrid.h"
 #include "grid/support/KxIniAttributes.h"
 
+class TkxDBCustomDateTimePicker;
+// Sender, the picker just made.
+using TkxCreateDateTimePickerEvent = std::function<void(TObject* sender, TkxDBCustomDateTimePicker* picker)>;
+
 class TkxDBGrid : public TkxCustomDBGrid {
     MORVANE_CLASS_PROPS(TkxDBGrid, TkxCustomDBGrid)
 public:
@@ -45,8 +49,19 @@ public:
     virtual void LoadLayout();
     virtual void SaveLayout();
 
+    // ---- in-place editor and date/time picker (KxGridEditing.cpp) ----
+    // The grid's date/time picker, made the first time a date/time column becomes current; null
+    // until then.
+    TkxDBCustomDateTimePicker* DateTimePicker() const;
+    // Fired once, after the picker was made.
+    TkxCreateDateTimePickerEvent OnCreateDateTimePicker;
+
 protected:
     void CreateWnd() override;
+    // A column became current: its embedded control is placed over the cell, or for a date/time
+    // field the picker is made (once), bound to the field, made read-only as the field or column
+    // is, hidden and placed over the cell.
+    void UpdateCurrentEmbeddedControl() override;
 
 private:
     std::unique_ptr<TkxIniAttributes> iniAttributes_;

@@ -28,6 +28,8 @@ public:
     void Loaded() override;
 
 protected:
+    // Writes the edit's text into the field when the record is updated (the field's own conversion).
+    virtual void WriteField(TField* field, const AnsiString& text);
     void KeyDown(Word& key, TShiftState shift) override;
     void KeyPress(char& key) override;
     bool AcceptsComposition() override;
