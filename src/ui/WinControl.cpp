@@ -780,6 +780,8 @@ bool WidgetEvents::KeyRelease(TWinControl* c, QKeyEvent* e) {
 
 void WidgetEvents::InputMethod(TWinControl* c, QInputMethodEvent* e,
                                const std::function<void(QInputMethodEvent*)>& native) {
+    if (c->ImeMode() == imDisable)
+        return;
     if (e->commitString().isEmpty()) {
         // Composition only: a native edit shows it, unless the control would refuse the text (the
         // edit would otherwise take the selection away as the composition starts). Ending a
