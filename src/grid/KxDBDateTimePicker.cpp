@@ -10,8 +10,7 @@ void TkxDBCustomDateTimePicker::DefineProperties(ClassInfo& info) {
 }
 
 TkxDBCustomDateTimePicker::TkxDBCustomDateTimePicker(TComponent* owner) : TDBEdit(owner) {
-    if (kxProcessIntl)
-        epoch_ = kxProcessIntl->DefaultEpochYear();
+    if (kxProcessIntl) epoch_ = kxProcessIntl->DefaultEpochYear();
 }
 
 void TkxDBCustomDateTimePicker::WriteField(TField* field, const AnsiString& text) {

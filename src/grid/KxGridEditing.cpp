@@ -22,7 +22,9 @@
 namespace {
 constexpr int kOutOfSight = 10;
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The date scan over one text: blanks, numbers (digits or a short month name) and separators.
 struct DateScanner {
@@ -42,8 +44,7 @@ struct DateScanner {
                 v = v * 10 + (s[pos++] - '0');
             return true;
         }
-        if (pos + 3 > s.size())
-            return false;
+        if (pos + 3 > s.size()) return false;
         const std::string_view three = s.substr(pos, 3);
         const auto& names = FormatSettings().ShortMonthNames;
         for (int m = 0; m < 12; ++m)
@@ -64,7 +65,9 @@ struct DateScanner {
     }
 };
 
-TField* currentField(const TkxCustomDBGrid* g) { return g->MappedField(g->Col() - g->IndicatorOffset()); }
+TField* currentField(const TkxCustomDBGrid* g) {
+    return g->MappedField(g->Col() - g->IndicatorOffset());
+}
 } // namespace
 
 // ---- the scans of a transfer ----
@@ -72,17 +75,14 @@ TField* currentField(const TkxCustomDBGrid* g) { return g->MappedField(g->Col() 
 bool TkxCustomDBGrid::ScanDate(std::string_view text, TDateTime& value, int epoch) {
     DateScanner sc{text};
     int n[3] = {0, 0, 0};
-    if (!sc.number(n[0]) || !sc.separator() || !sc.number(n[1]))
-        return false;
+    if (!sc.number(n[0]) || !sc.separator() || !sc.number(n[1])) return false;
     int count = 2;
     if (sc.separator()) {
-        if (!sc.number(n[2]))
-            return false;
+        if (!sc.number(n[2])) return false;
         count = 3;
     }
     sc.blanks();
-    if (sc.pos != text.size())
-        return false;
+    if (sc.pos != text.size()) return false;
     // The short date format's first D, M or Y decides the order.
     char order = 'M';
     for (char c : FormatSettings().ShortDateFormat) {
@@ -112,12 +112,10 @@ bool TkxCustomDBGrid::ScanDate(std::string_view text, TDateTime& value, int epoc
         if (y < 100) {
             // Into the hundred years from the epoch on (1950: 00-49 are 2000-2049, 50-99 1950-1999).
             y += epoch - epoch % 100;
-            if (y < epoch)
-                y += 100;
+            if (y < epoch) y += 100;
         }
     }
-    if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m))
-        return false;
+    if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m)) return false;
     value = EncodeDate(y, m, d);
     return true;
 }
@@ -150,11 +148,9 @@ bool TkxCustomDBGrid::ScanNumber(std::string_view text, std::string_view display
             clean += '.';
     }
     double v;
-    if (!TryStrToFloat(clean, v) || !std::isfinite(v))
-        return false;
+    if (!TryStrToFloat(clean, v) || !std::isfinite(v)) return false;
     // A negative section without a sign: only the negation formats back to the text.
-    if (v > 0 && FormatFloat(displayFormat, v) != text && FormatFloat(displayFormat, -v) == text)
-        v = -v;
+    if (v > 0 && FormatFloat(displayFormat, v) != text && FormatFloat(displayFormat, -v) == text) v = -v;
     value = v;
     return true;
 }
@@ -162,18 +158,15 @@ bool TkxCustomDBGrid::ScanNumber(std::string_view text, std::string_view display
 // ---- the editor's questions ----
 
 bool TkxCustomDBGrid::IsMemoCellField(const TField* field) {
-    if (!field)
-        return false;
+    if (!field) return false;
     const TFieldType t = field->DataType();
     return t == ftMemo || t == ftFmtMemo || t == ftOraBlob || t == ftOraClob;
 }
 
 bool TkxCustomDBGrid::CanEditShow() {
-    if (!TCustomGrid::CanEditShow())
-        return false;
+    if (!TCustomGrid::CanEditShow()) return false;
     // Cells that show their own content, and memo cells, never get the text editor.
-    if (IsControlCell(Col(), Row()) || IsMemoCellField(currentField(this)))
-        return false;
+    if (IsControlCell(Col(), Row()) || IsMemoCellField(currentField(this))) return false;
     // An always-shown editor that was hidden stays hidden while the focus is elsewhere.
     TInplaceEdit* editor = InplaceEditor();
     return !(options_.Contains(dgAlwaysShowEditor) && !FocusedWithin() && editor && !editor->Visible());
@@ -185,7 +178,9 @@ AnsiString TkxCustomDBGrid::GetEditText(int col, int) {
     return editText_;
 }
 
-void TkxCustomDBGrid::SetEditText(int, int, const AnsiString& value) { editText_ = value; }
+void TkxCustomDBGrid::SetEditText(int, int, const AnsiString& value) {
+    editText_ = value;
+}
 
 AnsiString TkxCustomDBGrid::GetEditMask(int col, int) {
     TField* f = link_->Active() ? MappedField(col - IndicatorOffset()) : nullptr;
@@ -204,26 +199,24 @@ bool TkxCustomDBGrid::CanEditAcceptKey(char key) {
 
 bool TkxCustomDBGrid::CanEditModify() {
     TDataSet* ds = DataSet();
-    if (!link_->Active() || !ds || readOnly_ || link_->ReadOnly() || MappedFieldCount() == 0)
-        return false;
+    if (!link_->Active() || !ds || readOnly_ || link_->ReadOnly() || MappedFieldCount() == 0) return false;
     // Typing into an empty dataset would insert a record.
     if (ds->Bof() && ds->Eof() && DataSource()->State() == dsBrowse && !keyOptions_.Contains(dgAllowInsert))
         return false;
     TField* f = currentField(this);
-    if (!f)
-        return false;
+    if (!f) return false;
     const bool fieldModifiable =
         f->FieldKind() == fkCalculated ? editCalculated_ && !f->ReadOnly() : f->CanModify();
-    if (!fieldModifiable || ColumnAt(Col() - IndicatorOffset()).ReadOnly())
-        return false;
+    if (!fieldModifiable || ColumnAt(Col() - IndicatorOffset()).ReadOnly()) return false;
     link_->Edit();
-    if (!link_->Editing())
-        return false;
+    if (!link_->Editing()) return false;
     link_->SetModified();
     return true;
 }
 
-TInplaceEdit* TkxCustomDBGrid::CreateEditor() { return new TkxInplaceEdit(this); }
+TInplaceEdit* TkxCustomDBGrid::CreateEditor() {
+    return new TkxInplaceEdit(this);
+}
 
 // ---- transfer and reload ----
 
@@ -270,8 +263,7 @@ bool TkxCustomDBGrid::WriteEditText() {
 
 void TkxCustomDBGrid::ReloadEditor() {
     TField* f = currentField(this);
-    if (!f || !EditorShowing() || f->Text() == editText_)
-        return;
+    if (!f || !EditorShowing() || f->Text() == editText_) return;
     TInplaceEdit* editor = InplaceEditor();
     editor->UpdateContents();
     editor->SetSelStart(int(editor->Text().size()));
@@ -280,11 +272,9 @@ void TkxCustomDBGrid::ReloadEditor() {
 // ---- embedded controls ----
 
 void TkxCustomDBGrid::ShowEmbeddedControl() {
-    if (!FocusedWithin())
-        return;
+    if (!FocusedWithin()) return;
     TWinControl* c = FindEmbeddedControl(Col(), Row());
-    if (!c)
-        return;
+    if (!c) return;
     HideEditor();
     // Out of sight first, so that it never shows at its old place.
     c->SetLeft(ClientWidth() + kOutOfSight);
@@ -292,14 +282,11 @@ void TkxCustomDBGrid::ShowEmbeddedControl() {
     const TRect r = CellRect(Col(), Row());
     if (!r.IsEmpty()) {
         const TRect place = Bounds(r.Left, r.Top, ColWidths(Col()), DefaultRowHeight());
-        if (c->BoundsRect() != place)
-            c->SetBoundsRect(place);
+        if (c->BoundsRect() != place) c->SetBoundsRect(place);
     }
-    if (auto* edit = dynamic_cast<TCustomEdit*>(c))
-        edit->SetModified(false);
+    if (auto* edit = dynamic_cast<TCustomEdit*>(c)) edit->SetModified(false);
     TForm* form = GetParentForm();
-    if (options_.Contains(dgAlwaysShowEditor) && form && form->Showing() && c->CanFocus())
-        c->SetFocus();
+    if (options_.Contains(dgAlwaysShowEditor) && form && form->Showing() && c->CanFocus()) c->SetFocus();
     c->Invalidate();
 }
 
@@ -311,10 +298,10 @@ TkxDBCustomDateTimePicker* TkxDBGrid::DateTimePicker() const {
 
 void TkxDBGrid::UpdateCurrentEmbeddedControl() {
     TkxCustomDBGrid::UpdateCurrentEmbeddedControl();
-    if (Loading() || Options().Contains(dgRowSelect))
-        return;
+    if (Loading() || Options().Contains(dgRowSelect)) return;
     const bool editingAllowed = Options().Contains(dgEditing) && !ReadOnly();
-    if (currentEmbeddedControl_ && !EditControlOptions().Contains(ecoDisableCustomControls) && editingAllowed) {
+    if (currentEmbeddedControl_ && !EditControlOptions().Contains(ecoDisableCustomControls) &&
+        editingAllowed) {
         PlaceEmbeddedControl();
         return;
     }
@@ -329,8 +316,7 @@ void TkxDBGrid::UpdateCurrentEmbeddedControl() {
         picker->SetBorderSingle(false);
         dateTimePicker_ = picker;
         FreeNotification(picker);
-        if (OnCreateDateTimePicker)
-            OnCreateDateTimePicker(this, picker);
+        if (OnCreateDateTimePicker) OnCreateDateTimePicker(this, picker);
     }
     picker->SetDataSource(DataSource());
     picker->SetDataField(f->FieldName());
@@ -339,8 +325,7 @@ void TkxDBGrid::UpdateCurrentEmbeddedControl() {
     const TRect r = CellRect(Col(), Row());
     if (!r.IsEmpty()) {
         const TRect place = Bounds(r.Left, r.Top, ColWidths(Col()), DefaultRowHeight());
-        if (picker->BoundsRect() != place)
-            picker->SetBoundsRect(place);
+        if (picker->BoundsRect() != place) picker->SetBoundsRect(place);
     }
     picker->HandleNeeded();
 }

@@ -22,7 +22,8 @@ TkxInplaceEdit::TkxInplaceEdit(TkxCustomDBGrid* grid) : TInplaceEdit(grid), grid
 void TkxInplaceEdit::UpdateContents() {
     TInplaceEdit::UpdateContents();
     // A link cell's text stays on one line; the window is made again only when the kind changes.
-    const bool wrap = grid_->Options().Contains(dgWordWrap) && grid_->CacheItem(grid_->Col()).Type != "URL-Link";
+    const bool wrap =
+        grid_->Options().Contains(dgWordWrap) && grid_->CacheItem(grid_->Col()).Type != "URL-Link";
     SetWordWrap(wrap);
 }
 
@@ -49,12 +50,10 @@ void TkxInplaceEdit::KeyDown(Word& key, TShiftState shift) {
     // grid's, from the grid.
     const bool enterToTab = key == VK_RETURN && grid_->KeyOptions().Contains(dgEnterToTab);
     if (enterToTab || (key == VK_DELETE && shift.Contains(ssCtrl))) {
-        if (grid_->CanFocus())
-            grid_->SetFocus();
+        if (grid_->CanFocus()) grid_->SetFocus();
         Word gridKey = enterToTab ? Word(VK_TAB) : key;
         grid_->KeyDown(gridKey, shift);
-        if (enterToTab)
-            Invalidate();
+        if (enterToTab) Invalidate();
         key = 0;
         return;
     }
@@ -62,39 +61,33 @@ void TkxInplaceEdit::KeyDown(Word& key, TShiftState shift) {
 }
 
 void TkxInplaceEdit::KeyPress(char& key) {
-    if (key == '\r' && grid_->KeyOptions().Contains(dgEnterToTab))
-        key = '\t';
+    if (key == '\r' && grid_->KeyOptions().Contains(dgEnterToTab)) key = '\t';
     if (maskLead_) {
         // The trail byte completes a character the mask held back.
         const char both[2] = {maskLead_, key};
         maskLead_ = 0;
         TInplaceEdit::KeyPress(key);
-        if (key == 0)
-            return;
+        if (key == 0) return;
         key = 0;
-        if (maskKeystroke(std::string_view(both, 2)))
-            InsertTyped(std::string_view(both, 2));
+        if (maskKeystroke(std::string_view(both, 2))) InsertTyped(std::string_view(both, 2));
         return;
     }
     TInplaceEdit::KeyPress(key);
-    if (key == 0)
-        return;
+    if (key == 0) return;
     TField* field = grid_->MappedField(grid_->Col() - grid_->IndicatorOffset());
     // A line feed (Ctrl+Enter) has no place in a number.
     if (key == '\n' && field && field->InheritsFrom("TFloatField")) {
         key = 0;
         return;
     }
-    if (!usePicture_)
-        return;
+    if (!usePicture_) return;
     const auto b = static_cast<unsigned char>(key);
     if (b == 8) {
         if (grid_->OnCheckValue)
-            checkValue(TkxPictureInput::TextAfterBackspace(Text(), SelStart(), SelLength()));
+            CheckValue(TkxPictureInput::TextAfterBackspace(Text(), SelStart(), SelLength()));
         return;
     }
-    if (b < 32)
-        return;
+    if (b < 32) return;
     if (isLeadByte(key)) {
         // The mask judges whole characters: the lead byte waits for its trail.
         maskLead_ = key;
@@ -102,8 +95,7 @@ void TkxInplaceEdit::KeyPress(char& key) {
         return;
     }
     const char one = key;
-    if (!maskKeystroke(std::string_view(&one, 1)))
-        key = 0;
+    if (!maskKeystroke(std::string_view(&one, 1))) key = 0;
 }
 
 bool TkxInplaceEdit::maskKeystroke(std::string_view ch) {
@@ -124,18 +116,15 @@ bool TkxInplaceEdit::maskKeystroke(std::string_view ch) {
         passOn = true;
         break;
     }
-    if (r.FireCheckValue && grid_->OnCheckValue)
-        grid_->OnCheckValue(this, r.PassesPictureTest);
+    if (r.FireCheckValue && grid_->OnCheckValue) grid_->OnCheckValue(this, r.PassesPictureTest);
     return passOn;
 }
 
 void TkxInplaceEdit::KeyUp(Word& key, TShiftState shift) {
     const Word typed = key;
-    if (key == VK_RETURN && grid_->KeyOptions().Contains(dgEnterToTab))
-        key = VK_TAB;
+    if (key == VK_RETURN && grid_->KeyOptions().Contains(dgEnterToTab)) key = VK_TAB;
     TInplaceEdit::KeyUp(key, shift);
-    if (typed == VK_DELETE && grid_->OnCheckValue)
-        checkValue(Text());
+    if (typed == VK_DELETE && grid_->OnCheckValue) CheckValue(Text());
 }
 
 void TkxInplaceEdit::PasteFromClipboard() {
@@ -146,8 +135,7 @@ void TkxInplaceEdit::PasteFromClipboard() {
 void TkxInplaceEdit::WMSetFocus() {
     TInplaceEdit::WMSetFocus();
     TField* field = grid_->MappedField(grid_->Col() - grid_->IndicatorOffset());
-    if (!grid_->DataSet() || !field)
-        return;
+    if (!grid_->DataSet() || !field) return;
     AnsiString mask;
     bool autoFill = true, useMask = true;
     grid_->GetPictureMask(field->FieldName(), mask, autoFill, useMask);
@@ -155,10 +143,10 @@ void TkxInplaceEdit::WMSetFocus() {
     picture_.SetAutoFill(autoFill);
     picture_.SetAllowInvalidExit(false);
     usePicture_ = useMask && !mask.empty();
-    if (grid_->OnCheckValue)
-        checkValue(field->Text());
+    if (grid_->OnCheckValue) CheckValue(field->Text());
 }
 
-void TkxInplaceEdit::checkValue(const AnsiString& text) {
-    grid_->OnCheckValue(this, TkxPictureInput(picture_, usePicture_).PassesPictureTest(text));
+void TkxInplaceEdit::CheckValue(const AnsiString& text) {
+    if (grid_->OnCheckValue)
+        grid_->OnCheckValue(this, TkxPictureInput(picture_, usePicture_).PassesPictureTest(text));
 }

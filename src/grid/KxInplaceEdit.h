@@ -35,6 +35,9 @@ public:
     // A paste counts as typing: the dataset enters edit state.
     void PasteFromClipboard() override;
     void WMSetFocus() override;
+    // Fires the grid's OnCheckValue (when assigned) with the picture check of a text: empty, no mask
+    // or a complete match passes.
+    void CheckValue(const AnsiString& text);
 
 protected:
     void FontChanged() override;
@@ -42,7 +45,6 @@ protected:
 private:
     // A typed character (one or two bytes) under the mask; answers whether it goes in as typed.
     bool maskKeystroke(std::string_view ch);
-    void checkValue(const AnsiString& text);
 
     TkxCustomDBGrid* grid_;
     TkxDBPicture picture_;

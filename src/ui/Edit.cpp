@@ -230,10 +230,13 @@ void TCustomEdit::SetWordWrap(bool v) {
     if (!Widget())
         return;
     const int start = SelStart(), length = SelLength();
+    const bool focused = Focused();
     DestroyHandle();
     HandleNeeded();
     SetSelStart(start);
     SetSelLength(length);
+    if (focused)
+        Widget()->setFocus(Qt::OtherFocusReason);
 }
 
 void TCustomEdit::SetFormatRect(const TRect& r) {
@@ -250,7 +253,12 @@ void TCustomEdit::applyFormatRect() {
                            : QMargins(formatRect_.Left, formatRect_.Top, std::max(0, Width() - formatRect_.Right),
                                       std::max(0, Height() - formatRect_.Bottom));
     if (QLineEdit* e = lineOf(w)) {
-        e->setTextMargins(m);
+        // The line edit keeps 2 pixels across and 1 down of its own around the text.
+        const QMargins lineOwn(2, 1, 2, 1);
+        e->setTextMargins(own ? m
+                              : QMargins(std::max(0, m.left() - lineOwn.left()), std::max(0, m.top() - lineOwn.top()),
+                                         std::max(0, m.right() - lineOwn.right()),
+                                         std::max(0, m.bottom() - lineOwn.bottom())));
         e->setAlignment(own ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignTop);
     } else {
         memoOf(w)->setContentsMargins(m);

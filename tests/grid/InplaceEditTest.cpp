@@ -32,12 +32,16 @@ const char* const kTypedSql = "select ID, BDATE, AMOUNT, QTY, NAME from TYPED or
 // Data columns of that statement.
 constexpr int kDate = 1, kAmount = 2, kQty = 3;
 
-TkxInplaceEdit* editorOf(const GridHarness& h) { return dynamic_cast<TkxInplaceEdit*>(h.grid->InplaceEditor()); }
+TkxInplaceEdit* editorOf(const GridHarness& h) {
+    return dynamic_cast<TkxInplaceEdit*>(h.grid->InplaceEditor());
+}
 
 // Counts the beeps while it lives.
 struct Beeps {
     int count = 0;
-    Beeps() { MessageBeepHook = [this] { ++count; }; }
+    Beeps() {
+        MessageBeepHook = [this] { ++count; };
+    }
     ~Beeps() { MessageBeepHook = nullptr; }
     int take() { return std::exchange(count, 0); }
 };
@@ -277,15 +281,33 @@ TEST(InplaceEdit, DateScan) {
     };
     const int year = currentYear();
     const Case cases[] = {
-        {"5/3/24", 2024, 3, 5},      {"5/3/75", 1975, 3, 5},     {"5/3/49", 2049, 3, 5},
-        {"5/3/50", 1950, 3, 5},      {"5/3/00", 2000, 3, 5},     {"5/3", year, 3, 5},
-        {" 5 / 3 / 2024 ", 2024, 3, 5}, {"5/mar/2024", 2024, 3, 5}, {"5/MAR", year, 3, 5},
-        {"29/2/2024", 2024, 2, 29},  {"05/03/0024", 2024, 3, 5}, {"1/1/1", 2001, 1, 1},
-        {"31/12/9999", 9999, 12, 31}, {"31/2/2024", 0, 0, 0},    {"29/2/2023", 0, 0, 0},
-        {"0/3/2024", 0, 0, 0},       {"5/13/2024", 0, 0, 0},     {"5", 0, 0, 0},
-        {"5/", 0, 0, 0},             {"5/3/", 0, 0, 0},          {"5/3/24x", 0, 0, 0},
-        {"5/3/2024/1", 0, 0, 0},     {"5-3-2024", 0, 0, 0},      {"12345/1/1", 0, 0, 0},
-        {"5/Maz/2024", 0, 0, 0},     {"", 0, 0, 0},              {"1/1/10000", 0, 0, 0},
+        {"5/3/24", 2024, 3, 5},
+        {"5/3/75", 1975, 3, 5},
+        {"5/3/49", 2049, 3, 5},
+        {"5/3/50", 1950, 3, 5},
+        {"5/3/00", 2000, 3, 5},
+        {"5/3", year, 3, 5},
+        {" 5 / 3 / 2024 ", 2024, 3, 5},
+        {"5/mar/2024", 2024, 3, 5},
+        {"5/MAR", year, 3, 5},
+        {"29/2/2024", 2024, 2, 29},
+        {"05/03/0024", 2024, 3, 5},
+        {"1/1/1", 2001, 1, 1},
+        {"31/12/9999", 9999, 12, 31},
+        {"31/2/2024", 0, 0, 0},
+        {"29/2/2023", 0, 0, 0},
+        {"0/3/2024", 0, 0, 0},
+        {"5/13/2024", 0, 0, 0},
+        {"5", 0, 0, 0},
+        {"5/", 0, 0, 0},
+        {"5/3/", 0, 0, 0},
+        {"5/3/24x", 0, 0, 0},
+        {"5/3/2024/1", 0, 0, 0},
+        {"5-3-2024", 0, 0, 0},
+        {"12345/1/1", 0, 0, 0},
+        {"5/Maz/2024", 0, 0, 0},
+        {"", 0, 0, 0},
+        {"1/1/10000", 0, 0, 0},
         {"5/3/24 10:00", 0, 0, 0},
     };
     for (const Case& c : cases) {
@@ -545,7 +567,8 @@ TEST(InplaceEdit, TheDateTimePickerCoversADateCellAndWritesItsField) {
     EXPECT_EQ(picker->Field(), h.Field("BDATE"));
     EXPECT_EQ(picker->Parent(), g);
     const TRect cell = g->CellRect(g->Col(), g->Row());
-    EXPECT_EQ(picker->BoundsRect(), Bounds(cell.Left, cell.Top, g->ColWidths(g->Col()), g->DefaultRowHeight()));
+    EXPECT_EQ(picker->BoundsRect(),
+              Bounds(cell.Left, cell.Top, g->ColWidths(g->Col()), g->DefaultRowHeight()));
     EXPECT_EQ(picker->Epoch(), kxProcessIntl->DefaultEpochYear());
     // A date cell is a control cell: F2 opens no text editor.
     SendKey(g, VK_F2);
