@@ -318,6 +318,8 @@ void TkxDBGrid::UpdateCurrentEmbeddedControl() {
         FreeNotification(picker);
         if (OnCreateDateTimePicker) OnCreateDateTimePicker(this, picker);
     }
+    // The picker is the cell's control now: it is hidden, placed and written as any embedded control.
+    currentEmbeddedControl_ = picker;
     picker->SetDataSource(DataSource());
     picker->SetDataField(f->FieldName());
     picker->SetReadOnly(f->ReadOnly() || ColumnAt(Col() - IndicatorOffset()).ReadOnly());

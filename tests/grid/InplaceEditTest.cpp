@@ -147,6 +147,42 @@ TEST(InplaceEdit, ReadOnlyColumnsGridsAndControlCells) {
     EXPECT_FALSE(g->CanEditShow());
 }
 
+TEST(InplaceEdit, AnEmptyDatasetGetsARecordOnlyWithAllowInsert) {
+    GridHarness h(CustomersDb(0));
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    g->SetKeyOptions({dgAllowDelete});
+    g->SelectColumn(kName);
+    SendKey(g, 'A');
+    ASSERT_TRUE(g->EditorShowing());
+    EXPECT_EQ(editorOf(h)->Text(), "");
+    EXPECT_EQ(h.cds->State(), dsBrowse);
+    g->HideEditor();
+    g->SetKeyOptions({dgAllowDelete, dgAllowInsert});
+    SendKey(g, 'A');
+    EXPECT_EQ(h.cds->State(), dsInsert);
+    EXPECT_EQ(editorOf(h)->Text(), "a");
+    h.cds->Cancel();
+}
+
+TEST(InplaceEdit, AFixedColumnsEditorKeepsItsColumnLine) {
+    GridHarness h(CustomersDb(10));
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    g->SetOptions(g->Options() + TkxDBGridOptions{dgFixedEditable});
+    g->SetFixedCols(2);
+    editColumn(h, kId);
+    ASSERT_TRUE(g->EditorShowing());
+    ASSERT_LT(g->Col(), g->TCustomGrid::FixedCols());
+    const TRect cell = g->CellRect(g->Col(), g->Row());
+    EXPECT_EQ(editorOf(h)->BoundsRect(), Rect(cell.Left + 1, cell.Top, cell.Right, cell.Bottom));
+    g->HideEditor();
+    g->SetOptions(g->Options() - TkxDBGridOptions{dgColLines});
+    SendKey(g, VK_F2);
+    const TRect lineless = g->CellRect(g->Col(), g->Row());
+    EXPECT_EQ(editorOf(h)->BoundsRect(), Rect(lineless.Left + 1, lineless.Top, lineless.Right - 1, lineless.Bottom));
+}
+
 TEST(InplaceEdit, LengthLimitsAndCharactersTheFieldTakes) {
     {
         GridHarness h(CustomersDb(10));
@@ -583,7 +619,10 @@ TEST(InplaceEdit, TheDateTimePickerCoversADateCellAndWritesItsField) {
     picker->SetEpoch(2000);
     picker->SelectAll();
     SendText(nullptr, "5/3/75");
-    g->SetFocus();
+    // Leaving the cell hides it, and it writes its field.
+    g->HideEmbeddedControl();
+    EXPECT_FALSE(picker->Visible());
+    EXPECT_TRUE(g->Focused());
     EXPECT_EQ(h.Field("BDATE")->AsDateTime(), EncodeDate(2075, 3, 5));
     // Another date column later is served by the same picker.
     g->SelectColumn(0);
