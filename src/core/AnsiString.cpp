@@ -217,14 +217,6 @@ AnsiString FromUtf8(std::string_view utf8) {
     return convert(current().c_str(), "UTF-8", utf8.data(), utf8.size(), "?", 0);
 }
 
-bool TryFromUtf8(std::string_view utf8, AnsiString& out) {
-    if (current() == "UTF-8") {
-        out.assign(utf8);
-        return true;
-    }
-    return convertStrict(current().c_str(), "UTF-8", utf8, out);
-}
-
 std::string ToUtf8(std::string_view ansi) {
     if (current() == "UTF-8")
         return std::string(ansi);

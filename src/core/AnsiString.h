@@ -34,9 +34,6 @@ AnsiString FromEncoding(std::string_view text, const std::string& encoding);
 inline AnsiString FromSystem(std::string_view text) { return FromEncoding(text, SystemEncoding()); }
 // Conversions; bytes that do not convert become "?" (or U+FFFD towards Unicode).
 AnsiString FromUtf8(std::string_view utf8);
-// As FromUtf8, but false (and `out` unspecified) when the text holds a character the code page
-// lacks: for input that must be refused rather than stored as "?".
-bool TryFromUtf8(std::string_view utf8, AnsiString& out);
 std::string ToUtf8(std::string_view ansi);
 std::u16string ToUtf16(std::string_view ansi);
 AnsiString FromUtf16(std::u16string_view utf16);

@@ -147,8 +147,9 @@ void TCustomEdit::CreateWnd() {
 
 void TCustomEdit::textEdited() {
     const QString now = boxText(Widget());
-    AnsiString text;
-    const bool fits = codepage::TryFromUtf8(now.toStdString(), text) && !now.contains(QLatin1Char('\n')) &&
+    int refused = 0;
+    AnsiString text = FromQStringRefusing(now, refused);
+    const bool fits = refused == 0 && !now.contains(QLatin1Char('\n')) &&
                       (maxLength_ <= 0 || int(text.size()) <= maxLength_);
     if (!fits && !settingText_) {
         // The native box took something this edit cannot hold (a character the code page lacks, a
