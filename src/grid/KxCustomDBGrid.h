@@ -24,6 +24,7 @@
 #include "core/StringList.h"
 #include "data/DataSet.h"
 #include "ui/Bitmap.h"
+#include "grid/support/KxPictureInput.h"
 #include "ui/CustomGrid.h"
 
 #include <cstdint>
@@ -664,9 +665,50 @@ public:
     void DblClick() override;
     void WMTimer(int id) override;
 
+    // ---- in-place editor (KxInplaceEdit.h, KxGridEditing.cpp) ----
+    // The base grid's editor questions, answered for the current field: the editor never shows on a
+    // control cell or a memo cell; its text is the field's edit text, its limit a string field's
+    // size; a keystroke may change the cell only when field, column, grid and dataset allow it, and
+    // then the dataset is put into edit state and the link marked modified.
+    bool CanEditShow() override;
+    bool CanEditModify() override;
+    bool CanEditAcceptKey(char key) override;
+    AnsiString GetEditText(int col, int row) override;
+    void SetEditText(int col, int row, const AnsiString& value) override;
+    AnsiString GetEditMask(int col, int row) override;
+    int GetEditLimit() override;
+    // The text pending for the current field: the editor's latest, or the field's when it was filled.
+    const AnsiString& PendingEditText() const { return editText_; }
+    // A blob field edited only through the memo dialog (memo, formatted memo, Oracle blob and clob).
+    static bool IsMemoCellField(const TField* field);
+    // The date scan of a transfer: the whole text is a date in the locale's order and separator (a
+    // month may be a short month name); false when it is not. Days since 30 December 1899. A
+    // two-digit year falls in the hundred years from `epoch` on.
+    static bool ScanDate(std::string_view text, TDateTime& value, int epoch = 1950);
+    // The number scan of a transfer for a field with a display format: the digits, decimal separator
+    // and signs of the text ("(" counts as "-"), negative also when only the display format's
+    // negative section gives back the text; false when no number results.
+    static bool ScanNumber(std::string_view text, std::string_view displayFormat, double& value);
+    // Makes the embedded control (or the date/time picker) of the current cell visible over it and,
+    // with dgAlwaysShowEditor, focuses it; the in-place editor goes. Nothing without one.
+    virtual void ShowEmbeddedControl();
+    // Fired after each picture check of the editor's text, with the editor as sender.
+    TkxValidateEvent OnCheckValue;
+
 protected:
     friend class TkxGridDataLink;
     friend class TkxColumn;
+    friend class TkxInplaceEdit;
+
+    TInplaceEdit* CreateEditor() override;
+    // The transfer: writes the pending text into the current field (picture mask, date and number
+    // scans, else the field's own conversion); the link's modified flag is cleared once written and
+    // kept when the write fails. Answers whether the field was written.
+    virtual bool WriteEditText();
+    // Refills a showing editor from the current field when the field's edit text differs from the
+    // pending text, leaving nothing selected.
+    void ReloadEditor();
+    bool editTextWritten_ = false; // the last transfer wrote the pending text into the field
 
     bool SelectCell(int col, int row) override;
     void GridKeyDown(Word& key, TShiftState shift) override;

@@ -45,6 +45,8 @@ void TkxDBGrid::DefineProperties(ClassInfo& info) {
     info.Add("PictureMasks", &G::PictureMasks, &G::SetPictureMasks);
     info.Add("PictureMaskFromDataSet", &G::PictureMaskFromDataSet, &G::SetPictureMaskFromDataSet);
     info.Add("TitleButtons", &TkxDBGrid::TitleButtons, &TkxDBGrid::SetTitleButtons);
+    info.Add("ImeMode", &TWinControl::ImeMode, &TWinControl::SetImeMode);
+    info.Add("ImeName", &TWinControl::ImeName, &TWinControl::SetImeName);
     info.Add("DisableThemes", &TkxDBGrid::DisableThemes, &TkxDBGrid::SetDisableThemes);
     info.AddProperty({"IniAttributes",
                       [](const TPersistent& o) {
@@ -220,7 +222,16 @@ void TkxDBGrid::RecordChanged(TField* field) {
 }
 
 void TkxDBGrid::UpdateData() {
+    // Whether the transfer changes the field's edit text is known only before it.
+    TField* f = MappedField(Col() - IndicatorOffset());
+    const bool differed = DataLink().Modified() && f && f->Text() != PendingEditText();
     TkxCustomDBGrid::UpdateData();
+    if (editTextWritten_) {
+        // The editor's text is written: no field changed since.
+        editTextWritten_ = false;
+        fieldChangedMark_ = false;
+        if (differed && OnFieldChanged) OnFieldChanged(this, f);
+    }
     // The embedded control writes its own value when it is told it is left.
     if (currentEmbeddedControl_ && currentEmbeddedControl_->Visible()) currentEmbeddedControl_->DoExit();
 }

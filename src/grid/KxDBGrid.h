@@ -15,6 +15,9 @@ class TkxGridExportFace;
 using TkxExportFieldEvent = std::function<void(TObject* grid, TField* field, bool& accept)>;
 // Grid, the field, the SYLK number format chosen for it (may be replaced).
 using TkxExportSYLKFormatEvent = std::function<void(TObject* grid, TField* field, AnsiString& sylkFormat)>;
+class TkxDBCustomDateTimePicker;
+// Sender, the picker just made.
+using TkxCreateDateTimePickerEvent = std::function<void(TObject* sender, TkxDBCustomDateTimePicker* picker)>;
 
 class TkxDBGrid : public TkxCustomDBGrid {
     MORVANE_CLASS_PROPS(TkxDBGrid, TkxCustomDBGrid)
@@ -66,8 +69,19 @@ public:
     TkxExportFieldEvent OnExportField;
     TkxExportSYLKFormatEvent OnExportSYLKFormat;
 
+    // ---- in-place editor and date/time picker (KxGridEditing.cpp) ----
+    // The grid's date/time picker, made the first time a date/time column becomes current; null
+    // until then.
+    TkxDBCustomDateTimePicker* DateTimePicker() const;
+    // Fired once, after the picker was made.
+    TkxCreateDateTimePickerEvent OnCreateDateTimePicker;
+
 protected:
     void CreateWnd() override;
+    // A column became current: its embedded control is placed over the cell, or for a date/time
+    // field the picker is made (once), bound to the field, made read-only as the field or column
+    // is, hidden and placed over the cell.
+    void UpdateCurrentEmbeddedControl() override;
 
     // ---- mouse and keys (KxGridInput.cpp), sizing and moving (KxGridSizing.cpp) ----
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;

@@ -464,6 +464,7 @@ void TkxCustomDBGrid::SelectColumn(int dataCol) {
             editControlOptions_.Contains(ecoDisableEditorIfReadOnly) && ColumnAt(c - ind).ReadOnly();
         if (!IsControlCell(c, Row()) && !IsMemoField(f) && !readOnlyBlocked) ShowEditor();
     }
+    UpdateCurrentEmbeddedControl();
     Fire(OnColEnter);
     Fire(OnCellChanged);
 }

@@ -263,7 +263,7 @@ void TkxCustomDBGrid::RecordChanged(TField* field) {
             InvalidateRow(Row());
         }
         if (!field || field == current) {
-            if (current && EditorShowing() && current->Text() != editText_) InplaceEditor()->UpdateContents();
+            ReloadEditor();
             link_->modified_ = false;
         }
     }
@@ -273,9 +273,9 @@ void TkxCustomDBGrid::RecordChanged(TField* field) {
 
 void TkxCustomDBGrid::UpdateData() {
     TFlagGuard inUpdate(link_->inUpdate_);
-    // The in-place editor writes its text into the field here (its transfer); without an editor
-    // there is nothing pending.
-    link_->modified_ = false;
+    // The in-place editor's pending text goes into the field (KxGridEditing.cpp); a transfer that
+    // fails keeps it pending.
+    editTextWritten_ = link_->modified_ && WriteEditText();
 }
 
 // ---- the record window ----
@@ -567,6 +567,8 @@ void TkxCustomDBGrid::WMVScroll(int code, int pos) {
 }
 
 bool TkxCustomDBGrid::SelectCell(int col, int row) {
+    // Text typed for the column being left is written into its field first.
+    if (col != Col() && link_ && link_->Active() && link_->Modified()) link_->UpdateRecord();
     // Rows follow the dataset: the mouse and the keys move records, and the record window brings the
     // current row along. A row move of the base grid's own is refused.
     if (!syncingRow_ && link_ && link_->Active() && DataSet() && row != Row() && row >= TitleRowCount())

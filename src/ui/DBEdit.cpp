@@ -115,9 +115,11 @@ void TDBEdit::dataChanged() {
 
 void TDBEdit::updateData() {
     if (TField* f = Field(); f && modified_)
-        f->SetText(Text());
+        WriteField(f, Text());
     modified_ = false;
 }
+
+void TDBEdit::WriteField(TField* field, const AnsiString& text) { field->SetText(text); }
 
 void TDBEdit::Change() {
     if (!loadingText_)
@@ -145,6 +147,8 @@ void TDBEdit::KeyPress(char& key) {
         MessageBeep();
     }
 }
+
+bool TDBEdit::AcceptsComposition() { return canEdit() && link_->Edit(); }
 
 void TDBEdit::DoEnter() {
     focused_ = true;

@@ -28,8 +28,11 @@ public:
     void Loaded() override;
 
 protected:
+    // Writes the edit's text into the field when the record is updated (the field's own conversion).
+    virtual void WriteField(TField* field, const AnsiString& text);
     void KeyDown(Word& key, TShiftState shift) override;
     void KeyPress(char& key) override;
+    bool AcceptsComposition() override;
     void Change() override;
     void DoEnter() override;
     void DoExit() override;

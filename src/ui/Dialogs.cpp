@@ -17,6 +17,7 @@
 using namespace bridge;
 
 std::function<int(const AnsiString&, const AnsiString&, unsigned)> MessageBoxHook;
+std::function<void()> MessageBeepHook;
 
 namespace {
 std::vector<int> buttonsOf(unsigned flags) {
@@ -110,7 +111,9 @@ int MessageBox(const AnsiString& text, const AnsiString& caption, unsigned flags
 void ShowMessage(const AnsiString& text) { MessageBox(text, Application->Title(), MB_OK); }
 
 void MessageBeep() {
-    if (qApp)
+    if (MessageBeepHook)
+        MessageBeepHook();
+    else if (qApp)
         QApplication::beep();
 }
 

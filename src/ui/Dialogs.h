@@ -24,8 +24,9 @@ int DefaultButtonAnswer(unsigned flags);
 
 extern std::function<int(const AnsiString& text, const AnsiString& caption, unsigned flags)> MessageBoxHook;
 
-// The platform's beep.
+// The platform's beep; MessageBeepHook, when set, hears it instead (tests count beeps with it).
 void MessageBeep();
+extern std::function<void()> MessageBeepHook;
 // Opens a link or document with the desktop's handler (the shell's "OPEN" verb); true on success.
 bool ShellOpen(const AnsiString& link);
 // When set, answers instead of the desktop's handler (tests see the link that would be opened).

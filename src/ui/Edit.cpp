@@ -1,9 +1,14 @@
 #include "ui/Edit.h"
 
+#include "ui/Dialogs.h"
 #include "ui/QtBridge.h"
 #include "ui/WidgetBridge.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QValidator>
 
 using namespace bridge;
@@ -27,6 +32,69 @@ int charsBefore(const QString& s, int bytes) {
         ++chars;
     return chars;
 }
+
+// The native box is a line edit, or with word wrap a plain text edit; these serve both. Positions
+// count characters of the QString.
+QLineEdit* lineOf(QWidget* w) { return dynamic_cast<QLineEdit*>(w); }
+QPlainTextEdit* memoOf(QWidget* w) { return dynamic_cast<QPlainTextEdit*>(w); }
+
+QString boxText(QWidget* w) { return lineOf(w) ? lineOf(w)->text() : memoOf(w)->toPlainText(); }
+
+void boxSetText(QWidget* w, const QString& s) {
+    if (QLineEdit* e = lineOf(w))
+        e->setText(s);
+    else
+        memoOf(w)->setPlainText(s);
+}
+
+// The selection as start and length; the caret with length 0 when nothing is selected.
+void boxSelection(QWidget* w, int& start, int& length) {
+    if (QLineEdit* e = lineOf(w)) {
+        start = e->hasSelectedText() ? e->selectionStart() : e->cursorPosition();
+        length = e->hasSelectedText() ? int(e->selectedText().size()) : 0;
+        return;
+    }
+    QTextCursor c = memoOf(w)->textCursor();
+    start = c.selectionStart();
+    length = c.selectionEnd() - c.selectionStart();
+}
+
+// Selects `length` characters from `start`, the caret at their end.
+void boxSelect(QWidget* w, int start, int length) {
+    if (QLineEdit* e = lineOf(w)) {
+        if (length > 0)
+            e->setSelection(start, length);
+        else
+            e->setCursorPosition(start);
+        return;
+    }
+    QPlainTextEdit* m = memoOf(w);
+    QTextCursor c = m->textCursor();
+    c.setPosition(start);
+    c.setPosition(start + length, QTextCursor::KeepAnchor);
+    m->setTextCursor(c);
+}
+
+QString boxSelectedText(QWidget* w) {
+    int start, length;
+    boxSelection(w, start, length);
+    return boxText(w).mid(start, length);
+}
+
+void boxInsert(QWidget* w, const QString& s) {
+    if (QLineEdit* e = lineOf(w))
+        e->insert(s);
+    else
+        memoOf(w)->insertPlainText(s);
+}
+
+// The text cut at its first line break: the box holds one paragraph.
+QString firstLine(const QString& s) {
+    for (qsizetype i = 0; i < s.size(); ++i)
+        if (s[i] == QLatin1Char('\r') || s[i] == QLatin1Char('\n'))
+            return s.left(i);
+    return s;
+}
 } // namespace
 
 void TCustomEdit::DefineProperties(ClassInfo& info) {
@@ -42,25 +110,63 @@ TCustomEdit::TCustomEdit(TComponent* owner) : TWinControl(owner) {
     SetCursor(crIBeam);
 }
 
-QWidget* TCustomEdit::CreateWidget(QWidget* parent) { return new BridgeWidget<QLineEdit>(this, parent); }
-
-QLineEdit* TCustomEdit::Edit() const { return static_cast<QLineEdit*>(Widget()); }
+QWidget* TCustomEdit::CreateWidget(QWidget* parent) {
+    if (!wordWrap_)
+        return new BridgeWidget<QLineEdit>(this, parent);
+    auto* m = new BridgeWidget<QPlainTextEdit>(this, parent);
+    m->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    m->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m->setTabChangesFocus(true);
+    m->document()->setDocumentMargin(0);
+    return m;
+}
 
 void TCustomEdit::CreateWnd() {
     TWinControl::CreateWnd();
-    QLineEdit* e = Edit();
-    e->setFocusPolicy(Qt::ClickFocus);
-    e->setFrame(borderSingle_);
-    e->setReadOnly(readOnly_);
-    e->setValidator(new ByteLimit(e, maxLength_));
+    QWidget* w = Widget();
+    w->setFocusPolicy(Qt::ClickFocus);
     settingText_ = true;
-    e->setText(ToQString(text_));
+    if (QLineEdit* e = lineOf(w)) {
+        e->setFrame(borderSingle_);
+        e->setReadOnly(readOnly_);
+        e->setValidator(new ByteLimit(e, maxLength_));
+        e->setText(ToQString(text_));
+        QObject::connect(e, &QLineEdit::textChanged, e, [this] { Guard([&] { return textEdited(), true; }); });
+    } else {
+        QPlainTextEdit* m = memoOf(w);
+        m->setFrameShape(borderSingle_ ? QFrame::StyledPanel : QFrame::NoFrame);
+        m->setReadOnly(readOnly_);
+        m->setPlainText(ToQString(text_));
+        QObject::connect(m, &QPlainTextEdit::textChanged, m, [this] { Guard([&] { return textEdited(), true; }); });
+    }
     settingText_ = false;
-    QObject::connect(e, &QLineEdit::textChanged, e, [this] { Guard([&] { return textEdited(), true; }); });
+    applyFormatRect();
 }
 
 void TCustomEdit::textEdited() {
-    text_ = FromQString(Edit()->text());
+    const QString now = boxText(Widget());
+    int refused = 0;
+    AnsiString text = FromQStringRefusing(now, refused);
+    const bool fits = refused == 0 && !now.contains(QLatin1Char('\n')) &&
+                      (maxLength_ <= 0 || int(text.size()) <= maxLength_);
+    if (!fits && !settingText_) {
+        // The native box took something this edit cannot hold (a character the code page lacks, a
+        // line break, more than the limit; pasted or dropped): it goes back to what it held.
+        const QSignalBlocker block(Widget());
+        int start, length;
+        boxSelection(Widget(), start, length);
+        boxSetText(Widget(), ToQString(text_));
+        boxSelect(Widget(), std::min(start, int(boxText(Widget()).size())), 0);
+        MessageBeep();
+        return;
+    }
+    if (!fits)
+        text = FromQString(now);
+    if (text == text_)
+        return;
+    text_ = text;
     if (!settingText_)
         modified_ = true;
     Change();
@@ -70,10 +176,20 @@ const AnsiString& TCustomEdit::GetText() const { return text_; }
 
 void TCustomEdit::SetText(const AnsiString& v) {
     if (Widget()) {
-        if (v != text_)
-            Edit()->setText(ToQString(v));  // reports the change through textChanged
+        if (v != text_) {
+            settingText_ = true;
+            try {
+                boxSetText(Widget(), ToQString(v));  // reports the change through textChanged
+            } catch (...) {
+                settingText_ = false;
+                throw;
+            }
+            settingText_ = false;
+        }
+        modified_ = false;
         return;
     }
+    modified_ = false;
     if (v == text_)
         return;
     text_ = v;
@@ -87,103 +203,181 @@ void TCustomEdit::Change() {
 
 void TCustomEdit::SetReadOnly(bool v) {
     readOnly_ = v;
-    if (Widget())
-        Edit()->setReadOnly(v);
+    if (QLineEdit* e = lineOf(Widget()))
+        e->setReadOnly(v);
+    else if (QPlainTextEdit* m = memoOf(Widget()))
+        m->setReadOnly(v);
 }
 
 void TCustomEdit::SetMaxLength(int v) {
     maxLength_ = std::max(v, 0);
-    if (Widget())
-        Edit()->setValidator(new ByteLimit(Edit(), maxLength_));
+    if (QLineEdit* e = lineOf(Widget()))
+        e->setValidator(new ByteLimit(e, maxLength_));
 }
 
 void TCustomEdit::SetBorderSingle(bool v) {
     borderSingle_ = v;
-    if (Widget())
-        Edit()->setFrame(v);
+    if (QLineEdit* e = lineOf(Widget()))
+        e->setFrame(v);
+    else if (QPlainTextEdit* m = memoOf(Widget()))
+        m->setFrameShape(v ? QFrame::StyledPanel : QFrame::NoFrame);
+}
+
+void TCustomEdit::SetWordWrap(bool v) {
+    if (v == wordWrap_)
+        return;
+    wordWrap_ = v;
+    // The other kind of box: the window is made again, keeping text and selection.
+    if (!Widget())
+        return;
+    const int start = SelStart(), length = SelLength();
+    const bool focused = Focused();
+    DestroyHandle();
+    HandleNeeded();
+    SetSelStart(start);
+    SetSelLength(length);
+    if (focused)
+        Widget()->setFocus(Qt::OtherFocusReason);
+}
+
+void TCustomEdit::SetFormatRect(const TRect& r) {
+    formatRect_ = r;
+    applyFormatRect();
+}
+
+void TCustomEdit::applyFormatRect() {
+    QWidget* w = Widget();
+    if (!w)
+        return;
+    const bool own = formatRect_.IsEmpty();
+    const QMargins m = own ? QMargins()
+                           : QMargins(formatRect_.Left, formatRect_.Top, std::max(0, Width() - formatRect_.Right),
+                                      std::max(0, Height() - formatRect_.Bottom));
+    if (QLineEdit* e = lineOf(w)) {
+        // The line edit keeps 2 pixels across and 1 down of its own around the text.
+        const QMargins lineOwn(2, 1, 2, 1);
+        e->setTextMargins(own ? m
+                              : QMargins(std::max(0, m.left() - lineOwn.left()), std::max(0, m.top() - lineOwn.top()),
+                                         std::max(0, m.right() - lineOwn.right()),
+                                         std::max(0, m.bottom() - lineOwn.bottom())));
+        e->setAlignment(own ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignTop);
+    } else {
+        memoOf(w)->setContentsMargins(m);
+    }
 }
 
 int TCustomEdit::SelStart() const {
     if (!Widget())
         return 0;
-    QLineEdit* e = Edit();
-    int start = e->hasSelectedText() ? e->selectionStart() : e->cursorPosition();
-    return bytesBefore(e->text(), start);
+    int start, length;
+    boxSelection(Widget(), start, length);
+    return bytesBefore(boxText(Widget()), start);
 }
 
 void TCustomEdit::SetSelStart(int v) {
     HandleNeeded();
-    Edit()->setCursorPosition(charsBefore(Edit()->text(), v));
+    boxSelect(Widget(), charsBefore(boxText(Widget()), v), 0);
 }
 
 int TCustomEdit::SelLength() const {
-    if (!Widget() || !Edit()->hasSelectedText())
+    if (!Widget())
         return 0;
-    return int(FromQString(Edit()->selectedText()).size());
+    return int(FromQString(boxSelectedText(Widget())).size());
 }
 
 void TCustomEdit::SetSelLength(int v) {
     HandleNeeded();
-    QLineEdit* e = Edit();
+    const QString text = boxText(Widget());
     int startBytes = SelStart();
-    int start = charsBefore(e->text(), startBytes);
-    int end = charsBefore(e->text(), startBytes + std::max(v, 0));
-    e->setSelection(start, end - start);
+    int start = charsBefore(text, startBytes);
+    int end = charsBefore(text, startBytes + std::max(v, 0));
+    boxSelect(Widget(), start, end - start);
 }
 
-AnsiString TCustomEdit::SelText() const { return Widget() ? FromQString(Edit()->selectedText()) : AnsiString(); }
+AnsiString TCustomEdit::SelText() const { return Widget() ? FromQString(boxSelectedText(Widget())) : AnsiString(); }
 
 void TCustomEdit::SetSelText(const AnsiString& v) {
     HandleNeeded();
-    Edit()->insert(ToQString(v));
+    boxInsert(Widget(), ToQString(v));
 }
 
 void TCustomEdit::SelectAll() {
     HandleNeeded();
-    Edit()->selectAll();
+    if (QLineEdit* e = lineOf(Widget()))
+        e->selectAll();
+    else
+        memoOf(Widget())->selectAll();
 }
 
 void TCustomEdit::ClearSelection() {
-    if (Widget() && Edit()->hasSelectedText() && !readOnly_)
-        Edit()->del();
+    if (!Widget() || readOnly_ || SelLength() == 0)
+        return;
+    boxInsert(Widget(), QString());
 }
 
 void TCustomEdit::CutToClipboard() {
-    if (Widget() && !readOnly_)
-        Edit()->cut();
+    if (!Widget())
+        return;
+    CopyToClipboard();
+    if (!readOnly_)
+        ClearSelection();
 }
 
 void TCustomEdit::CopyToClipboard() {
-    if (Widget())
-        Edit()->copy();
+    if (!Widget() || SelLength() == 0)
+        return;
+    QGuiApplication::clipboard()->setText(boxSelectedText(Widget()));
 }
 
 void TCustomEdit::PasteFromClipboard() {
-    if (Widget() && !readOnly_)
-        Edit()->paste();
+    if (!Widget() || readOnly_)
+        return;
+    int refused = 0;
+    AnsiString text = FromQStringRefusing(firstLine(QGuiApplication::clipboard()->text()), refused);
+    // What the code page lacks is refused as a wrong key is, with a beep; it never becomes "?".
+    if (refused > 0)
+        MessageBeep();
+    if (maxLength_ > 0) {
+        const int room = maxLength_ - int(text_.size()) + SelLength();
+        text = AnsiLeft(text, size_t(std::max(room, 0)));
+    }
+    if (!text.empty())
+        boxInsert(Widget(), ToQString(text));
 }
 
 void TCustomEdit::Undo() {
-    if (Widget())
-        Edit()->undo();
+    if (QLineEdit* e = lineOf(Widget()))
+        e->undo();
+    else if (QPlainTextEdit* m = memoOf(Widget()))
+        m->undo();
 }
 
 void TCustomEdit::DoEnter() {
     if (autoSelect_ && Widget())
-        Edit()->selectAll();
+        SelectAll();
     TWinControl::DoEnter();
+}
+
+void TCustomEdit::InsertTyped(std::string_view ch) {
+    HandleNeeded();
+    if (readOnly_)
+        return;
+    // A character goes in only while the limit leaves room for all of it.
+    if (maxLength_ > 0 && int(text_.size()) - SelLength() + int(ch.size()) > maxLength_)
+        return;
+    boxInsert(Widget(), ToQString(ch));
 }
 
 void TCustomEdit::DefaultChar(char key) {
     HandleNeeded();
-    QLineEdit* e = Edit();
+    QWidget* w = Widget();
     auto byte = static_cast<unsigned char>(key);
+    auto insert = [&](std::string_view ch) { InsertTyped(ch); };
     if (pendingLead_) {
         // The trail byte completes a double-byte character.
         char both[2] = {pendingLead_, key};
         pendingLead_ = 0;
-        if (!readOnly_)
-            e->insert(ToQString(std::string_view(both, 2)));
+        insert(std::string_view(both, 2));
         return;
     }
     if (byte >= 0x80 && codepage::IsLeadByte(byte)) {
@@ -192,30 +386,33 @@ void TCustomEdit::DefaultChar(char key) {
     }
     switch (byte) {
     case 1:
-        e->selectAll();
+        SelectAll();
         return;
     case 3:
-        e->copy();
+        CopyToClipboard();
         return;
     case 8:
-        if (!readOnly_)
+        if (readOnly_)
+            return;
+        if (QLineEdit* e = lineOf(w)) {
             e->backspace();
+        } else {
+            QTextCursor c = memoOf(w)->textCursor();
+            c.deletePreviousChar();
+            memoOf(w)->setTextCursor(c);
+        }
         return;
     case 22:
-        if (!readOnly_)
-            e->paste();
+        PasteFromClipboard();
         return;
     case 24:
-        if (!readOnly_)
-            e->cut();
-        else
-            e->copy();
+        CutToClipboard();
         return;
     case 26:
-        e->undo();
+        Undo();
         return;
     default:
-        if (byte >= 32 && !readOnly_)
-            e->insert(ToQString(std::string_view(&key, 1)));
+        if (byte >= 32)
+            insert(std::string_view(&key, 1));
     }
 }

@@ -1,11 +1,15 @@
 #pragma once
-// A one-line edit box realised by a native edit widget: text in the process code page, read-only,
-// a length limit in bytes of the code page, selection, and OnChange at every change of the text.
-// Typed characters pass KeyPress first (a double-byte character arrives as its two bytes and is
-// inserted whole); what KeyPress lets through is edited as the platform's edit box does.
+// An edit box realised by a native edit widget: text in the process code page, read-only, a length
+// limit in bytes of the code page, selection, and OnChange at every change of the text. Typed
+// characters pass KeyPress first (a double-byte character arrives as its two bytes and is inserted
+// whole); what KeyPress lets through is edited as the platform's edit box does. The box holds only
+// text the code page can hold: a character it lacks, from an input method, the clipboard or a drop,
+// is refused with a beep and never becomes "?".
+//
+// One line by default; with WordWrap a long text wraps at the box's width and scrolls up and down
+// instead of sideways (the window is made again when the setting changes). Either way the text has no
+// line breaks: Enter is the form's or the owner's, never the text's.
 #include "ui/WinControl.h"
-
-class QLineEdit;
 
 class TCustomEdit : public TWinControl {
     MORVANE_CLASS_PROPS(TCustomEdit, TWinControl)
@@ -13,6 +17,7 @@ public:
     explicit TCustomEdit(TComponent* owner);
 
     const AnsiString& GetText() const override;
+    // Replaces the text; the box is then not modified.
     void SetText(const AnsiString& v) override;
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool v);
@@ -25,6 +30,11 @@ public:
     void SetBorderSingle(bool v);
     bool Modified() const { return modified_; }
     void SetModified(bool v) { modified_ = v; }
+    bool WordWrap() const { return wordWrap_; }
+    void SetWordWrap(bool v);
+    // Where the text is laid out, in client coordinates (the platform's formatting rectangle); an
+    // empty rectangle gives the box's own margins back.
+    void SetFormatRect(const TRect& r);
 
     // Selection in bytes of the code page.
     int SelStart() const;
@@ -38,7 +48,9 @@ public:
     void ClearSelection();
     void CutToClipboard();
     void CopyToClipboard();
-    void PasteFromClipboard();
+    // Inserts the clipboard's text over the selection: what the code page lacks is left out with a
+    // beep, what the limit leaves no room for is not inserted.
+    virtual void PasteFromClipboard();
     void Undo();
 
     TNotifyEvent OnChange;
@@ -48,13 +60,17 @@ protected:
     QWidget* CreateWidget(QWidget* parent) override;
     void CreateWnd() override;
     bool OwnerDrawn() const override { return false; }
+    bool AcceptsComposition() override { return !readOnly_; }
     void DefaultChar(char key) override;
+    // Inserts one whole typed character over the selection, when the box is not read-only and the
+    // limit leaves room for all of it.
+    void InsertTyped(std::string_view ch);
     void DoEnter() override;
     virtual void Change();
-    QLineEdit* Edit() const;
 
 private:
     void textEdited();
+    void applyFormatRect();
     mutable AnsiString text_;
     bool readOnly_ = false;
     int maxLength_ = 0;
@@ -62,6 +78,8 @@ private:
     bool borderSingle_ = true;
     bool modified_ = false;
     bool settingText_ = false;
+    bool wordWrap_ = false;
+    TRect formatRect_;
     char pendingLead_ = 0;
 };
 

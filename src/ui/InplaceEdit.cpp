@@ -118,6 +118,28 @@ void TInplaceEdit::KeyDown(Word& key, TShiftState shift) {
 }
 
 void TInplaceEdit::KeyPress(char& key) {
+    // A double-byte character is one character: its trail byte goes where its lead byte went, and is
+    // never judged as a character of its own (it may be a letter's code).
+    if (trailDue_) {
+        trailDue_ = false;
+        if (leadTaken_)
+            TCustomEdit::KeyPress(key);
+        else
+            key = 0;
+        return;
+    }
+    const auto b = static_cast<unsigned char>(key);
+    const bool lead = b >= 0x80 && codepage::IsLeadByte(b);
+    keyPress(key);
+    if (lead) {
+        trailDue_ = true;
+        leadTaken_ = key != 0;
+    }
+}
+
+bool TInplaceEdit::AcceptsComposition() { return !ReadOnly() && grid_->CanEditModify(); }
+
+void TInplaceEdit::keyPress(char& key) {
     grid_->KeyPress(key);
     if (key == 0)
         return;

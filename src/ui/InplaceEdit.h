@@ -28,6 +28,8 @@ public:
     void WMSetFocus() override;
 
 protected:
+    // A composition may show while the grid lets the cell change.
+    bool AcceptsComposition() override;
     void Change() override;
     void DoEnter() override;
     void DoExit() override;
@@ -35,6 +37,9 @@ protected:
 
 private:
     TCustomGrid* grid_;
+    void keyPress(char& key);
     AnsiString editMask_;
     long long focusTime_ = -1;
+    bool trailDue_ = false;  // the last byte was the lead byte of a double-byte character
+    bool leadTaken_ = false; // and it was let through
 };

@@ -87,6 +87,18 @@ void SendText(TWinControl* target, const AnsiString& text) {
     QApplication::sendEvent(w, &e);
 }
 
+void SendInputMethod(TWinControl* target, const std::string& compositionUtf8, const std::string& commitUtf8) {
+    QWidget* w = widgetFor(target);
+    if (!w)
+        return;
+    const QString composition = QString::fromStdString(compositionUtf8);
+    QList<QInputMethodEvent::Attribute> attributes;
+    attributes.append({QInputMethodEvent::Cursor, int(composition.size()), 1, QVariant()});
+    QInputMethodEvent e(composition, attributes);
+    e.setCommitString(QString::fromStdString(commitUtf8));
+    QApplication::sendEvent(w, &e);
+}
+
 void SendMouse(TControl* target, TMouseAction action, TMouseButton button, TShiftState shift, int x, int y) {
     TWinControl* win = dynamic_cast<TWinControl*>(target);
     if (!win) {

@@ -4,6 +4,8 @@
 // with these instead of calling control operations directly.
 #include "ui/Keys.h"
 
+#include <string>
+
 class TControl;
 class TWinControl;
 
@@ -15,6 +17,10 @@ enum class TMouseAction { Down, Up, Move, DoubleClick };
 void SendKey(TWinControl* target, Word key, TShiftState shift = {}, const char* text = nullptr);
 // Text committed by an input method (Chinese, for instance) to the control's window.
 void SendText(TWinControl* target, const AnsiString& text);
+// An input method's event to the control's window (null: the window with the focus): the
+// composition it shows now and the text it commits, both UTF-8, so that characters the code page
+// lacks can come too. An empty composition ends the one shown.
+void SendInputMethod(TWinControl* target, const std::string& compositionUtf8, const std::string& commitUtf8);
 // A mouse event at a point of the control's client area (a windowless control's through its parent).
 void SendMouse(TControl* target, TMouseAction action, TMouseButton button, TShiftState shift, int x, int y);
 // A click: press and release of the left button.

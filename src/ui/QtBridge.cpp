@@ -3,8 +3,31 @@
 #include <QFont>
 
 #include <cstdlib>
+#include <algorithm>
 
 namespace bridge {
+
+AnsiString FromQStringRefusing(const QString& s, int& refused) {
+    // The conversion writes "?" for a character the code page lacks: a text with as many "?" after it
+    // as before lost nothing.
+    refused = 0;
+    AnsiString out = FromQString(s);
+    if (std::count(out.begin(), out.end(), '?') == s.count(QLatin1Char('?')))
+        return out;
+    out.clear();
+    for (qsizetype i = 0; i < s.size();) {
+        // A surrogate pair is one character.
+        const qsizetype n = s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate() ? 2 : 1;
+        const QString one = s.mid(i, n);
+        const AnsiString bytes = FromQString(one);
+        if (bytes == "?" && one != QLatin1String("?"))
+            ++refused;
+        else
+            out += bytes;
+        i += n;
+    }
+    return out;
+}
 
 void InstallFontSubstitutions() {
     static const bool done = [] {

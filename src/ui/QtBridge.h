@@ -21,6 +21,10 @@ inline QString ToQString(std::string_view ansi) {
     return QString::fromLatin1(ansi.data(), qsizetype(ansi.size()));
 }
 inline AnsiString FromQString(const QString& s) { return codepage::FromUtf8(s.toStdString()); }
+// Text coming in from the user (an input method, a key, the clipboard) in the code page, character by
+// character: a character the code page cannot hold is left out, never turned into "?", and counted
+// in `refused`.
+AnsiString FromQStringRefusing(const QString& s, int& refused);
 
 // A colour as the 32-bit pixel of an RGB32 image.
 inline uint32_t ToPixel(TColor c) {

@@ -12,6 +12,7 @@
 #include <QWheelEvent>
 #include <QWidget>
 
+#include <functional>
 #include <type_traits>
 
 struct WidgetEvents {
@@ -21,7 +22,9 @@ struct WidgetEvents {
     static bool Wheel(TWinControl* c, QWheelEvent* e);
     static bool KeyPress(TWinControl* c, QKeyEvent* e);
     static bool KeyRelease(TWinControl* c, QKeyEvent* e);
-    static bool InputMethod(TWinControl* c, QInputMethodEvent* e);
+    // Text an input method commits is typed into the control as keys are; `native` (null for a
+    // widget of our own) shows the composition in a native edit widget.
+    static void InputMethod(TWinControl* c, QInputMethodEvent* e, const std::function<void(QInputMethodEvent*)>& native);
     static void Focus(TWinControl* c, bool in);
     static void Resized(TWinControl* c, QWidget* w);
     static bool Close(TWinControl* c);
@@ -88,8 +91,13 @@ protected:
         e->accept();
     }
     void inputMethodEvent(QInputMethodEvent* e) override {
-        if (ctl() && Guard([&] { return WidgetEvents::InputMethod(ctl(), e); }) && native)
-            Base::inputMethodEvent(e);
+        if (!ctl())
+            return;
+        std::function<void(QInputMethodEvent*)> nativeStep;
+        if constexpr (native)
+            nativeStep = [this](QInputMethodEvent* ev) { Base::inputMethodEvent(ev); };
+        Guard([&] { return WidgetEvents::InputMethod(ctl(), e, nativeStep), true; });
+        e->accept();
     }
     QVariant inputMethodQuery(Qt::InputMethodQuery q) const override {
         if constexpr (native)

@@ -3,6 +3,7 @@
 #include "core/Guard.h"
 #include "ui/Bitmap.h"
 #include "ui/Canvas.h"
+#include "ui/Dialogs.h"
 #include "ui/Form.h"
 #include "ui/QtBridge.h"
 #include "ui/WidgetBridge.h"
@@ -102,6 +103,7 @@ void TWinControl::HandleNeeded() {
 
 void TWinControl::CreateWnd() {
     widget_->setFocusPolicy(Qt::NoFocus);
+    widget_->setAttribute(Qt::WA_InputMethodEnabled, imeMode_ != imDisable);
     UpdateWidgetBounds();
     UpdateWidgetPalette();
     widget_->setEnabled(Enabled());
@@ -379,6 +381,12 @@ void TWinControl::SetFocus() {
 }
 
 bool TWinControl::Focused() const { return widget_ && widget_->hasFocus(); }
+
+void TWinControl::SetImeMode(TImeMode v) {
+    imeMode_ = v;
+    if (widget_)
+        widget_->setAttribute(Qt::WA_InputMethodEnabled, v != imDisable);
+}
 
 void TWinControl::DoEnter() {
     if (OnEnter)
@@ -770,7 +778,13 @@ namespace {
 // Typed text goes, byte by byte, to the control that has the focus when each byte arrives (a key
 // handler may move the focus, to an in-place editor for instance).
 void dispatchText(TWinControl* c, const QString& text) {
-    for (char byte : FromQString(text)) {
+    int refused = 0;
+    const AnsiString bytes = FromQStringRefusing(text, refused);
+    // A character the code page cannot hold is refused as a key the control does not take is, with a
+    // beep; it never arrives as "?".
+    if (refused > 0)
+        MessageBeep();
+    for (char byte : bytes) {
         TForm* form = c->GetParentForm();
         TWinControl* target = form && form != c && form->ActiveControl() ? form->ActiveControl() : c;
         target->DispatchChar(byte);
@@ -802,11 +816,30 @@ bool WidgetEvents::KeyRelease(TWinControl* c, QKeyEvent* e) {
     return key != 0;
 }
 
-bool WidgetEvents::InputMethod(TWinControl* c, QInputMethodEvent* e) {
-    if (e->commitString().isEmpty())
-        return true;
+void WidgetEvents::InputMethod(TWinControl* c, QInputMethodEvent* e,
+                               const std::function<void(QInputMethodEvent*)>& native) {
+    if (c->ImeMode() == imDisable)
+        return;
+    if (e->commitString().isEmpty()) {
+        // Composition only: a native edit shows it, unless the control would refuse the text (the
+        // edit would otherwise take the selection away as the composition starts). Ending a
+        // composition is always shown.
+        if (native && (e->preeditString().isEmpty() || c->AcceptsComposition()))
+            native(e);
+        return;
+    }
+    // The composition shown so far goes, the committed text is typed as keys are (KeyPress first,
+    // byte by byte, to the control with the focus), and a composition that goes on is shown again.
+    QWidget* w = c->Widget();
+    if (native) {
+        QInputMethodEvent clear;
+        native(&clear);
+    }
     dispatchText(c, e->commitString());
-    return false;
+    if (native && !e->preeditString().isEmpty() && c->Widget() == w && c->AcceptsComposition()) {
+        QInputMethodEvent more(e->preeditString(), e->attributes());
+        native(&more);
+    }
 }
 
 void WidgetEvents::Focus(TWinControl* c, bool in) {

@@ -25,6 +25,10 @@ enum : int { SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3, SB_
              SB_THUMBTRACK = 5, SB_TOP = 6, SB_BOTTOM = 7, SB_ENDSCROLL = 8 };
 enum : int { SB_LINELEFT = SB_LINEUP, SB_LINERIGHT = SB_LINEDOWN, SB_PAGELEFT = SB_PAGEUP, SB_PAGERIGHT = SB_PAGEDOWN,
              SB_LEFT = SB_TOP, SB_RIGHT = SB_BOTTOM };
+// How an input method serves the control. Only imDisable has an effect on this platform (no input
+// method for the control); the others are kept for the control's settings.
+enum TImeMode { imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata, imChinese,
+                imSHanguel, imHanguel };
 struct TScrollInfo {
     int Min = 0;
     int Max = 0;
@@ -72,6 +76,10 @@ public:
     bool Focused() const;
     // Which keys this control handles itself (DLGC_...); the rest navigate the form.
     virtual int DialogCode() const { return 0; }
+    TImeMode ImeMode() const { return imeMode_; }
+    void SetImeMode(TImeMode v);
+    const AnsiString& ImeName() const { return imeName_; }
+    void SetImeName(const AnsiString& v) { imeName_ = v; }
 
     // Scroll bars in the window's frame; their range and position are this control's to set.
     TScrollStyle ScrollBars() const { return scrollBars_; }
@@ -144,6 +152,10 @@ public:
 protected:
     // What a typed character does after KeyPress let it through (an edit inserts it).
     virtual void DefaultChar(char) {}
+    // Whether an input method may show its composition (the text being put together before it is
+    // committed) in the control now; a control that would refuse the committed text answers false,
+    // so that no composition changes what it shows. Asked only of controls with a native edit widget.
+    virtual bool AcceptsComposition() { return true; }
     virtual bool DoMouseWheel(TShiftState shift, int wheelDelta, TPoint mousePos);
     virtual bool DoMouseWheelDown(TShiftState shift, TPoint mousePos);
     virtual bool DoMouseWheelUp(TShiftState shift, TPoint mousePos);
@@ -187,4 +199,6 @@ private:
     bool painting_ = false;
     TRect updateRect_;
     bool scrolledUnpainted_ = false;  // a scroll's picture is not painted yet
+    TImeMode imeMode_ = imDontCare;
+    AnsiString imeName_;
 };

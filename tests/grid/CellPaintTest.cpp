@@ -248,10 +248,14 @@ TEST(CellPaint, EmptyDatasetDrawsOneEmptyRowAndShortDatasetLeavesThePad) {
         TkxDBGrid* g = h.grid;
         ASSERT_EQ(g->RowCount(), 2);
         GridPicture p(g, "empty-dataset");
-        // The one row: white cells without text or box, a silver line under them.
+        // The one row: white cells without text or box (the focused grid's current cell highlighted),
+        // a silver line under them.
         for (int col = 1; col <= 4; ++col) {
             const TRect r = g->CellRect(col, 1);
-            EXPECT_TRUE(p.All(r, clWindow)) << "column " << col;
+            if (col == g->Col()) // inside its focus rectangle
+                EXPECT_TRUE(p.All(Rect(r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1), clHighlight));
+            else
+                EXPECT_TRUE(p.All(r, clWindow)) << "column " << col;
             EXPECT_TRUE(p.All(Rect(r.Left, r.Bottom, r.Right, r.Bottom + 1), clSilver)) << "column " << col;
         }
         // Under it the pad, in the title colour.

@@ -87,7 +87,9 @@ TEST(GridLines, AlternatingRowsColourFixedAndCheckBoxCellsAndKeepTheirRecordWhen
     GridPicture p(g, "alternating");
     for (int row = 1; row <= 10; ++row) {
         const bool alternate = (row - 1) % 2 == 1;
-        EXPECT_EQ(box(p, row), alternate ? clYellow : ColorToRGB(clWindow)) << "row " << row;
+        // The current cell of the focused grid is highlighted whatever its band.
+        const TColor current = ColorToRGB(clHighlight);
+        EXPECT_EQ(box(p, row), row == g->Row() ? current : alternate ? clYellow : ColorToRGB(clWindow)) << "row " << row;
         EXPECT_EQ(fixed(p, row), alternate ? clYellow : ColorToRGB(clBtnFace)) << "row " << row;
         // Plain text cells are not coloured without a picture.
         EXPECT_EQ(text(p, row), ColorToRGB(clWindow)) << "row " << row;
@@ -100,7 +102,10 @@ TEST(GridLines, AlternatingRowsColourFixedAndCheckBoxCellsAndKeepTheirRecordWhen
     ASSERT_EQ(h.cds->RecNo(), 11);
     GridPicture scrolled(g, "alternating-scrolled");
     for (int row = 1; row <= 10; ++row)
-        EXPECT_EQ(box(scrolled, row), (row - 1) % 2 == 0 ? clYellow : ColorToRGB(clWindow)) << "row " << row;
+        EXPECT_EQ(box(scrolled, row), row == g->Row()         ? ColorToRGB(clHighlight)
+                                      : (row - 1) % 2 == 0 ? clYellow
+                                                           : ColorToRGB(clWindow))
+            << "row " << row;
 }
 
 TEST(GridLines, AlternatingRowsOverAPictureTintEveryDataCell) {

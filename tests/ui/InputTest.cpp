@@ -1,17 +1,24 @@
 #include "UiTest.h"
 
+#include "data/ClientDataSet.h"
+#include "data/DataSource.h"
 #include "data/VectorDataSet.h"
+#include "support/DataChain.h"
+#include "support/FirebirdDb.h"
 #include "ui/Bitmap.h"
 #include "ui/Clipboard.h"
 #include "ui/CustomControl.h"
 #include "ui/DBEdit.h"
+#include "ui/Dialogs.h"
 #include "ui/Edit.h"
 #include "ui/Form.h"
 #include "ui/Input.h"
 #include "ui/Label.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -197,6 +204,125 @@ TEST(Input, EditBoxTypingLimitsReadOnlyAndChange) {
     EXPECT_EQ(w.edit->Text(), Ansi("中") + "x");
     w.edit->SetText("set");
     EXPECT_EQ(w.edit->Text(), "set");
+}
+
+namespace {
+// Counts the beeps while it lives.
+struct Beeps {
+    int count = 0;
+    Beeps() { MessageBeepHook = [this] { ++count; }; }
+    ~Beeps() { MessageBeepHook = nullptr; }
+    int take() { return std::exchange(count, 0); }
+};
+
+// The picture of an edit box's window.
+QImage pictureOf(TWinControl* c) { return c->Widget()->grab().toImage(); }
+
+const char* const kZhangSan = "\xB1\x69\xA4\x54"; // 張三 in Big5
+} // namespace
+
+TEST(InputMethod, AnEditBoxComposesCommitsBig5AndRefusesWhatBig5Lacks) {
+    StartApplication();
+    Window w;
+    Beeps beeps;
+    w.edit->SetFocus();
+    // The composition shows in the box but is no text yet.
+    SendInputMethod(w.edit, "zhang", "");
+    EXPECT_EQ(w.edit->Text(), "");
+    const QImage composing = pictureOf(w.edit);
+    SendInputMethod(w.edit, "", "張三");
+    EXPECT_EQ(w.edit->Text(), kZhangSan);
+    // Once committed, nothing of the composition stays on the screen.
+    auto* same = new TEdit(w.form.get());
+    same->SetParent(w.form.get());
+    same->SetBounds(10, 150, 120, 23);
+    same->SetText(kZhangSan);
+    w.edit->SetSelStart(0); // no caret in either picture's way
+    w.edit->Widget()->clearFocus();
+    EXPECT_NE(pictureOf(w.edit), composing);
+    EXPECT_EQ(pictureOf(w.edit), pictureOf(same));
+    w.edit->SetFocus();
+    w.edit->SetSelStart(int(w.edit->Text().size()));
+    EXPECT_EQ(beeps.count, 0);
+
+    // What Big5 cannot hold is refused with a beep, the rest of the text goes in; never a "?".
+    SendInputMethod(w.edit, "", "张a😀");
+    EXPECT_EQ(beeps.take(), 1);
+    EXPECT_EQ(w.edit->Text(), AnsiString(kZhangSan) + "a");
+    // The same for pasted text, cut at its first line break as a one-line box takes it.
+    QGuiApplication::clipboard()->setText(QString::fromUtf8("豐张\nnext"));
+    SendKey(w.edit, 'V', {ssCtrl});
+    EXPECT_EQ(beeps.take(), 1);
+    EXPECT_EQ(w.edit->Text(), AnsiString(kZhangSan) + "a" + Ansi("豐"));
+    // A native paste of such text (the box's own menu, a drop) is taken back whole.
+    static_cast<QLineEdit*>(w.edit->Widget())->insert(QString::fromUtf8("张"));
+    EXPECT_EQ(beeps.take(), 1);
+    EXPECT_EQ(w.edit->Text(), AnsiString(kZhangSan) + "a" + Ansi("豐"));
+    EXPECT_EQ(w.edit->Text().find('?'), std::string::npos);
+
+    // A read-only box shows no composition and keeps its selection.
+    w.edit->SetReadOnly(true);
+    w.edit->SelectAll();
+    SendInputMethod(w.edit, "zh", "");
+    EXPECT_EQ(w.edit->SelLength(), int(w.edit->Text().size()));
+    SendInputMethod(w.edit, "", "三");
+    EXPECT_EQ(w.edit->Text(), AnsiString(kZhangSan) + "a" + Ansi("豐"));
+    // No input method at all for a control that says so.
+    w.edit->SetReadOnly(false);
+    w.edit->SetImeMode(imDisable);
+    SendInputMethod(w.edit, "", "三");
+    EXPECT_EQ(w.edit->Text(), AnsiString(kZhangSan) + "a" + Ansi("豐"));
+    EXPECT_FALSE(w.edit->Widget()->testAttribute(Qt::WA_InputMethodEnabled));
+}
+
+TEST(InputMethod, ADataBoundEditWritesBig5IntoItsFieldAndComposesOnlyWhenItMayEdit) {
+    StartApplication();
+    static TestDatabase db("INSERT INTO CUSTOMER (CUST_ID, CUST_NAME) VALUES ('C1', 'one');"
+                           "INSERT INTO CUSTOMER (CUST_ID, CUST_NAME) VALUES ('C2', 'two')");
+    WriteConnectionFiles(db.Dir(), db.Path());
+    Window w;
+    TComponent owner(nullptr);
+    const DataChain chain(owner, "select CUST_ID, CUST_NAME from CUSTOMER order by CUST_ID");
+    auto* cds = new TClientDataSet(&owner);
+    cds->SetProviderName("DSP");
+    auto* source = new TDataSource(&owner);
+    source->SetDataSet(cds);
+    auto* db1 = new TDBEdit(w.form.get());
+    db1->SetParent(w.form.get());
+    db1->SetBounds(10, 200, 154, 23);
+    db1->SetDataSource(source);
+    db1->SetDataField("CUST_NAME");
+    cds->Open();
+    Beeps beeps;
+
+    db1->SetFocus();
+    EXPECT_EQ(db1->SelLength(), 3);
+    SendInputMethod(db1, "zhang", "");
+    EXPECT_EQ(cds->State(), dsEdit); // composing is typing
+    SendInputMethod(db1, "", "張三");
+    SendInputMethod(db1, "", "张");
+    EXPECT_EQ(beeps.take(), 1);
+    EXPECT_EQ(db1->Text(), kZhangSan);
+    w.edit->SetFocus();
+    EXPECT_EQ(cds->FieldByName("CUST_NAME")->AsString(), kZhangSan);
+    cds->Post();
+    cds->First();
+    EXPECT_EQ(cds->FieldByName("CUST_NAME")->AsString(), kZhangSan);
+
+    // A dataset that cannot change: no composition takes the selected text away, the commit is refused.
+    cds->Next();
+    cds->SetReadOnly(true);
+    db1->SetFocus();
+    db1->SelectAll();
+    SendInputMethod(db1, "zh", "");
+    EXPECT_EQ(db1->Text(), "two");
+    EXPECT_EQ(db1->SelLength(), 3);
+    SendInputMethod(db1, "", "張");
+    EXPECT_EQ(db1->Text(), "two");
+    EXPECT_EQ(cds->State(), dsBrowse);
+    w.edit->SetFocus();
+    EXPECT_EQ(cds->FieldByName("CUST_NAME")->AsString(), "two");
+    delete db1;
 }
 
 TEST(Input, MouseClicksDoubleClicksWindowlessChildrenAndCapture) {
