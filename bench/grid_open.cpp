@@ -18,7 +18,7 @@
 #include "grid/KxDBGrid.h"
 #include "grid/KxGridDataLink.h"
 #include "support/BenchFolder.h"
-#include "support/CountingDataSet.h"
+#include "support/CustomerGrid.h"
 #include "support/DataChain.h"
 #include "support/FbReference.h"
 #include "ui/Application.h"
@@ -35,40 +35,12 @@
 namespace {
 constexpr double kPageTarget = 1.20;
 constexpr int kPagesPerPart = 500;
-const char* kCustomers =
-    "select CUST_ID, CUST_NAME, CUST_CLASSID,'N' AS SELECT_YN from CUSTOMER\r\nORDER BY CUST_ID";
 const char* kFirstCustomers =
     "select FIRST 100 CUST_ID, CUST_NAME, CUST_CLASSID,'N' AS SELECT_YN from CUSTOMER\r\nORDER BY CUST_ID";
 
 // A customer chain and the window's grid on a form of the window's font, shown without data.
-struct Scene {
-    TComponent owner{nullptr};
-    TCountingDataSet* cds;
-    TDataSource* source;
-    std::unique_ptr<TForm> form;
-    TkxDBGrid* grid;
-
-    explicit Scene(const char* sql) {
-        const DataChain chain(owner, sql);
-        cds = new TCountingDataSet(&owner);
-        cds->SetProviderName("DSP");
-        source = new TDataSource(&owner);
-        source->SetDataSet(cds);
-        form = std::make_unique<TForm>(Application);
-        TFont font;
-        font.SetCharset(CHINESEBIG5_CHARSET);
-        font.SetHeight(15);
-        font.SetName(Ansi("細明體"));
-        form->SetFont(font);
-        form->SetBounds(0, 0, 460, 520);
-        grid = new TkxDBGrid(form.get());
-        grid->SetParent(form.get());
-        grid->SetBounds(1, 1, 401, 455);
-        grid->SetSelected(TStringList{Ansi("SELECT_YN\t4\t選擇\t\t"), Ansi("CUST_ID\t8\t客戶代號\t\t"),
-                                      Ansi("CUST_NAME\t17\t客戶名稱\t\t"),
-                                      Ansi("CUST_CLASSID\t8\t客戶類別\tT")});
-        grid->SetControlType(TStringList{"SELECT_YN;CheckBox;Y;N"});
-        grid->SetEditControlOptions({ecoCheckboxSingleClick, ecoSearchOwnerForm});
+struct Scene : CustomerScene {
+    explicit Scene(const char* sql) : CustomerScene(sql) {
         form->Show();
         grid->SetFocus();
         cds->Open();
@@ -108,11 +80,11 @@ void measure(Figures& f) {
         f.smallLayoutReads = reads;
     }
     {
-        Scene unfetched(kCustomers);
+        Scene unfetched(kCustomerStatement);
         long reads = 0;
         f.unfetchedLayout = std::min(f.unfetchedLayout, unfetched.firstLayout(reads, false));
     }
-    Scene scene(kCustomers);
+    Scene scene(kCustomerStatement);
     long reads = 0;
     f.layout = std::min(f.layout, scene.firstLayout(reads));
     f.layoutReads = reads;

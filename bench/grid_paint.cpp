@@ -26,6 +26,7 @@
 #include "grid/KxGridDataLink.h"
 #include "support/BenchFolder.h"
 #include "support/CountingDataSet.h"
+#include "support/CustomerGrid.h"
 #include "support/DataChain.h"
 #include "support/FbReference.h"
 #include "ui/Application.h"
@@ -82,9 +83,6 @@ void paint(TDBGrid* grid, TBitmap& picture) {
     grid->PaintTo(picture);
 }
 
-const char* const kCustomers =
-    "select CUST_ID, CUST_NAME, CUST_CLASSID,'N' AS SELECT_YN from CUSTOMER\r\nORDER BY CUST_ID";
-
 // The customers as a plain table model: the tick as a check state, the rest as text.
 class CustomerModel : public QAbstractTableModel {
 public:
@@ -125,36 +123,18 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-// The window's customer grid on a form of the window's font.
-TkxDBGrid* customerGrid(TForm* form, int top) {
-    auto* grid = new TkxDBGrid(form);
-    grid->SetParent(form);
-    grid->SetBounds(1, top, 401, 455);
-    grid->SetSelected(TStringList{Ansi("SELECT_YN\t4\t選擇\t\t"), Ansi("CUST_ID\t8\t客戶代號\t\t"),
-                                  Ansi("CUST_NAME\t17\t客戶名稱\t\t"), Ansi("CUST_CLASSID\t8\t客戶類別\tT")});
-    grid->SetControlType(TStringList{"SELECT_YN;CheckBox;Y;N"});
-    grid->SetEditControlOptions({ecoCheckboxSingleClick, ecoSearchOwnerForm});
-    return grid;
-}
-
 void customers(const std::string& database, int runs, BenchFolder& folder) {
     folder.UseDatabase(database);
     TComponent owner(nullptr);
-    const DataChain chain(owner, kCustomers);
+    const DataChain chain(owner, kCustomerStatement);
     auto* cds = new TCountingDataSet(&owner);
     cds->SetProviderName("DSP");
     auto* source = new TDataSource(&owner);
     source->SetDataSet(cds);
     cds->Open();
-    auto* form = new TForm(Application);
-    TFont font;
-    font.SetCharset(CHINESEBIG5_CHARSET);
-    font.SetHeight(15);
-    font.SetName(Ansi("細明體"));
-    form->SetFont(font);
-    form->SetBounds(0, 0, 420, 940);
-    TkxDBGrid* grid = customerGrid(form, 1);
-    TkxDBGrid* empty = customerGrid(form, 470); // the same grid without data
+    auto* form = NewWindowFontForm(420, 940).release(); // the application frees it
+    TkxDBGrid* grid = NewCustomerGrid(form);
+    TkxDBGrid* empty = NewCustomerGrid(form, 470); // the same grid without data
     form->Show();
     grid->SetFocus();
     grid->SetDataSource(source);

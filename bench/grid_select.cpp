@@ -21,7 +21,7 @@
 #include "grid/KxGridDataLink.h"
 #include "grid/support/KxIntl.h"
 #include "support/BenchFolder.h"
-#include "support/CountingDataSet.h"
+#include "support/CustomerGrid.h"
 #include "support/DataChain.h"
 #include "support/FbReference.h"
 #include "ui/Application.h"
@@ -36,41 +36,13 @@
 #include <string>
 
 namespace {
-const char* kCustomers =
-    "select CUST_ID, CUST_NAME, CUST_CLASSID,'N' AS SELECT_YN from CUSTOMER\r\nORDER BY CUST_ID";
 constexpr int kFrames = 200;
 constexpr int kFrameRounds = 5;
 constexpr int kTicked = 1000;
 
 // The window's customer grid over every customer, shown.
-struct Scene {
-    TComponent owner{nullptr};
-    TCountingDataSet* cds;
-    TDataSource* source;
-    std::unique_ptr<TForm> form;
-    TkxDBGrid* grid;
-
+struct Scene : CustomerScene {
     Scene() {
-        const DataChain chain(owner, kCustomers);
-        cds = new TCountingDataSet(&owner);
-        cds->SetProviderName("DSP");
-        source = new TDataSource(&owner);
-        source->SetDataSet(cds);
-        form = std::make_unique<TForm>(Application);
-        TFont font;
-        font.SetCharset(CHINESEBIG5_CHARSET);
-        font.SetHeight(15);
-        font.SetName(Ansi("細明體"));
-        form->SetFont(font);
-        form->SetBounds(0, 0, 460, 520);
-        grid = new TkxDBGrid(form.get());
-        grid->SetParent(form.get());
-        grid->SetBounds(1, 1, 401, 455);
-        grid->SetSelected(TStringList{Ansi("SELECT_YN\t4\t選擇\t\t"), Ansi("CUST_ID\t8\t客戶代號\t\t"),
-                                      Ansi("CUST_NAME\t17\t客戶名稱\t\t"),
-                                      Ansi("CUST_CLASSID\t8\t客戶類別\tT")});
-        grid->SetControlType(TStringList{"SELECT_YN;CheckBox;Y;N"});
-        grid->SetEditControlOptions({ecoCheckboxSingleClick, ecoSearchOwnerForm});
         grid->SetDataSource(source);
         form->Show();
         grid->SetFocus();
