@@ -76,8 +76,6 @@ void TkxCustomDBGrid::ColWidthsChanged() {
 
 // ---- moving ----
 
-// ---- the drop mark of a column drag ----
-
 void TkxCustomDBGrid::DrawDragArrows(TCanvas& canvas) {
     if (GridState() != gsColMoving || !MoveStarted()) {
         DrawDragMarks(canvas);
