@@ -805,6 +805,9 @@ protected:
     void SelectRangeToAnchor();
     // Puts the current record back at grid row `row` after the dataset moved away (controls disabled).
     void RestoreRecordWindow(const TBookmark& current, int activeRecord);
+    // The marks of a drag over the painted cells: the column-move arrows either side of where a
+    // dragged column would go, else the base grid's sizing line.
+    void DrawDragArrows(TCanvas& canvas);
 
     std::set<TBookmark> selection_; // bookmarks of the selected records (equal bytes: the same record)
     int sizedCol_ = -1;             // proportional sizing / row resizing: the column being sized

@@ -150,18 +150,15 @@ bool TkxGridExportFace::ShowsFooter() const {
 }
 
 TColor TkxGridExportFace::FooterColor() const {
-    // The footer's colour setting comes with the footer painting (FooterColor); its default until then.
-    return clBtnFace;
+    return grid_.FooterColor();
 }
 
 TColor TkxGridExportFace::FooterCellColor() const {
-    // The footer's colour setting comes with the footer painting (FooterCellColor); its default until then.
-    return clBtnFace;
+    return grid_.FooterCellColor();
 }
 
 TColor TkxGridExportFace::AlternatingRowColor() const {
-    // Read from the paint options (PaintOptions()->AlternatingRowColor()) once painting declares them.
-    return clNone;
+    return grid_.PaintOptions()->AlternatingRowColor();
 }
 
 // Controls on this platform have no bidirectional mode: always left to right.
@@ -181,12 +178,15 @@ void TkxGridExportFace::ExportSYLKFormat(TField* field, AnsiString& format) {
     grid_.DoExportSYLKFormat(field, format);
 }
 
-void TkxGridExportFace::CalcTitleAttributes(int, TFont&, TBrush&, TAlignment&) {
-    // OnCalcTitleAttributes (Sender, field name, font, brush, alignment) fires here once painting declares
-    // it.
+// The painting hooks, as a title or a data cell of the current record would be painted: the field
+// name of the column, an empty draw state, no highlight.
+void TkxGridExportFace::CalcTitleAttributes(int col, TFont& font, TBrush& brush, TAlignment& alignment) {
+    if (!grid_.OnCalcTitleAttributes) return;
+    TField* f = Field(col);
+    grid_.OnCalcTitleAttributes(&grid_, f ? f->FieldName() : AnsiString(), &font, &brush, alignment);
 }
 
-void TkxGridExportFace::CalcCellColors(int, TFont&, TBrush&) {
-    // OnCalcCellColors (Sender, field, empty state, not highlighted, font, brush) fires here once painting
-    // declares it.
+void TkxGridExportFace::CalcCellColors(int col, TFont& font, TBrush& brush) {
+    if (grid_.OnCalcCellColors)
+        grid_.OnCalcCellColors(&grid_, Field(col), TGridDrawState{}, false, &font, &brush);
 }

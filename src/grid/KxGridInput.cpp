@@ -11,6 +11,7 @@
 #include "data/DataSource.h"
 #include "grid/KxDBGrid.h"
 #include "grid/KxGridDataLink.h"
+#include "grid/KxInplaceEdit.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
 #include "ui/Form.h"
@@ -132,7 +133,8 @@ void TkxCustomDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, i
     dragHappened_ = false;
     pressRefused_ = false;
     pressPoint_ = {x, y};
-    // The cell hint (painting) goes with every press.
+    // A hint over a cell goes with every press.
+    HideCellHint();
     const bool canFocus = CanFocus();
     const int ind = IndicatorOffset();
 
@@ -236,13 +238,13 @@ void TkxCustomDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, i
         }
 
         InvalidateCell(Col(), Row());
-        if (!editControlOptions_.Contains(ecoDisableCustomControls)) {
+        // Custom controls serve only a grid that edits.
+        if (!editControlOptions_.Contains(ecoDisableCustomControls) && EditingAllowed()) {
             UpdateCurrentEmbeddedControl();
             if (TWinControl* c = currentEmbeddedControl_) {
-                PlaceEmbeddedControl();
-                c->Show();
+                ShowEmbeddedControl();
                 // The press goes on to the control under the pointer.
-                if (c->BoundsRect().Contains({x, y})) {
+                if (c->Visible() && c->BoundsRect().Contains({x, y})) {
                     c->DispatchMouseDown(button, shift, x - c->Left(), y - c->Top());
                     c->DispatchMouseUp(button, shift, x - c->Left(), y - c->Top());
                 }
@@ -365,16 +367,18 @@ void TkxCustomDBGrid::MouseMove(TShiftState shift, int x, int y) {
         if (link != none) InvalidateCell(link.X, link.Y);
     }
 
-    // Hot tracking of titles while no button is held (painting shows it with the visual styles).
+    // Hot tracking of titles while no button is held. Only the visual styles draw a hot title: the
+    // classic look has nothing to repaint, and a title left hot when the styles went is forgotten.
     if (!shift.Contains(ssLeft) && !shift.Contains(ssRight) && !shift.Contains(ssMiddle)) {
-        const TGridCoord hot = cell.Y >= 0 && cell.Y < t && cell.X >= ind ? cell : none;
+        const bool themed = ThemedLook();
+        const TGridCoord hot = themed && cell.Y >= 0 && cell.Y < t && cell.X >= ind ? cell : none;
         if (hot != hotTitle_) {
-            if (hotTitle_ != none) InvalidateCell(hotTitle_.X, hotTitle_.Y);
+            if (themed && hotTitle_ != none) InvalidateCell(hotTitle_.X, hotTitle_.Y);
             if (hot != none) InvalidateCell(hot.X, hot.Y);
             hotTitle_ = hot;
         }
     }
-    // The cell hint of the cell under the pointer follows here (painting's cell hint).
+    CellHintMouseMove(x, y);
 }
 
 bool TkxCustomDBGrid::DoMouseWheelDown(TShiftState, TPoint) {
@@ -493,6 +497,9 @@ bool TkxCustomDBGrid::RouteEmbeddedKey(TWinControl* target, Word key, TShiftStat
         break;
     }
     if (!navigation || !link_->Active()) return false;
+    // The record keys leave the cell: the cell's control goes out of sight while it still has the
+    // focus (once the grid has taken the focus back it would stay over a row no longer current).
+    if (key == VK_UP || key == VK_DOWN || key == VK_PRIOR || key == VK_NEXT) HideEmbeddedControl();
     TakeFocusFromEmbeddedControl();
     Word k = key;
     KeyDown(k, shift);
@@ -582,8 +589,12 @@ void TkxCustomDBGrid::GridKeyDown(Word& key, TShiftState shift) {
         break;
     case VK_ESCAPE:
         link_->ResetEdit();
-        // With dgAlwaysShowEditor the editor stays; its text is checked by the in-place editor.
-        if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
+        if (!options_.Contains(dgAlwaysShowEditor)) {
+            HideEditor();
+        } else if (auto* editor = dynamic_cast<TkxInplaceEdit*>(InplaceEditor()); editor && OnCheckValue) {
+            // The editor stays: what it shows now is checked against the column's mask.
+            editor->CheckValue(editor->Text());
+        }
         break;
     case VK_INSERT:
         if (EditingAllowed() && keyOptions_.Contains(dgAllowInsert) && ds->CanModify()) {
@@ -649,8 +660,10 @@ void TkxCustomDBGrid::KeyPress(char& key) {
 void TkxCustomDBGrid::GridEnter() {
     TCustomGrid::GridEnter();
     gridFocused_ = true;
-    // The current row looks otherwise with the focus (painting's active-record colour).
-    if (!options_.Contains(dgAlwaysShowSelection)) InvalidateRow(Row());
+    // The base grid repaints the selection; the whole current row looks otherwise with the focus only
+    // when it carries the active-record colour.
+    if (PaintOptions()->ActiveRecordColor() != clNone && !options_.Contains(dgAlwaysShowSelection))
+        InvalidateRow(Row());
     installKeyHook();
 }
 
@@ -738,9 +751,9 @@ void TkxDBGrid::GridKeyDown(Word& key, TShiftState shift) {
     }
     if (embedded && embedded == FindEmbeddedControl(Col(), Row())) {
         if (key == VK_F2) {
-            PlaceEmbeddedControl();
-            embedded->Show();
-            if (embedded->CanFocus()) embedded->SetFocus();
+            // F2 shows the cell's control and puts the focus into it.
+            ShowEmbeddedControl();
+            if (embedded->Visible() && embedded->CanFocus()) embedded->SetFocus();
             key = 0;
         }
         return;

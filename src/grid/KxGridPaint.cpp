@@ -127,11 +127,11 @@ void TkxCustomDBGrid::Paint() {
         paintAll(c, ClientRect(), true);
         const TRect copy = area.IsEmpty() ? window.ClipRect() : IntersectRect(area, ClientRect());
         window.CopyRect(copy, c, copy);
-        DrawDragMarks(window);
+        DrawDragArrows(window);
         return;
     }
     paintAll(window, area, false);
-    DrawDragMarks(window);
+    DrawDragArrows(window);
 }
 
 void TkxCustomDBGrid::paintAll(TCanvas& canvas, const TRect& area, bool allCells) {
@@ -169,9 +169,11 @@ void TkxCustomDBGrid::paintAll(TCanvas& canvas, const TRect& area, bool allCells
     const int t = TitleRowCount(), ind = IndicatorOffset();
     std::vector<int> bandsDrawn; // first data column of each group band drawn in this paint
     auto region = [&](bool fixedRows, bool fixedCols) {
+        // (Rows from the one whose line meets the area to the one whose top edge lies on its last line.)
+        const int below = walk.Bottom + di.Vert.EffectiveLineWidth;
         auto rows = [&](auto&& f) {
-            fixedRows ? di.Vert.ForEachFixed(walk.Top, walk.Bottom, f)
-                      : di.Vert.ForEachScrolled(walk.Top, walk.Bottom, f);
+            fixedRows ? di.Vert.ForEachFixed(walk.Top, below, f)
+                      : di.Vert.ForEachScrolled(walk.Top, below, f);
         };
         auto cols = [&](auto&& f) {
             fixedCols ? di.Horz.ForEachFixed(walk.Left, walk.Right, f)
@@ -181,7 +183,12 @@ void TkxCustomDBGrid::paintAll(TCanvas& canvas, const TRect& area, bool allCells
             const int rh = RowHeights(r);
             cols([&](int c, int x) {
                 const TRect rect = Rect(x, y, x + ColWidths(c), y + rh);
-                if (rect.IsEmpty() || IntersectRect(rect, walk).IsEmpty()) return;
+                // A cell draws onto the row lines above and below it (its own row line, the edge of an
+                // indicator cell): a cell whose lines alone meet the area is drawn too, or the area's
+                // fill would leave those lines otherwise than a whole paint leaves them.
+                const int line = di.Vert.EffectiveLineWidth;
+                const TRect withLines = Rect(x, y - line, rect.Right, rect.Bottom + line);
+                if (rect.IsEmpty() || IntersectRect(withLines, walk).IsEmpty()) return;
                 TGridDrawState state;
                 if (fixedRows || fixedCols) state.Include(gdFixed);
                 if (focused && c == Col() && r == Row()) state.Include(gdFocused);

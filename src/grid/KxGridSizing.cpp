@@ -12,6 +12,7 @@
 #include "data/DataSource.h"
 #include "grid/KxDBGrid.h"
 #include "grid/KxGridDataLink.h"
+#include "grid/KxGridGlyphs.h"
 #include "grid/KxListLines.h"
 
 #include <algorithm>
@@ -74,6 +75,21 @@ void TkxCustomDBGrid::ColWidthsChanged() {
 }
 
 // ---- moving ----
+
+void TkxCustomDBGrid::DrawDragArrows(TCanvas& canvas) {
+    if (GridState() != gsColMoving || !MoveStarted()) {
+        DrawDragMarks(canvas);
+        return;
+    }
+    const TRect r = CellRect(MovePos(), 0);
+    if (r.IsEmpty()) return;
+    // The column goes before the target when it comes from the right, after it from the left: the
+    // arrows point at that edge from both sides, in the middle of the title row.
+    const int x = MovePos() > MoveIndex() ? r.Right : r.Left;
+    const int y = std::max(0, (r.Top + r.Bottom - kColumnMoveArrowHeight) / 2);
+    DrawColumnMoveArrow(canvas, x - kColumnMoveArrowWidth, y, true);
+    DrawColumnMoveArrow(canvas, x + 1, y, false);
+}
 
 void TkxCustomDBGrid::ColumnMoved(int fromIndex, int toIndex) {
     const int ind = IndicatorOffset();

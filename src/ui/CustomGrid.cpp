@@ -728,7 +728,8 @@ void TCustomGrid::DoExit() {
 
 void TCustomGrid::GridEnter() {
     TCustomControl::DoEnter();
-    InvalidateCell(current_.X, current_.Y);
+    // The selection looks otherwise with the focus: the current cell, or its whole row with row select.
+    invalidateSelection(Selection());
 }
 
 void TCustomGrid::GridExit() {

@@ -316,9 +316,11 @@ protected:
     void Resize() override;
     void CreateWnd() override;
 
-    // Column moving in progress: the column pressed and where it would go.
+    // Column moving in progress: the column pressed and where it would go; the pointer has moved far
+    // enough from the press for a drag.
     int MoveIndex() const { return moveIndex_; }
     int MovePos() const { return movePos_; }
+    bool MoveStarted() const { return moveStarted_; }
     // Sizing in progress: the column or row and the pointer's position.
     int SizingIndex() const { return sizingIndex_; }
     int SizingPos() const { return sizingPos_; }

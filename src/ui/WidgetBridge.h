@@ -106,13 +106,17 @@ protected:
             return true;
         return Base::inputMethodQuery(q);
     }
+    // A window of our own repaints what the focus changes in it itself (a grid its selection), as the
+    // platform's windows do; Qt's own handler would repaint all of it at every focus change.
     void focusInEvent(QFocusEvent* e) override {
-        Base::focusInEvent(e);
+        if constexpr (native)
+            Base::focusInEvent(e);
         if (ctl())
             Guard([&] { return WidgetEvents::Focus(ctl(), true), true; });
     }
     void focusOutEvent(QFocusEvent* e) override {
-        Base::focusOutEvent(e);
+        if constexpr (native)
+            Base::focusOutEvent(e);
         if (ctl())
             Guard([&] { return WidgetEvents::Focus(ctl(), false), true; });
     }

@@ -432,7 +432,8 @@ TEST(CellPaint, OneFieldChangeRepaintsOneCellAndBothStylesDrawTheSamePicture) {
     };
     GridPicture direct(g, "style-direct");
     drawn.clear();
-    // The current record's name changes: its cell alone is painted.
+    // The current record's name changes: its cell alone is painted, with the title above it and the
+    // cell below it, which draw the row lines it shares with them.
     h.Field("CUST_NAME")->SetReadOnly(false);
     h.cds->Edit();
     h.Field("CUST_NAME")->SetAsString("X");
@@ -440,7 +441,8 @@ TEST(CellPaint, OneFieldChangeRepaintsOneCellAndBothStylesDrawTheSamePicture) {
     drawn.clear();
     h.Field("CUST_NAME")->SetAsString("Y");
     DeliverPaints();
-    EXPECT_EQ(drawn, (std::set<std::pair<int, int>>{{2, 0}}));
+    EXPECT_EQ(drawn, (std::set<std::pair<int, int>>{{2, -1}, {2, 0}, {2, 1}}));
+    EXPECT_EQ(StalePixels(g), 0);
     h.cds->Cancel();
     GridPicture before(g, "style-before");
     // The bitmap style draws every cell into its picture and shows the same.

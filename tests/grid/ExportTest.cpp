@@ -50,27 +50,30 @@ AnsiString width(const GridHarness& h, int dataCol) {
     return IntToStr(h.grid->ColWidths(dataCol + 1));
 }
 
-// The grid as the export sees it, with what painting will add: an alternating row colour and the
-// colour events.
-struct PaintedFace : TkxGridExportFace {
+// The grid as the export sees it with a multi-selection of a test's choosing.
+struct SelectionFace : TkxGridExportFace {
     using TkxGridExportFace::TkxGridExportFace;
-    TColor alternating = clNone;
     std::vector<TBookmark> selected;
-    TColor AlternatingRowColor() const override { return alternating; }
     std::vector<TBookmark> SelectedBookmarks() const override { return selected; }
-    void CalcCellColors(int col, TFont& font, TBrush& brush) override {
-        if (Field(col)->FieldName() != "CUST_NAME") return;
-        font.SetColor(clRed);
-        font.SetStyle({TFontStyle::fsBold, TFontStyle::fsItalic});
-        brush.SetColor(clAqua);
-    }
-    void CalcTitleAttributes(int col, TFont& font, TBrush& brush, TAlignment& alignment) override {
-        if (Field(col)->FieldName() != "CUST_ID") return;
-        font.SetName("Arial");
-        brush.SetColor(clYellow);
-        alignment = taCenter;
-    }
 };
+
+// The grid's colour hooks: the name cells in red, bold italic, on aqua; the ID title in Arial on
+// yellow, centred.
+void colourHooks(TkxDBGrid* g) {
+    g->OnCalcCellColors = [](TObject*, TField* f, TGridDrawState, bool, TFont* font, TBrush* brush) {
+        if (f->FieldName() != "CUST_NAME") return;
+        font->SetColor(clRed);
+        font->SetStyle({TFontStyle::fsBold, TFontStyle::fsItalic});
+        brush->SetColor(clAqua);
+    };
+    g->OnCalcTitleAttributes = [](TObject*, const AnsiString& name, TFont* font, TBrush* brush,
+                                  TAlignment& alignment) {
+        if (name != "CUST_ID") return;
+        font->SetName("Arial");
+        brush->SetColor(clYellow);
+        alignment = taCenter;
+    };
+}
 // A combo box of the grid library as the export reads it: its items and whether they map shown texts
 // to stored values.
 class TkxDBComboBox : public TWinControl {
@@ -179,6 +182,9 @@ TEST(Export, HtmlGroupsFooterAndAnEmptySelection) {
     h.grid->ApplyColumnList();
     h.grid->SetOptions(h.grid->Options() + TkxDBGridOptions{dgShowFooter});
     h.grid->ColumnAt(1).SetFooterText("Total <3>");
+    // The footer band and its cells in the grid's footer colours.
+    h.grid->SetFooterColor(clSilver);
+    h.grid->SetFooterCellColor(clYellow);
     TkxExportOptions& eo = *h.grid->ExportOptions();
     eo.SetExportType(kxgetHTML);
     eo.SetOptions({esoShowHeader, esoShowFooter, esoSaveSelectedOnly, esoTransparentGrid});
@@ -191,8 +197,8 @@ TEST(Export, HtmlGroupsFooterAndAnEmptySelection) {
         fs + " ALIGN=left>\r\n<TD ALIGN=\"left\" SCOPE=\"col\" bgcolor=#D4D0C8 >ID</TD>\r\n" +
         "<TD ALIGN=\"left\" SCOPE=\"col\" bgcolor=#D4D0C8 "
         ">Name<BR>&lt;Full&gt;</TD>\r\n</TR>\r\n</THEAD>\r\n" +
-        "<TFOOT " + fs + " BGCOLOR=#D4D0C8>\r\n<TD>&nbsp;</TD>\r\n<TD ALIGN=left " + fs +
-        " BGCOLOR=#D4D0C8>Total &lt;3&gt;</TD>\r\n<TD>&nbsp;</TD>\r\n</TFOOT>\r\n<TBODY>\r\n" +
+        "<TFOOT " + fs + " BGCOLOR=#C0C0C0>\r\n<TD>&nbsp;</TD>\r\n<TD ALIGN=left " + fs +
+        " BGCOLOR=#FFFF00>Total &lt;3&gt;</TD>\r\n<TD>&nbsp;</TD>\r\n</TFOOT>\r\n<TBODY>\r\n" +
         "<TR BGCOLOR=#D4D0C8><TH colspan=3 scope=colgroup>No Records Selected</TH></TR>\r\n" +
         "</TBODY>\r\n</BODY>\r\n</TABLE>\r\n</HTML>\r\n";
     EXPECT_NE(html.find(head), std::string::npos) << html;
@@ -212,8 +218,7 @@ TEST(Export, HtmlAlternatingRowsDynamicColoursControlsLinksAndWidths) {
     GridHarness h(db, "select CUST_ID, CUST_NAME, CUST_CLASSID, CASE WHEN CUST_CLASSID = 'A' THEN 'Y' ELSE "
                       "'N' END AS SELECT_YN from CUSTOMER ORDER BY CUST_ID");
     h.ShowLikeTheWindow();
-    PaintedFace face(*h.grid);
-    TkxExportOptions eo(h.grid, &face);
+    TkxExportOptions& eo = *h.grid->ExportOptions();
     eo.SetExportType(kxgetHTML);
     eo.SetOptions({esoShowAlternating});
     // The body rows of an export.
@@ -233,17 +238,46 @@ TEST(Export, HtmlAlternatingRowsDynamicColoursControlsLinksAndWidths) {
             ++n;
         return n;
     };
-    // Without an alternating colour no cell gets a background; with one the even records' cells.
+    // Without an alternating colour no cell gets a background; with the grid's the even records'
+    // cells, and only with esoShowAlternating.
     for (const std::string& r : rows())
         EXPECT_EQ(count(r, "BGCOLOR"), 0u);
-    face.alternating = clYellow;
+    h.grid->PaintOptions()->SetAlternatingRowColor(clYellow);
     std::vector<std::string> r = rows();
     ASSERT_EQ(r.size(), 4u);
     EXPECT_EQ(count(r[0] + r[2], "BGCOLOR"), 0u);
     EXPECT_EQ(count(r[1], " BGCOLOR=#FFFF00 "), 4u);
     EXPECT_EQ(count(r[3], " BGCOLOR=#FFFF00 "), 4u);
+    eo.SetOptions({});
+    for (const std::string& row : rows())
+        EXPECT_EQ(count(row, "BGCOLOR"), 0u);
 
-    // Dynamic colours: the name cells in red, bold italic, on aqua; the ID title centred in Arial.
+    // Dynamic colours per record: the hook sees each exported record as the current one, an empty
+    // state, no highlight, and the background the cell would get (the alternating colour on even
+    // records); a class A record's cells go green, the others keep what they were given.
+    std::vector<TColor> given;
+    h.grid->OnCalcCellColors = [&](TObject* sender, TField* f, TGridDrawState state, bool highlight, TFont*,
+                                   TBrush* brush) {
+        EXPECT_EQ(sender, h.grid);
+        EXPECT_TRUE(state.Empty());
+        EXPECT_FALSE(highlight);
+        given.push_back(brush->Color());
+        if (f->DataSet()->FieldByName("CUST_CLASSID")->AsString() == "A") brush->SetColor(clLime);
+    };
+    eo.SetOptions({esoShowAlternating, esoDynamicColors});
+    r = rows();
+    ASSERT_EQ(r.size(), 4u);
+    EXPECT_EQ(count(r[0], " BGCOLOR=#00FF00 "), 4u); // C001, class A
+    EXPECT_EQ(count(r[1], " BGCOLOR=#FFFF00 "), 4u); // C002, class B, an even record
+    EXPECT_EQ(count(r[2], " BGCOLOR=#00FF00 "), 4u); // C003, class A
+    EXPECT_EQ(count(r[3], " BGCOLOR=#FFFF00 "), 4u); // C004, class C
+    EXPECT_EQ(given, (std::vector<TColor>{clWindow, clWindow, clWindow, clWindow, clYellow, clYellow,
+                                          clYellow, clYellow, clWindow, clWindow, clWindow, clWindow,
+                                          clYellow, clYellow, clYellow, clYellow}));
+    h.grid->PaintOptions()->SetAlternatingRowColor(clNone);
+
+    // The name cells in red, bold italic, on aqua; the ID title centred in Arial.
+    colourHooks(h.grid);
     eo.SetOptions({esoShowHeader, esoDynamicColors});
     const std::string html = exportToFile(eo);
     EXPECT_NE(
@@ -359,8 +393,8 @@ TEST(Export, SylkGroupsOverTwoTitleLinesAndDynamicFonts) {
     h.grid->SetSelected(TStringList{"CUST_ID\t8\tID\t\tInfo~More", "CUST_NAME\t17\tName~Full\t\tInfo~More",
                                     "CUST_CLASSID\t8\tA;B~C"});
     h.grid->ApplyColumnList();
-    PaintedFace face(*h.grid);
-    TkxExportOptions eo(h.grid, &face);
+    colourHooks(h.grid);
+    TkxExportOptions& eo = *h.grid->ExportOptions();
     eo.SetExportType(kxgetSYLK);
     eo.SetOptions({esoShowHeader, esoDynamicColors});
     const std::string s = exportToFile(eo);
@@ -559,7 +593,7 @@ TEST(Export, TheRecordItsRowAndTheControlsComeBackAlsoAfterAFailure) {
     EXPECT_EQ(readFile(file), all.substr(0, all.find("N,C0005") + 8));
 
     // The selected records in dataset order, whatever the order they were picked in.
-    PaintedFace face(*h.grid);
+    SelectionFace face(*h.grid);
     for (int n : {7, 2, 5}) {
         h.cds->First();
         h.cds->MoveBy(n - 1);

@@ -6,10 +6,13 @@
 #include "ui/Dialogs.h"
 #include "ui/Edit.h"
 #include "ui/Input.h"
+#include "ui/ScreenPicture.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -31,6 +34,31 @@ void doubleClick(TkxDBGrid* g, int col, int row) {
     SendMouse(g, TMouseAction::DoubleClick, mbLeft, {}, p.X, p.Y);
     SendMouse(g, TMouseAction::Up, mbLeft, {}, p.X, p.Y);
 }
+
+void moveTo(TkxDBGrid* g, int col, int row) {
+    const TPoint p = centre(g, col, row);
+    SendMouse(g, TMouseAction::Move, mbLeft, {}, p.X, p.Y);
+}
+
+// The cells a grid paints (data column, data row; -1 for the indicator and the titles), kept while
+// it lives.
+using Cells = std::set<std::pair<int, int>>;
+struct PaintedCells {
+    Cells cells;
+    explicit PaintedCells(TkxDBGrid* g) {
+        g->OnBeforeDrawCell = [this](TkxCustomDBGrid*, TkxCustomDrawGridCellInfo* info) {
+            cells.insert({info->DataCol, info->DataRow});
+        };
+    }
+    // What the pending paints and `step` paint.
+    template <class Step> Cells after(Step step) {
+        DeliverPaints();
+        cells.clear();
+        step();
+        DeliverPaints();
+        return cells;
+    }
+};
 
 // Answers every message box with `answer` and keeps what was asked.
 struct Boxes {
@@ -461,4 +489,103 @@ TEST(GridInput, MultiSelectionByClicksShiftRangesAndSpace) {
     SendKey(g, VK_SPACE);
     EXPECT_EQ(g->SelectedCount(), 1);
     EXPECT_EQ(w.Tick(), "N");
+}
+
+TEST(GridInput, TheHintOfACutCellFollowsThePointerAndGoesWithAPress) {
+    static TestDatabase db(
+        "INSERT INTO CUSTOMER VALUES ('C001', 'Short', 'A');"
+        "INSERT INTO CUSTOMER VALUES ('C002', 'A name far too long for seventeen columns', 'B')");
+    GridHarness h(db);
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    auto shown = [g] { return g->CellHintWindow() && g->CellHintWindow()->Visible(); };
+    // Not without dgShowCellHint.
+    moveTo(g, 3, 2);
+    EXPECT_FALSE(shown());
+    g->SetOptions(g->Options() + TkxDBGridOptions{dgShowCellHint});
+    moveTo(g, 3, 1); // a name that fits
+    EXPECT_FALSE(shown());
+    moveTo(g, 3, 2);
+    ASSERT_TRUE(shown());
+    EXPECT_EQ(g->CellHintWindow()->Text(), "A name far too long for seventeen columns");
+    // Onto the title: the hint goes.
+    moveTo(g, 3, 0);
+    EXPECT_FALSE(shown());
+    moveTo(g, 3, 2);
+    ASSERT_TRUE(shown());
+    // A press hides it, whichever button.
+    const TPoint p = centre(g, 3, 2);
+    SendMouse(g, TMouseAction::Down, mbRight, {}, p.X, p.Y);
+    EXPECT_FALSE(shown());
+    SendMouse(g, TMouseAction::Up, mbRight, {}, p.X, p.Y);
+}
+
+TEST(GridInput, TitlesUnderThePointerAreRepaintedOnlyInTheThemedLook) {
+    Window w;
+    TkxDBGrid* g = w.grid;
+    g->SetTitleButtons(true);
+    PaintedCells painted(g);
+    // A title comes with the first data cell below it, which shares its lower line.
+    EXPECT_EQ(painted.after([&] { moveTo(g, 2, 0); }), (Cells{{1, -1}, {1, 0}}));
+    EXPECT_EQ(painted.after([&] { moveTo(g, 3, 0); }), (Cells{{1, -1}, {1, 0}, {2, -1}, {2, 0}}));
+    // A held button tracks nothing.
+    const TPoint p = centre(g, 4, 0);
+    EXPECT_EQ(painted.after([&] { SendMouse(g, TMouseAction::Move, mbLeft, {ssLeft}, p.X, p.Y); }), Cells{});
+    EXPECT_EQ(painted.after([&] { moveTo(g, 3, 4); }), (Cells{{2, -1}, {2, 0}}));
+    // The classic look has no hot title: moving over the titles repaints nothing.
+    g->SetDisableThemes(true);
+    EXPECT_EQ(painted.after([&] {
+        moveTo(g, 2, 0);
+        moveTo(g, 3, 0);
+        moveTo(g, 3, 4);
+    }),
+              Cells{});
+}
+
+TEST(GridInput, GainingTheFocusRepaintsTheSelectionAndTheRowOnlyForItsOwnColour) {
+    Window w;
+    TkxDBGrid* g = w.grid;
+    TEdit* other = new TEdit(w.form);
+    other->SetParent(w.form);
+    other->SetBounds(0, 400, 100, 20);
+    SendKey(g, VK_RIGHT);
+    SendKey(g, VK_DOWN);
+    const int col = g->Col() - 1, row = g->Row() - 1;
+    ASSERT_EQ(col, 1);
+    ASSERT_EQ(row, 1);
+    PaintedCells painted(g);
+    auto refocus = [&] {
+        other->SetFocus();
+        return painted.after([&] { g->SetFocus(); });
+    };
+    // Cells of data columns c0 to c1 in the current row, with the rows above and below it that share
+    // its row lines.
+    auto around = [&](int c0, int c1) {
+        Cells cells;
+        for (int c = c0; c <= c1; ++c)
+            for (int r = row - 1; r <= row + 1; ++r)
+                cells.insert({c, r});
+        return cells;
+    };
+    // The current cell alone changes with the focus.
+    EXPECT_EQ(refocus(), around(col, col));
+    EXPECT_EQ(StalePixels(g), 0);
+    // The active-record colour highlights the whole row while the grid has the focus.
+    g->PaintOptions()->SetActiveRecordColor(clAqua);
+    EXPECT_EQ(refocus(), around(-1, 3));
+    EXPECT_EQ(StalePixels(g), 0);
+    // ... and all the time with dgAlwaysShowSelection.
+    g->SetOptions(g->Options() + TkxDBGridOptions{dgAlwaysShowSelection});
+    EXPECT_EQ(refocus(), around(col, col));
+    EXPECT_EQ(StalePixels(g), 0);
+    // Whole-row selection: the selection is the row's data cells.
+    g->PaintOptions()->SetActiveRecordColor(clNone);
+    g->SetOptions(kxDefaultGridOptions + TkxDBGridOptions{dgRowSelect});
+    EXPECT_EQ(refocus(), around(0, 3));
+    EXPECT_EQ(StalePixels(g), 0);
+    // Losing the focus repaints the row too.
+    const Cells lost = painted.after([&] { other->SetFocus(); });
+    const Cells wholeRow = around(-1, 3);
+    EXPECT_TRUE(std::includes(lost.begin(), lost.end(), wholeRow.begin(), wholeRow.end()));
+    EXPECT_EQ(StalePixels(g), 0);
 }

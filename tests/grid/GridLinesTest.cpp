@@ -1,6 +1,8 @@
 // Grid lines, alternating rows, background pictures and the footer over real customers.
 #include "grid/support/GridFixture.h"
 #include "grid/support/GridPicture.h"
+#include "ui/Input.h"
+#include "ui/ScreenPicture.h"
 
 #include <gtest/gtest.h>
 
@@ -177,4 +179,35 @@ TEST(GridLines, FooterBandTakesOneLineAndFramesOnlyCellsWithText) {
     g->SetOptions(g->Options() - TkxDBGridOptions{dgShowFooter});
     EXPECT_EQ(g->CellArea().Bottom, client);
     EXPECT_EQ(g->VisibleRowCount(), rowsBefore);
+}
+
+TEST(GridLines, APartialRepaintLeavesTheLinesAsAWholePaintDoes) {
+    // The lines between cells are drawn with the cells: repainting some cells must leave every line
+    // around them as a whole paint leaves it, in both looks and both line kinds.
+    GridHarness h(CustomersDb(20));
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    h.Field("SELECT_YN")->SetReadOnly(false);
+    auto check = [&](const char* what) {
+        DeliverPaints();
+        EXPECT_EQ(StalePixels(g), 0) << what;
+        g->Invalidate();
+        DeliverPaints();
+    };
+    for (bool classic : {false, true}) {
+        g->SetDisableThemes(classic);
+        for (TColor color : {clWindow, RGB(255, 250, 220)}) {
+            g->SetColor(color);
+            check("start");
+            g->InvalidateCell(3, 4);
+            check("one cell");
+            SendKey(g, VK_DOWN); // the indicator moves a row down
+            check("down");
+            const TRect box = g->CellRect(1, 5);
+            SendClick(g, box.Left + box.Width() / 2, box.Top + box.Height() / 2); // a tick
+            check("tick");
+            h.cds->Cancel();
+            h.cds->First();
+        }
+    }
 }

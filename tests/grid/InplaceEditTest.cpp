@@ -8,6 +8,7 @@
 #include "grid/support/KxIntl.h"
 #include "ui/Clipboard.h"
 #include "ui/Dialogs.h"
+#include "ui/Edit.h"
 #include "ui/Input.h"
 
 #include <QClipboard>
@@ -629,4 +630,144 @@ TEST(InplaceEdit, TheDateTimePickerCoversADateCellAndWritesItsField) {
     g->SelectColumn(kDate);
     EXPECT_EQ(made, 1);
     h.cds->Cancel();
+}
+
+TEST(InplaceEdit, EnterWritesTheTextAndEscapeChecksAnAlwaysShownEditor) {
+    GridHarness h(CustomersDb(10));
+    h.grid->SetPictureMasks(TStringList{"CUST_ID\t&###\tT\tT"});
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    std::vector<std::pair<TPersistent*, bool>> checks;
+    g->OnCheckValue = [&](TPersistent* sender, bool passes) { checks.push_back({sender, passes}); };
+
+    // Enter closes the editor with its text written into the field, the record left in edit state.
+    editColumn(h, kName);
+    SendKey(nullptr, 'Q');
+    SendKey(nullptr, VK_RETURN);
+    EXPECT_FALSE(g->EditorShowing());
+    EXPECT_EQ(h.Field("CUST_NAME")->AsString(), "q");
+    EXPECT_FALSE(g->DataLink().Modified());
+    EXPECT_EQ(h.cds->State(), dsEdit);
+    h.cds->Cancel();
+
+    // Escape hides the editor and checks nothing.
+    editColumn(h, kId);
+    ASSERT_TRUE(g->EditorShowing());
+    checks.clear();
+    SendKey(nullptr, VK_ESCAPE);
+    EXPECT_FALSE(g->EditorShowing());
+    EXPECT_TRUE(checks.empty());
+
+    // With dgAlwaysShowEditor the editor stays, and what it shows after the reset is checked.
+    g->SetOptions(g->Options() + TkxDBGridOptions{dgAlwaysShowEditor});
+    g->SelectColumn(kName);
+    g->SelectColumn(kId);
+    ASSERT_TRUE(g->EditorShowing());
+    for (char c : std::string("C123"))
+        SendKey(nullptr, Word(c));
+    ASSERT_EQ(editorOf(h)->Text(), "C123");
+    ASSERT_FALSE(checks.empty());
+    EXPECT_TRUE(checks.back().second);
+    checks.clear();
+    SendKey(nullptr, VK_ESCAPE);
+    EXPECT_TRUE(g->EditorShowing());
+    EXPECT_EQ(editorOf(h)->Text(), "C0001");
+    ASSERT_EQ(checks.size(), 1u);
+    EXPECT_EQ(checks[0].first, g->InplaceEditor());
+    EXPECT_FALSE(checks[0].second); // "C0001" is no letter and three digits
+    // Without a handler nothing is asked.
+    g->OnCheckValue = nullptr;
+    SendKey(nullptr, VK_ESCAPE);
+    EXPECT_TRUE(g->EditorShowing());
+    h.cds->Cancel();
+}
+
+TEST(InplaceEdit, F2AndAClickShowTheCellsControlUntouchedOverTheCell) {
+    GridHarness h(CustomersDb(10));
+    auto* edit = new TEdit(h.form);
+    edit->SetName("edName");
+    edit->SetParent(h.form);
+    edit->SetBounds(0, 400, 80, 20);
+    h.grid->SetSelected(WindowColumnList());
+    h.grid->SetControlType(TStringList{kWindowControlType, "CUST_NAME;CustomEdit;edName"});
+    h.grid->SetEditControlOptions({ecoCheckboxSingleClick, ecoSearchOwnerForm});
+    h.grid->SetDataSource(h.source);
+    h.cds->Open();
+    h.Show();
+    TkxDBGrid* g = h.grid;
+    ASSERT_EQ(edit->Parent(), g);
+    ASSERT_FALSE(edit->Visible());
+    auto overCurrentCell = [&] {
+        const TRect cell = g->CellRect(g->Col(), g->Row());
+        return edit->BoundsRect() ==
+               Bounds(cell.Left, cell.Top, g->ColWidths(g->Col()), g->DefaultRowHeight());
+    };
+
+    // F2: shown over the cell, its modified flag cleared, the focus in it.
+    g->SelectColumn(kName);
+    edit->SetModified(true);
+    SendKey(g, VK_F2);
+    EXPECT_TRUE(edit->Visible());
+    EXPECT_TRUE(overCurrentCell());
+    EXPECT_FALSE(edit->Modified());
+    EXPECT_TRUE(edit->Focused());
+    EXPECT_FALSE(g->EditorShowing());
+    // Down typed into it moves the grid on, and the control goes.
+    SendKey(nullptr, VK_DOWN);
+    EXPECT_EQ(h.cds->RecNo(), 2);
+    EXPECT_FALSE(edit->Visible());
+
+    // A click on a name cell shows it there the same way (the grid keeps the focus).
+    edit->SetModified(true);
+    const TRect target = g->CellRect(kName + 1, 4);
+    SendClick(g, target.Left + 5, target.Top + 5);
+    EXPECT_EQ(h.cds->RecNo(), 4);
+    EXPECT_TRUE(edit->Visible());
+    EXPECT_TRUE(overCurrentCell());
+    EXPECT_FALSE(edit->Modified());
+
+    // A grid that does not edit shows no control.
+    const TRect other = g->CellRect(kName + 1, 2);
+    SendClick(g, other.Left + 5, other.Top + 5);
+    EXPECT_EQ(h.cds->RecNo(), 2);
+    edit->Hide();
+    g->SetReadOnly(true);
+    const TRect third = g->CellRect(kName + 1, 3);
+    SendClick(g, third.Left + 5, third.Top + 5);
+    EXPECT_EQ(h.cds->RecNo(), 3);
+    EXPECT_FALSE(edit->Visible());
+}
+
+TEST(InplaceEdit, LeavingTheGridWritesThePendingTextUnpostedAndDropsOnlyAnUntouchedNewRecord) {
+    GridHarness h(CustomersDb(10));
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    TEdit* other = new TEdit(h.form);
+    other->SetParent(h.form);
+    other->SetBounds(0, 400, 100, 20);
+    ASSERT_TRUE(g->Options().Contains(dgCancelOnExit));
+    // A record being edited keeps the text typed into it, not posted.
+    g->SelectColumn(kName);
+    SendKey(g, 'P');
+    other->SetFocus();
+    EXPECT_FALSE(g->EditorShowing());
+    EXPECT_EQ(h.Field("CUST_NAME")->AsString(), "p");
+    EXPECT_EQ(h.cds->State(), dsEdit);
+    h.cds->Cancel();
+    // So does a new record typed into: only an untouched one is dropped.
+    g->SetFocus();
+    SendKey(g, VK_INSERT);
+    SendKey(g, 'N');
+    other->SetFocus();
+    EXPECT_EQ(h.cds->State(), dsInsert);
+    EXPECT_EQ(h.Field("CUST_NAME")->AsString(), "n");
+    h.cds->Cancel();
+    // Without dgCancelOnExit an untouched new record stays too.
+    g->SetOptions(g->Options() - TkxDBGridOptions{dgCancelOnExit});
+    g->SetFocus();
+    SendKey(g, VK_INSERT);
+    other->SetFocus();
+    EXPECT_EQ(h.cds->State(), dsInsert);
+    h.cds->Cancel();
+    EXPECT_EQ(h.cds->RecordCount(), 10);
 }

@@ -1,8 +1,10 @@
 // Column widths the user drags, columns moved in column-list mode, best fit by double click,
 // proportional sizing and row resizing, over real customers ("0" is 8 pixels wide).
 #include "core/SysUtils.h"
+#include "grid/KxGridGlyphs.h"
 #include "grid/KxListLines.h"
 #include "grid/support/GridFixture.h"
+#include "grid/support/GridPicture.h"
 #include "ui/Dialogs.h"
 #include "ui/Input.h"
 
@@ -90,6 +92,59 @@ TEST(ColumnSizing, MovingAColumnMovesItsListLine) {
     EXPECT_EQ(g->MappedField(1)->FieldName(), "CUST_NAME");
     EXPECT_EQ(g->ColWidths(2), 140);
     EXPECT_EQ(g->ColWidths(3), 68);
+}
+
+TEST(ColumnSizing, ADraggedColumnsDropPlaceIsMarkedByTwoArrowsInTheTitleRow) {
+    GridHarness h(CustomersDb(10));
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    const TRect name = g->CellRect(3, 0), id = g->CellRect(2, 0), cls = g->CellRect(4, 0);
+    const int y = name.Top + 5;
+    const int top = (name.Top + name.Bottom - kColumnMoveArrowHeight) / 2;
+    GridPicture before(g, "drag-before");
+    // Changed pixels must lie in the two arrows either side of edge x, and fill a good part of each.
+    auto marksAt = [&](int x, const char* shot) {
+        const GridPicture during(g, shot);
+        const TRect right =
+            Bounds(x - kColumnMoveArrowWidth, top, kColumnMoveArrowWidth, kColumnMoveArrowHeight);
+        const TRect left = Bounds(x + 1, top, kColumnMoveArrowWidth, kColumnMoveArrowHeight);
+        int inRight = 0, inLeft = 0, elsewhere = 0;
+        for (int py = 0; py < g->ClientHeight(); ++py)
+            for (int px = 0; px < g->ClientWidth(); ++px) {
+                if (during.At(px, py) == before.At(px, py)) continue;
+                if (right.Contains({px, py}))
+                    ++inRight;
+                else if (left.Contains({px, py}))
+                    ++inLeft;
+                else
+                    ++elsewhere;
+            }
+        EXPECT_EQ(elsewhere, 0) << shot;
+        EXPECT_GT(inRight, 30) << shot;
+        EXPECT_GT(inLeft, 30) << shot;
+    };
+    SendMouse(g, TMouseAction::Down, mbLeft, {}, name.Left + 20, y);
+    // Not yet a drag: no mark.
+    SendMouse(g, TMouseAction::Move, mbLeft, {ssLeft}, name.Left + 22, y);
+    const GridPicture still(g, "drag-still");
+    int changed = 0;
+    for (int py = 0; py < g->ClientHeight(); ++py)
+        for (int px = 0; px < g->ClientWidth(); ++px)
+            changed += still.At(px, py) != before.At(px, py);
+    EXPECT_EQ(changed, 0);
+    // Over the ID column from the right: the column would go before it, at its left edge.
+    SendMouse(g, TMouseAction::Move, mbLeft, {ssLeft}, id.Left + 5, y);
+    marksAt(id.Left, "drag-left");
+    // Over the class column from the left: after it, at its right edge.
+    SendMouse(g, TMouseAction::Move, mbLeft, {ssLeft}, cls.Left + 5, y);
+    marksAt(cls.Right, "drag-right");
+    // Dropped: the marks go with the drag.
+    SendMouse(g, TMouseAction::Up, mbLeft, {}, cls.Left + 5, y);
+    ASSERT_EQ(g->MappedField(3)->FieldName(), "CUST_NAME");
+    const GridPicture after(g, "drag-after");
+    EXPECT_EQ(
+        after.Ink(Bounds(g->CellRect(4, 0).Right + 1, top, kColumnMoveArrowWidth, kColumnMoveArrowHeight)),
+        0);
 }
 
 TEST(ColumnSizing, DoubleClickOnATitleEdgeFitsTheColumnToTheRowsShown) {
