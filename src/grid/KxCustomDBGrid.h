@@ -774,6 +774,7 @@ protected:
     // ---- mouse and keys (KxGridInput.cpp), sizing and moving (KxGridSizing.cpp) ----
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;
+    void MouseLeave() override;
     void MouseDrag(TShiftState shift, int x, int y) override;
     void MouseRelease(TMouseButton button, TShiftState shift, int x, int y) override;
     bool DoMouseWheelDown(TShiftState shift, TPoint mousePos) override;

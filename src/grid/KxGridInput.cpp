@@ -381,6 +381,21 @@ void TkxCustomDBGrid::MouseMove(TShiftState shift, int x, int y) {
     CellHintMouseMove(x, y);
 }
 
+// The pointer went off the grid (or onto a control over it): no cell stays hot and the pointer's
+// shape from before the link cells comes back.
+void TkxCustomDBGrid::MouseLeave() {
+    const TGridCoord none{-1, -1};
+    if (hotLinkCell_ != none) {
+        InvalidateCell(hotLinkCell_.X, hotLinkCell_.Y);
+        SetCursor(cursorBeforeLink_);
+        hotLinkCell_ = none;
+    }
+    if (hotTitle_ != none) {
+        if (ThemedLook()) InvalidateCell(hotTitle_.X, hotTitle_.Y);
+        hotTitle_ = none;
+    }
+}
+
 bool TkxCustomDBGrid::DoMouseWheelDown(TShiftState, TPoint) {
     if (link_->Active() && DataSet()) DataSet()->Next();
     return true;

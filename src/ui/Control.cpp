@@ -268,6 +268,8 @@ void TControl::DispatchMouseDown(TMouseButton button, TShiftState shift, int x, 
 
 void TControl::DispatchMouseMove(TShiftState shift, int x, int y) { MouseMove(shift, x, y); }
 
+void TControl::DispatchMouseLeave() { MouseLeave(); }
+
 void TControl::DispatchMouseUp(TMouseButton button, TShiftState shift, int x, int y) {
     bool click = button == mbLeft && pressed_;
     if (button == mbLeft)

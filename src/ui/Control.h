@@ -108,6 +108,7 @@ public:
     void DispatchMouseDown(TMouseButton button, TShiftState shift, int x, int y);
     void DispatchMouseMove(TShiftState shift, int x, int y);
     void DispatchMouseUp(TMouseButton button, TShiftState shift, int x, int y);
+    void DispatchMouseLeave();
     void DispatchDblClick(TMouseButton button, TShiftState shift, int x, int y);
 
     // Painting of a windowless control into its parent's canvas, and of a window's client area.
@@ -122,6 +123,8 @@ protected:
     virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
     virtual void MouseMove(TShiftState shift, int x, int y);
     virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+    // The pointer left the control: whatever hovering lit goes out.
+    virtual void MouseLeave() {}
     virtual void Resize();
     virtual void FontChanged();
     virtual void ColorChanged();

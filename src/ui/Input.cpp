@@ -143,6 +143,12 @@ void SendMouse(TControl* target, TMouseAction action, TMouseButton button, TShif
     QApplication::sendEvent(w, &e);
 }
 
+void SendMouseLeave(TWinControl* target) {
+    target->HandleNeeded();
+    QEvent e(QEvent::Leave);
+    QApplication::sendEvent(target->Widget(), &e);
+}
+
 void SendClick(TControl* target, int x, int y, TShiftState shift) {
     SendMouse(target, TMouseAction::Down, mbLeft, shift, x, y);
     SendMouse(target, TMouseAction::Up, mbLeft, shift, x, y);

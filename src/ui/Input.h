@@ -23,6 +23,8 @@ void SendText(TWinControl* target, const AnsiString& text);
 void SendInputMethod(TWinControl* target, const std::string& compositionUtf8, const std::string& commitUtf8);
 // A mouse event at a point of the control's client area (a windowless control's through its parent).
 void SendMouse(TControl* target, TMouseAction action, TMouseButton button, TShiftState shift, int x, int y);
+// The pointer leaving the control's window.
+void SendMouseLeave(TWinControl* target);
 // A click: press and release of the left button.
 void SendClick(TControl* target, int x, int y, TShiftState shift = {});
 // A turn of the wheel over the control (120 per notch, negative towards the user).

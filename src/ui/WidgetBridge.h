@@ -76,6 +76,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override { mouse(e, [&] { Base::mouseReleaseEvent(e); }); }
     void mouseMoveEvent(QMouseEvent* e) override { mouse(e, [&] { Base::mouseMoveEvent(e); }); }
     void mouseDoubleClickEvent(QMouseEvent* e) override { mouse(e, [&] { Base::mouseDoubleClickEvent(e); }); }
+    void leaveEvent(QEvent* e) override {
+        Base::leaveEvent(e);
+        if (ctl())
+            Guard([&] { return ctl()->DispatchMouseLeave(), true; });
+    }
     void wheelEvent(QWheelEvent* e) override {
         if (ctl() && Guard([&] { return WidgetEvents::Wheel(ctl(), e); }) && native)
             Base::wheelEvent(e);

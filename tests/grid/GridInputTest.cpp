@@ -419,6 +419,12 @@ TEST(GridInput, LinkCellsOpenTheirAddress) {
     EXPECT_EQ(g->Cursor(), crHandPoint);
     SendMouse(g, TMouseAction::Move, mbLeft, {}, q.X, q.Y);
     EXPECT_EQ(g->Cursor(), crDefault);
+    // Leaving the grid from a link cell gives the grid its own cursor back.
+    SendMouse(g, TMouseAction::Move, mbLeft, {}, p.X, p.Y);
+    SendMouseLeave(g);
+    EXPECT_EQ(g->Cursor(), crDefault);
+    SendMouse(g, TMouseAction::Move, mbLeft, {}, p.X, p.Y);
+    EXPECT_EQ(g->Cursor(), crHandPoint);
 
     EXPECT_EQ(TkxDBGrid::LinkToOpen("a@b.c"), "MailTo:a@b.c");
     EXPECT_EQ(TkxDBGrid::LinkToOpen("mailto:a@b.c"), "mailto:a@b.c");
@@ -532,6 +538,10 @@ TEST(GridInput, TitlesUnderThePointerAreRepaintedOnlyInTheThemedLook) {
     const TPoint p = centre(g, 4, 0);
     EXPECT_EQ(painted.after([&] { SendMouse(g, TMouseAction::Move, mbLeft, {ssLeft}, p.X, p.Y); }), Cells{});
     EXPECT_EQ(painted.after([&] { moveTo(g, 3, 4); }), (Cells{{2, -1}, {2, 0}}));
+    // Leaving the grid puts a hot title out; a second leave has nothing to repaint.
+    moveTo(g, 4, 0);
+    EXPECT_EQ(painted.after([&] { SendMouseLeave(g); }), (Cells{{3, -1}, {3, 0}}));
+    EXPECT_EQ(painted.after([&] { SendMouseLeave(g); }), Cells{});
     // The classic look has no hot title: moving over the titles repaints nothing.
     g->SetDisableThemes(true);
     EXPECT_EQ(painted.after([&] {
