@@ -809,6 +809,11 @@ protected:
     // The marks of a drag over the painted cells: the column-move arrows either side of where a
     // dragged column would go, else the base grid's sizing line.
     void DrawDragArrows(TCanvas& canvas);
+    // The picture of the dragged column's titles that follows the pointer: made when the drag
+    // starts, moved with the pointer's x, dropped at the release.
+    void MakeDragPicture();
+    void MoveDragPicture(int x);
+    void DropDragPicture();
 
     std::set<TBookmark> selection_; // bookmarks of the selected records (equal bytes: the same record)
     int sizedCol_ = -1;             // proportional sizing / row resizing: the column being sized
@@ -822,6 +827,9 @@ protected:
     int lastDragX_ = 0;
     int lastDragY_ = 0;
     bool pressRefused_ = false;     // the last press could not take the focus: it ends there
+    std::unique_ptr<TBitmap> dragPicture_; // column drag: the dragged titles, null while no drag
+    TRect dragPictureRect_;         // where that picture is drawn now
+    int dragPictureGrip_ = 0;       // the press's distance from the picture's left edge
 
     // ---- interaction state: written by the mouse and keys, read by painting ----
     bool gridFocused_ = false;       // the grid has the input focus (set on entering, cleared on leaving)

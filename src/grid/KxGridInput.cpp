@@ -265,8 +265,10 @@ void TkxCustomDBGrid::MouseDrag(TShiftState shift, int x, int y) {
                 pressedTitleCol_ = pressedTitleRow_ = -1;
                 pressedTitleBand_ = false;
             }
+            MakeDragPicture();
         }
         if (dragHappened_) {
+            MoveDragPicture(x);
             // Near an edge the grid scrolls towards it, a column every 100 ms.
             const int fixedEdge = DrawInfo().Horz.FixedBoundary;
             int scroll = 0;
@@ -312,6 +314,7 @@ void TkxCustomDBGrid::MouseRelease(TMouseButton button, TShiftState shift, int x
         pressedTitleCol_ = pressedTitleRow_ = -1;
         pressedTitleBand_ = false;
         dragHappened_ = false;
+        DropDragPicture();
         sizedCol_ = -1;
         sizedColStartWidth_ = 0;
     };

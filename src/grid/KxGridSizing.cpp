@@ -89,6 +89,52 @@ void TkxCustomDBGrid::DrawDragArrows(TCanvas& canvas) {
     const int y = std::max(0, (r.Top + r.Bottom - kColumnMoveArrowHeight) / 2);
     DrawColumnMoveArrow(canvas, x - kColumnMoveArrowWidth, y, true);
     DrawColumnMoveArrow(canvas, x + 1, y, false);
+    // The dragged titles go over the marks as a ghost, so that the marks show through.
+    if (dragPicture_) canvas.DrawGhost(dragPictureRect_.Left, dragPictureRect_.Top, *dragPicture_, 0.6);
+}
+
+void TkxCustomDBGrid::MakeDragPicture() {
+    const int ind = IndicatorOffset(), t = TitleRowCount();
+    const int col = MoveIndex() - ind;
+    if (col < 0 || col >= DataColumnCount() || t <= 0) return;
+    // A grouped column takes its band and the titles of its group along.
+    int first = col, last = col;
+    if (!GroupHeaderRun(col, false, first, last)) first = last = col;
+    TRect r;
+    for (int c = first; c <= last; ++c)
+        r = UnionRect(r, UnionRect(CellRect(ind + c, 0), CellRect(ind + c, t - 1)));
+    if (r.IsEmpty()) return;
+    // No wider than the cells' part of the grid.
+    r.Right = std::min(r.Right, r.Left + std::max(1, ClientWidth() - DrawInfo().Horz.FixedBoundary));
+    auto picture = std::make_unique<TBitmap>();
+    picture->SetDevicePixelRatio(DevicePixelRatio());
+    picture->SetSize(r.Width(), r.Height());
+    TCanvas& c = *picture->Canvas();
+    c.SetOrigin({-r.Left, -r.Top});
+    c.SetClipRect(r);
+    c.Brush()->SetColor(titleColor_);
+    c.FillRect(r);
+    paintAll(c, r, false);
+    c.ResetClip();
+    dragPictureGrip_ = pressPoint_.X - r.Left;
+    dragPictureRect_ = r;
+    dragPicture_ = std::move(picture);
+}
+
+void TkxCustomDBGrid::MoveDragPicture(int x) {
+    if (!dragPicture_) return;
+    const TRect to = Bounds(x - dragPictureGrip_, dragPictureRect_.Top, dragPictureRect_.Width(),
+                            dragPictureRect_.Height());
+    if (to == dragPictureRect_) return;
+    InvalidateRect(dragPictureRect_);
+    InvalidateRect(to);
+    dragPictureRect_ = to;
+}
+
+void TkxCustomDBGrid::DropDragPicture() {
+    if (!dragPicture_) return;
+    InvalidateRect(dragPictureRect_);
+    dragPicture_.reset();
 }
 
 void TkxCustomDBGrid::ColumnMoved(int fromIndex, int toIndex) {

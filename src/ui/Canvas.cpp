@@ -649,6 +649,17 @@ void TCanvas::StretchDraw(const TRect& dest, TBitmap& bitmap) {
          ToPixel(bitmap.TransparentColor()) & 0xFFFFFF);
 }
 
+void TCanvas::DrawGhost(int x, int y, TBitmap& bitmap, double opacity) {
+    if (bitmap.Empty() || !target_)
+        return;
+    QPainter& p = painter();
+    p.save();
+    p.setOpacity(std::clamp(opacity, 0.0, 1.0));
+    p.drawImage(QRectF(x, y, bitmap.Width(), bitmap.Height()), bitmap.Image());
+    p.restore();
+    Release();
+}
+
 void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRect) {
     if (!source.target_)
         return;

@@ -91,6 +91,8 @@ public:
     // Pictures, through the copy mode's raster operation (the brush is the pattern).
     void Draw(int x, int y, TBitmap& bitmap);
     void StretchDraw(const TRect& dest, TBitmap& bitmap);
+    // A picture let through by `opacity` (0 to 1) over what is there: a ghost of it.
+    void DrawGhost(int x, int y, TBitmap& bitmap, double opacity);
     void CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRect);
     // Copies leaving out the pixels of one colour of the source (shows what is below).
     void BrushCopy(const TRect& dest, TBitmap& source, const TRect& sourceRect, TColor transparent);

@@ -46,6 +46,8 @@ inline TRect Rect(int left, int top, int right, int bottom) { return {left, top,
 inline TRect Bounds(int left, int top, int width, int height) { return {left, top, left + width, top + height}; }
 // The common part of two rectangles; an empty rectangle when they do not meet.
 TRect IntersectRect(const TRect& a, const TRect& b);
+// The smallest rectangle holding both; an empty one adds nothing.
+TRect UnionRect(const TRect& a, const TRect& b);
 TRect OffsetRect(const TRect& r, int dx, int dy);
 TRect InflateRect(const TRect& r, int dx, int dy);
 // a * b / c rounded to the nearest whole number, as positions are scaled.

@@ -640,6 +640,10 @@ void TWinControl::PaintWindow(TCanvas& canvas, const TRect& area) {
     paintControls(canvas);
 }
 
+double TWinControl::DevicePixelRatio() const {
+    return widget_ ? widget_->devicePixelRatioF() : 1.0;
+}
+
 void TWinControl::ScrollWindow(int dx, int dy, const TRect& rect) {
     if (!widget_ || (dx == 0 && dy == 0))
         return;

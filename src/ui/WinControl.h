@@ -48,6 +48,8 @@ public:
     TControl* ControlAtPos(TPoint p) const;
 
     bool HandleAllocated() const { return widget_ != nullptr; }
+    // Device pixels per logical pixel of the screen the window shows on (1 without a window).
+    double DevicePixelRatio() const;
     // Creates the window (and its parents'). A window control without a parent becomes a pop-up
     // window at its bounds in screen coordinates, shown while Visible (a cell hint, for instance).
     void HandleNeeded();

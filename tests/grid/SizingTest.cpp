@@ -102,13 +102,15 @@ TEST(ColumnSizing, ADraggedColumnsDropPlaceIsMarkedByTwoArrowsInTheTitleRow) {
     const int y = name.Top + 5;
     const int top = (name.Top + name.Bottom - kColumnMoveArrowHeight) / 2;
     GridPicture before(g, "drag-before");
-    // Changed pixels must lie in the two arrows either side of edge x, and fill a good part of each.
-    auto marksAt = [&](int x, const char* shot) {
+    // Changed pixels must lie in the two arrows either side of edge x, filling a good part of each,
+    // or in the ghost of the dragged title, held where it was pressed (20 pixels in) under the pointer.
+    auto marksAt = [&](int x, int pointer, const char* shot) {
         const GridPicture during(g, shot);
         const TRect right =
             Bounds(x - kColumnMoveArrowWidth, top, kColumnMoveArrowWidth, kColumnMoveArrowHeight);
         const TRect left = Bounds(x + 1, top, kColumnMoveArrowWidth, kColumnMoveArrowHeight);
-        int inRight = 0, inLeft = 0, elsewhere = 0;
+        const TRect ghost = Bounds(pointer - 20, name.Top, name.Width(), name.Height());
+        int inRight = 0, inLeft = 0, inGhost = 0, elsewhere = 0;
         for (int py = 0; py < g->ClientHeight(); ++py)
             for (int px = 0; px < g->ClientWidth(); ++px) {
                 if (during.At(px, py) == before.At(px, py)) continue;
@@ -116,12 +118,15 @@ TEST(ColumnSizing, ADraggedColumnsDropPlaceIsMarkedByTwoArrowsInTheTitleRow) {
                     ++inRight;
                 else if (left.Contains({px, py}))
                     ++inLeft;
+                else if (ghost.Contains({px, py}))
+                    ++inGhost;
                 else
                     ++elsewhere;
             }
         EXPECT_EQ(elsewhere, 0) << shot;
         EXPECT_GT(inRight, 30) << shot;
         EXPECT_GT(inLeft, 30) << shot;
+        EXPECT_GT(inGhost, 100) << shot;
     };
     SendMouse(g, TMouseAction::Down, mbLeft, {}, name.Left + 20, y);
     // Not yet a drag: no mark.
@@ -134,10 +139,10 @@ TEST(ColumnSizing, ADraggedColumnsDropPlaceIsMarkedByTwoArrowsInTheTitleRow) {
     EXPECT_EQ(changed, 0);
     // Over the ID column from the right: the column would go before it, at its left edge.
     SendMouse(g, TMouseAction::Move, mbLeft, {ssLeft}, id.Left + 5, y);
-    marksAt(id.Left, "drag-left");
+    marksAt(id.Left, id.Left + 5, "drag-left");
     // Over the class column from the left: after it, at its right edge.
     SendMouse(g, TMouseAction::Move, mbLeft, {ssLeft}, cls.Left + 5, y);
-    marksAt(cls.Right, "drag-right");
+    marksAt(cls.Right, cls.Left + 5, "drag-right");
     // Dropped: the marks go with the drag.
     SendMouse(g, TMouseAction::Up, mbLeft, {}, cls.Left + 5, y);
     ASSERT_EQ(g->MappedField(3)->FieldName(), "CUST_NAME");
