@@ -524,6 +524,7 @@ public:
     // A field of the current record changed (the link's record changed); null: the whole record.
     virtual void RecordChanged(TField* field);
     void WMVScroll(int code, int pos) override;
+    void WMHScroll(int code, int pos) override;
 
     // ---- multi-selection (KxGridSelection.cpp; painting reads it) ----
     void AddToSelection();

@@ -504,6 +504,17 @@ void TkxCustomDBGrid::NextRecord() {
     }
 }
 
+void TkxCustomDBGrid::WMHScroll(int code, int pos) {
+    // Over a background picture the whole grid is painted again after the columns move (the base
+    // grid does so, and moves the editor out of sight with its cell); a cell's control cannot follow
+    // that picture, so it goes first and the grid takes the focus from it.
+    if (!paintOptions_->BackgroundBitmap().Empty()) {
+        HideEmbeddedControl();
+        if (CanFocus() && !Focused()) SetFocus();
+    }
+    TCustomGrid::WMHScroll(code, pos);
+}
+
 void TkxCustomDBGrid::WMVScroll(int code, int pos) {
     if (currentEmbeddedControl_) currentEmbeddedControl_->SetLeft(ClientWidth() + kOutOfSight);
     if (!CanFocus()) return;

@@ -736,6 +736,19 @@ TEST(InplaceEdit, F2AndAClickShowTheCellsControlUntouchedOverTheCell) {
     SendClick(g, third.Left + 5, third.Top + 5);
     EXPECT_EQ(h.cds->RecNo(), 3);
     EXPECT_FALSE(edit->Visible());
+
+    // Over a background picture a column scroll takes the control away and the focus back first.
+    g->SetReadOnly(false);
+    TBitmap tile;
+    tile.SetSize(8, 8);
+    g->PaintOptions()->SetBackgroundBitmap(tile);
+    g->PaintOptions()->SetBackgroundOptions({coFillDataCells});
+    g->SelectColumn(kName);
+    SendKey(g, VK_F2);
+    ASSERT_TRUE(edit->Focused());
+    g->WMHScroll(SB_LINERIGHT, 0);
+    EXPECT_FALSE(edit->Visible());
+    EXPECT_TRUE(g->Focused());
 }
 
 TEST(InplaceEdit, LeavingTheGridWritesThePendingTextUnpostedAndDropsOnlyAnUntouchedNewRecord) {
