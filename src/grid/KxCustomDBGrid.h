@@ -888,6 +888,7 @@ private:
     void drawIndicatorCell(int row, const TRect& rect);
     void drawDataCell(int col, int row, const TRect& rect, TGridDrawState state);
     void drawCheckBoxCell(int col, int row, const TRect& rect, TGridDrawState state);
+    void pictureCellBackground(const TRect& rect, int dataRow, TGridDrawState state);
     void drawBitmapCell(int col, int row, const TRect& rect, TGridDrawState state);
     void drawImageIndexCell(int col, int row, const TRect& rect, TGridDrawState state);
     void drawEmbeddedControlCell(int col, int row, const TRect& rect, TGridDrawState state);

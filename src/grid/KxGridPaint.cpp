@@ -549,16 +549,21 @@ TCopyMode copyModeNamed(std::string_view name) {
 }
 } // namespace
 
+// A picture cell's background, unless a handler draws it: the fixed background in a fixed column
+// (from one pixel left, over the column line), the data background elsewhere.
+void TkxCustomDBGrid::pictureCellBackground(const TRect& rect, int dataRow, TGridDrawState state) {
+    if (!cellInfo_->DefaultDrawBackground) return;
+    if (state.Contains(gdFixed))
+        fixedBackground(Rect(rect.Left - 1, rect.Top, rect.Right, rect.Bottom), dataRow, titleColor_);
+    else
+        dataBackground(rect, dataRow, paintCanvas_->Brush()->Color());
+}
+
 void TkxCustomDBGrid::drawBitmapCell(int col, int row, const TRect& rect, TGridDrawState state) {
     TCanvas& c = *paintCanvas_;
     const int dataCol = col - IndicatorOffset(), dataRow = row - TitleRowCount();
     TField* field = MappedField(dataCol);
-    if (cellInfo_->DefaultDrawBackground) {
-        if (state.Contains(gdFixed))
-            fixedBackground(Rect(rect.Left - 1, rect.Top, rect.Right, rect.Bottom), dataRow, titleColor_);
-        else
-            dataBackground(rect, dataRow, c.Brush()->Color());
-    }
+    pictureCellBackground(rect, dataRow, state);
     const bool highlight = chooseCellColors(col, row, field, state);
     if (brushChanged_) c.FillRect(rect);
     TBitmap picture;
@@ -609,12 +614,7 @@ void TkxCustomDBGrid::drawImageIndexCell(int col, int row, const TRect& rect, TG
     TCanvas& c = *paintCanvas_;
     const int dataCol = col - IndicatorOffset(), dataRow = row - TitleRowCount();
     TField* field = MappedField(dataCol);
-    if (cellInfo_->DefaultDrawBackground) {
-        if (state.Contains(gdFixed))
-            fixedBackground(Rect(rect.Left - 1, rect.Top, rect.Right, rect.Bottom), dataRow, titleColor_);
-        else
-            dataBackground(rect, dataRow, c.Brush()->Color());
-    }
+    pictureCellBackground(rect, dataRow, state);
     const bool highlight = chooseCellColors(col, row, field, state);
     if (highlight || brushChanged_) c.FillRect(rect);
     int index = -1;
