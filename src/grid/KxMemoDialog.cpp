@@ -81,4 +81,6 @@ void TkxDBGrid::OpenMemoDialog() {
         dialog.Execute();
     }
     InvalidateCell(Col(), Row());
+    // The keys come back to the grid.
+    if (CanFocus()) SetFocus();
 }

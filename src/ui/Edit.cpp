@@ -143,7 +143,7 @@ QWidget* TCustomEdit::CreateWidget(QWidget* parent) {
     m->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m->setVerticalScrollBarPolicy(multiLine_ ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     m->setTabChangesFocus(true);
-    m->document()->setDocumentMargin(0);
+    m->document()->setDocumentMargin(multiLine_ ? 2 : 0);
     return m;
 }
 

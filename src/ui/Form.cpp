@@ -362,6 +362,11 @@ bool TForm::WindowClosing() {
 
 int TForm::ShowModal() {
     modalResult_ = mrNone;
+    // The other windows take no input while the form is up (a grid under a memo dialog must not
+    // move to another record).
+    HandleNeeded();
+    if (!Visible())
+        Widget()->setWindowModality(Qt::ApplicationModal);
     Show();
     const char* mode = std::getenv("MORVANE_DIALOGS");
     const bool unattended = mode && std::strcmp(mode, "auto") == 0;
@@ -383,5 +388,7 @@ int TForm::ShowModal() {
         }
     }
     Hide();
+    if (Widget())
+        Widget()->setWindowModality(Qt::NonModal);
     return modalResult_;
 }
