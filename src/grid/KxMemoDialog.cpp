@@ -46,13 +46,16 @@ TkxMemoDialog::TkxMemoDialog(TComponent* owner, TkxCustomDBGrid* grid, TField* f
     SetActiveControl(memo_);
 }
 
-bool TkxMemoDialog::Changed() const { return !readOnly_ && memo_->GetText() != original_; }
+bool TkxMemoDialog::Changed() const {
+    return !readOnly_ && memo_->GetText() != original_;
+}
 
 bool TkxMemoDialog::CloseQuery() {
     if (!TForm::CloseQuery()) return false;
     if (ModalResult() == mrOk || !Changed()) return true;
-    const AnsiString& warning = kxProcessIntl ? kxProcessIntl->UserMessages()->MemoChangesWarning()
-                                              : AnsiString("Changes have been made!  Are you sure you wish to cancel?");
+    const AnsiString& warning = kxProcessIntl
+                                    ? kxProcessIntl->UserMessages()->MemoChangesWarning()
+                                    : AnsiString("Changes have been made!  Are you sure you wish to cancel?");
     return MessageBox(warning, "Confirm", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 

@@ -25,14 +25,12 @@ TButton::TButton(TComponent* owner) : TWinControl(owner) {
 void TButton::Click() {
     TWinControl::Click();
     if (modalResult_ != mrNone && !Destroying())
-        if (TForm* form = GetParentForm())
-            form->SetModalResult(modalResult_);
+        if (TForm* form = GetParentForm()) form->SetModalResult(modalResult_);
 }
 
 void TButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     if (button == mbLeft && Enabled()) {
-        if (CanFocus() && !Focused())
-            SetFocus();
+        if (CanFocus() && !Focused()) SetFocus();
         tracking_ = true;
         pressed_ = true;
         Invalidate();
@@ -66,8 +64,7 @@ void TButton::KeyDown(Word& key, TShiftState shift) {
 }
 
 void TButton::DefaultChar(char key) {
-    if (key == ' ')
-        Click();
+    if (key == ' ') Click();
 }
 
 void TButton::WMSetFocus() {
@@ -81,8 +78,7 @@ void TButton::WMKillFocus() {
 }
 
 TSize TButton::CaptionSize(TCanvas& canvas) const {
-    if (Caption().empty())
-        return {0, 0};
+    if (Caption().empty()) return {0, 0};
     TRect calc = Rect(0, 0, Width(), 0);
     canvas.DrawText(Caption(), calc, DT_CALCRECT | DT_SINGLELINE);
     return {calc.Width(), calc.Height()};
@@ -183,8 +179,7 @@ void TBitBtn::PaintContent(TCanvas& canvas, const TRect& face, int offset) {
     } else if (spacing < 0) {
         spacing = (face.Width() - margin - gw - text.cx) / 2;
     }
-    if (!both)
-        spacing = 0;
+    if (!both) spacing = 0;
     const int gy = face.Top + (face.Height() - gh + 1) / 2 + offset;
     const int ty = face.Top + (face.Height() - text.cy + 1) / 2 + offset;
     int gx, tx;
@@ -200,10 +195,10 @@ void TBitBtn::PaintContent(TCanvas& canvas, const TRect& face, int offset) {
     if (gw > 0) {
         // The disabled image when the glyph has one, else the up image.
         const int image = !Enabled() && numGlyphs_ > 1 ? 1 : 0;
-        canvas.BrushCopy(Bounds(gx, gy, gw, gh), glyph_, Bounds(image * gw, 0, gw, gh), glyph_.TransparentColor());
+        canvas.BrushCopy(Bounds(gx, gy, gw, gh), glyph_, Bounds(image * gw, 0, gw, gh),
+                         glyph_.TransparentColor());
     }
-    if (text.cx > 0)
-        PaintCaption(canvas, Bounds(tx, ty, text.cx, text.cy));
+    if (text.cx > 0) PaintCaption(canvas, Bounds(tx, ty, text.cx, text.cy));
 }
 
 void LoadStandardGlyph(TBitmap& glyph, TBitBtnKind kind, int images) {
@@ -233,7 +228,8 @@ void LoadStandardGlyph(TBitmap& glyph, TBitBtnKind kind, int images) {
     image.fill(QColor(GetRValue(key), GetGValue(key), GetBValue(key)));
     QPainter p(&image);
     for (int i = 0; i < images; ++i)
-        p.drawPixmap(i * size, 0, icon.pixmap(QSize(size, size), 1.0, i == 0 ? QIcon::Normal : QIcon::Disabled));
+        p.drawPixmap(i * size, 0,
+                     icon.pixmap(QSize(size, size), 1.0, i == 0 ? QIcon::Normal : QIcon::Disabled));
     p.end();
     glyph.SetTransparentColor(key);
     glyph.SetTransparent(true);

@@ -68,7 +68,9 @@ void typeAtEnd(TMemo* memo, const AnsiString& text) {
     SendText(memo, text);
 }
 
-TPoint middle(TControl* c) { return {c->Width() / 2, c->Height() / 2}; }
+TPoint middle(TControl* c) {
+    return {c->Width() / 2, c->Height() / 2};
+}
 } // namespace
 
 TEST(MemoDialog, F2EditsTheMemoAndOkWritesItThroughTheGridLink) {
@@ -156,12 +158,12 @@ TEST(MemoDialog, CancelWithChangesAsksAndNoKeepsItOpen) {
     DriveDialog drive([&](TkxMemoDialog* d, int turn) {
         if (turn == 0) {
             typeAtEnd(d->Memo(), "?");
-            SendKey(d->Memo(), VK_ESCAPE);  // the cancel button, asked: No
+            SendKey(d->Memo(), VK_ESCAPE); // the cancel button, asked: No
         } else if (turn == 1) {
             EXPECT_TRUE(d->Visible());
             EXPECT_EQ(d->Memo()->GetText(), Ansi("第一行?"));
             const TPoint p = middle(d->CancelButton());
-            SendClick(d->CancelButton(), p.X, p.Y);  // asked again: Yes
+            SendClick(d->CancelButton(), p.X, p.Y); // asked again: Yes
         } else {
             ADD_FAILURE() << "the dialog stayed open";
             d->SetModalResult(mrCancel);
@@ -179,7 +181,7 @@ TEST(MemoDialog, CancelWithChangesAsksAndNoKeepsItOpen) {
     Answers again({IDYES});
     DriveDialog closed([&](TkxMemoDialog* d, int) {
         typeAtEnd(d->Memo(), "?");
-        d->Close();  // the window's close button
+        d->Close(); // the window's close button
     });
     SendKey(n.grid, VK_F2);
     EXPECT_EQ(again.asked, std::vector<AnsiString>{"Drop it?"});

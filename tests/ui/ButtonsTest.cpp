@@ -43,7 +43,7 @@ TEST(Buttons, ClicksSpaceEnterAndEscapeGiveTheModalResult) {
     SendClick(ok, 10, 10);
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(form->ModalResult(), mrOk);
-    EXPECT_TRUE(ok->Focused());  // a press takes the focus
+    EXPECT_TRUE(ok->Focused()); // a press takes the focus
     form->SetModalResult(mrNone);
     SendKey(ok, VK_SPACE);
     SendKey(ok, VK_RETURN);
@@ -99,12 +99,11 @@ TEST(Buttons, AModalFormClosesOnlyWhenItsCloseQueryAgrees) {
         HookScope hook([&](TForm* f) {
             EXPECT_EQ(f, form.get());
             ++turns;
-            if (turns <= 2)
-                ok->Click();
+            if (turns <= 2) ok->Click();
         });
         EXPECT_EQ(form->ShowModal(), mrOk);
     }
-    EXPECT_EQ(queries, 2);  // the first click was refused and the form stayed
+    EXPECT_EQ(queries, 2); // the first click was refused and the form stayed
     EXPECT_EQ(turns, 2);
     EXPECT_FALSE(form->Visible());
     // Nobody to answer (MORVANE_DIALOGS=auto, no hook): the form goes at once as cancelled.
