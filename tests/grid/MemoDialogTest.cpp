@@ -190,14 +190,6 @@ TEST(MemoDialog, CancelWithChangesAsksAndNoKeepsItOpen) {
     EXPECT_EQ(n.Note()->AsString(), Ansi("第一行"));
 }
 
-TEST(MemoDialog, UnattendedTheDialogClosesAsCancelled) {
-    Notes n;
-    // No hook and MORVANE_DIALOGS=auto (as the tests run): nobody answers, nothing is written.
-    SendKey(n.grid, VK_F2);
-    EXPECT_EQ(n.cds->State(), dsBrowse);
-    EXPECT_EQ(n.Note()->AsString(), Ansi("第一行"));
-}
-
 TEST(DialogButtons, EachKindAsTheSettingsSay) {
     StartApplication();
     TForm dialog(nullptr);
@@ -251,13 +243,4 @@ TEST(DialogButtons, EachKindAsTheSettingsSay) {
     EXPECT_TRUE(cancel->Cancel());
     EXPECT_EQ(help->Caption(), "Help");
     EXPECT_EQ(help->ModalResult(), mrNone);
-
-    // Only a shown cancel button answers Escape.
-    TForm form(nullptr);
-    TButton* hidden = kxCreateDialogButton(&form, kxbCancel);
-    form.Show();
-    EXPECT_FALSE(form.DialogKey(VK_ESCAPE, {}));
-    hidden->Show();
-    EXPECT_TRUE(form.DialogKey(VK_ESCAPE, {}));
-    EXPECT_EQ(form.ModalResult(), mrCancel);
 }
