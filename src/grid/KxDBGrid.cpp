@@ -48,6 +48,7 @@ void TkxDBGrid::DefineProperties(ClassInfo& info) {
     info.Add("ImeMode", &TWinControl::ImeMode, &TWinControl::SetImeMode);
     info.Add("ImeName", &TWinControl::ImeName, &TWinControl::SetImeName);
     info.Add("DisableThemes", &TkxDBGrid::DisableThemes, &TkxDBGrid::SetDisableThemes);
+    info.AddSet("MemoAttributes", &TkxDBGrid::MemoAttributes, &TkxDBGrid::SetMemoAttributes);
     info.AddProperty({"IniAttributes",
                       [](const TPersistent& o) {
                           return PropValue(
@@ -239,7 +240,15 @@ void TkxDBGrid::UpdateData() {
 AnsiString TkxDBGrid::GetCellText(int dataCol) const {
     TField* f = MappedField(dataCol);
     if (!f) return {};
-    if (IsMemoField(f)) return "(Memo)";
+    if (IsMemoField(f)) {
+        if (!memoAttributes_.Contains(mGridShow)) return "(Memo)";
+        // A text that cannot be read shows the placeholder.
+        try {
+            return f->AsString();
+        } catch (const std::exception&) {
+            return "(Memo)";
+        }
+    }
     if (CacheItem(dataCol + IndicatorOffset()).Type == "URL-Link") {
         AnsiString display, address;
         SplitLinkValue(f->DisplayText(), display, address);

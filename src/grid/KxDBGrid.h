@@ -19,6 +19,12 @@ class TkxDBCustomDateTimePicker;
 // Sender, the picker just made.
 using TkxCreateDateTimePickerEvent = std::function<void(TObject* sender, TkxDBCustomDateTimePicker* picker)>;
 
+// ---- memo dialog: types ----
+// How the grid treats memo fields: mGridShow shows their text in the cells instead of "(Memo)".
+enum class TkxMemoAttribute { mGridShow };
+using TkxMemoAttributes = TSmallSet<TkxMemoAttribute>;
+constexpr TkxMemoAttribute mGridShow = TkxMemoAttribute::mGridShow;
+
 class TkxDBGrid : public TkxCustomDBGrid {
     MORVANE_CLASS_PROPS(TkxDBGrid, TkxCustomDBGrid)
 public:
@@ -76,6 +82,12 @@ public:
     // Fired once, after the picker was made.
     TkxCreateDateTimePickerEvent OnCreateDateTimePicker;
 
+    // ---- memo dialog (KxMemoDialog.cpp) ----
+    TkxMemoAttributes MemoAttributes() const { return memoAttributes_; }
+    void SetMemoAttributes(TkxMemoAttributes v);
+    // F2 on a memo cell: the memo dialog for the current field, then the cell is repainted.
+    virtual void OpenMemoDialog();
+
 protected:
     void CreateWnd() override;
     // A column became current: its embedded control is placed over the cell, or for a date/time
@@ -103,4 +115,6 @@ private:
     bool embeddedSetUp_ = false;
     bool layoutLoadPending_ = true;
     int activating_ = 0; // activation in progress (nested count)
+    // ---- memo dialog ----
+    TkxMemoAttributes memoAttributes_;
 };

@@ -114,9 +114,9 @@ bool TkxGridExportFace::ComboItems(int col, std::vector<AnsiString>& items, bool
     return true;
 }
 
-// The grid shows memo fields as "(Memo)": it has no setting that shows their text.
+// Memo fields show their text only with mGridShow in the grid's MemoAttributes.
 bool TkxGridExportFace::ShowsMemoText() const {
-    return false;
+    return grid_.MemoAttributes().Contains(mGridShow);
 }
 
 // ---- looks ----

@@ -776,8 +776,14 @@ void TkxDBGrid::GridKeyDown(Word& key, TShiftState shift) {
         }
         return;
     }
-    // A memo cell's F2 would open the memo dialog, which this program does not have.
-    if (IsMemoField(f)) return;
+    if (IsMemoField(f)) {
+        // F2 edits the memo in its dialog; the cell shows the outcome.
+        if (key == VK_F2) {
+            key = 0;
+            OpenMemoDialog();
+        }
+        return;
+    }
     if (key == VK_DELETE && EditingAllowed()) {
         ShowEditor();
         if (EditorShowing()) SendKey(InplaceEditor(), VK_DELETE, shift);

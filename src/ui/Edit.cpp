@@ -88,6 +88,25 @@ void boxInsert(QWidget* w, const QString& s) {
         memoOf(w)->insertPlainText(s);
 }
 
+// "\n" line breaks as "\r\n".
+AnsiString withCrlf(const AnsiString& s) {
+    AnsiString out;
+    out.reserve(s.size());
+    for (char c : s) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+// The native box holds "\n" line breaks.
+QString boxTextOf(const AnsiString& v) {
+    QString s = ToQString(v);
+    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return s;
+}
+
 // The text cut at its first line break: the box holds one paragraph.
 QString firstLine(const QString& s) {
     for (qsizetype i = 0; i < s.size(); ++i)
@@ -110,16 +129,21 @@ TCustomEdit::TCustomEdit(TComponent* owner) : TWinControl(owner) {
     SetCursor(crIBeam);
 }
 
+TMemo::TMemo(TComponent* owner) : TCustomEdit(owner) {
+    SetMultiLine(true);
+    SetBounds(0, 0, 185, 89);
+}
+
 QWidget* TCustomEdit::CreateWidget(QWidget* parent) {
-    if (!wordWrap_)
+    if (!wordWrap_ && !multiLine_)
         return new BridgeWidget<QLineEdit>(this, parent);
     auto* m = new BridgeWidget<QPlainTextEdit>(this, parent);
     m->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m->setVerticalScrollBarPolicy(multiLine_ ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     m->setTabChangesFocus(true);
-    m->document()->setDocumentMargin(0);
+    m->document()->setDocumentMargin(multiLine_ ? 2 : 0);
     return m;
 }
 
@@ -138,7 +162,7 @@ void TCustomEdit::CreateWnd() {
         QPlainTextEdit* m = memoOf(w);
         m->setFrameShape(borderSingle_ ? QFrame::StyledPanel : QFrame::NoFrame);
         m->setReadOnly(readOnly_);
-        m->setPlainText(ToQString(text_));
+        m->setPlainText(boxTextOf(text_));
         QObject::connect(m, &QPlainTextEdit::textChanged, m, [this] { Guard([&] { return textEdited(), true; }); });
     }
     settingText_ = false;
@@ -149,7 +173,9 @@ void TCustomEdit::textEdited() {
     const QString now = boxText(Widget());
     int refused = 0;
     AnsiString text = FromQStringRefusing(now, refused);
-    const bool fits = refused == 0 && !now.contains(QLatin1Char('\n')) &&
+    if (multiLine_ && crlf_)
+        text = withCrlf(text);
+    const bool fits = refused == 0 && (multiLine_ || !now.contains(QLatin1Char('\n'))) &&
                       (maxLength_ <= 0 || int(text.size()) <= maxLength_);
     if (!fits && !settingText_) {
         // The native box took something this edit cannot hold (a character the code page lacks, a
@@ -157,13 +183,16 @@ void TCustomEdit::textEdited() {
         const QSignalBlocker block(Widget());
         int start, length;
         boxSelection(Widget(), start, length);
-        boxSetText(Widget(), ToQString(text_));
+        boxSetText(Widget(), boxTextOf(text_));
         boxSelect(Widget(), std::min(start, int(boxText(Widget()).size())), 0);
         MessageBeep();
         return;
     }
-    if (!fits)
+    if (!fits) {
         text = FromQString(now);
+        if (multiLine_ && crlf_)
+            text = withCrlf(text);
+    }
     if (text == text_)
         return;
     text_ = text;
@@ -175,11 +204,13 @@ void TCustomEdit::textEdited() {
 const AnsiString& TCustomEdit::GetText() const { return text_; }
 
 void TCustomEdit::SetText(const AnsiString& v) {
+    if (multiLine_)
+        crlf_ = v.find("\r\n") != AnsiString::npos;
     if (Widget()) {
         if (v != text_) {
             settingText_ = true;
             try {
-                boxSetText(Widget(), ToQString(v));  // reports the change through textChanged
+                boxSetText(Widget(), boxTextOf(v));  // reports the change through textChanged
             } catch (...) {
                 settingText_ = false;
                 throw;
@@ -333,7 +364,10 @@ void TCustomEdit::PasteFromClipboard() {
     if (!Widget() || readOnly_)
         return;
     int refused = 0;
-    AnsiString text = FromQStringRefusing(firstLine(QGuiApplication::clipboard()->text()), refused);
+    QString pasted = QGuiApplication::clipboard()->text();
+    if (multiLine_)
+        pasted.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    AnsiString text = FromQStringRefusing(multiLine_ ? pasted : firstLine(pasted), refused);
     // What the code page lacks is refused as a wrong key is, with a beep; it never becomes "?".
     if (refused > 0)
         MessageBeep();
@@ -401,6 +435,11 @@ void TCustomEdit::DefaultChar(char key) {
             c.deletePreviousChar();
             memoOf(w)->setTextCursor(c);
         }
+        return;
+    case 13:
+        // Enter types a line break into a multi-line box; a one-line box leaves it to its owner.
+        if (multiLine_)
+            insert("\n");
         return;
     case 22:
         PasteFromClipboard();

@@ -8,7 +8,7 @@
 //
 // One line by default; with WordWrap a long text wraps at the box's width and scrolls up and down
 // instead of sideways (the window is made again when the setting changes). Either way the text has no
-// line breaks: Enter is the form's or the owner's, never the text's.
+// line breaks: Enter is the form's or the owner's, never the text's. TMemo is the multi-line kind.
 #include "ui/WinControl.h"
 
 class TCustomEdit : public TWinControl {
@@ -57,6 +57,9 @@ public:
     int DialogCode() const override { return DLGC_WANTARROWS | DLGC_WANTCHARS; }
 
 protected:
+    // Line breaks belong to the text (TMemo); set once, before the window is made.
+    void SetMultiLine(bool v) { multiLine_ = v; }
+    bool MultiLine() const { return multiLine_; }
     QWidget* CreateWidget(QWidget* parent) override;
     void CreateWnd() override;
     bool OwnerDrawn() const override { return false; }
@@ -79,6 +82,9 @@ private:
     bool modified_ = false;
     bool settingText_ = false;
     bool wordWrap_ = false;
+    bool multiLine_ = false;
+    // A multi-line text set with "\r\n" line breaks gets them back from what is typed ("\n" otherwise).
+    bool crlf_ = false;
     TRect formatRect_;
     char pendingLead_ = 0;
 };
@@ -87,4 +93,13 @@ class TEdit : public TCustomEdit {
     MORVANE_CLASS(TEdit, TCustomEdit)
 public:
     explicit TEdit(TComponent* owner) : TCustomEdit(owner) {}
+};
+
+// A multi-line edit box: its text holds line breaks, Enter types one, long lines wrap at the box's
+// width and a vertical scroll bar comes when the lines do not fit. Line breaks are kept as the text
+// last set had them ("\r\n" or "\n"); typed and pasted ones follow that style.
+class TMemo : public TCustomEdit {
+    MORVANE_CLASS(TMemo, TCustomEdit)
+public:
+    explicit TMemo(TComponent* owner);
 };

@@ -2,12 +2,35 @@
 
 #include "core/Exception.h"
 #include "ui/Application.h"
+#include "ui/Buttons.h"
 #include "ui/Canvas.h"
 #include "ui/QtBridge.h"
 
 #include <QApplication>
 #include <QEventLoop>
 #include <QWidget>
+
+#include <cstdlib>
+#include <cstring>
+
+std::function<void(TForm* form)> ModalFormHook;
+
+namespace {
+// The first visible, enabled cancel button among a control's children, depth first.
+TButton* cancelButtonIn(const TWinControl* parent) {
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+        TControl* c = parent->Controls(i);
+        if (!c->Visible() || !c->Enabled())
+            continue;
+        if (auto* b = dynamic_cast<TButton*>(c); b && b->Cancel())
+            return b;
+        if (auto* w = dynamic_cast<TWinControl*>(c))
+            if (TButton* b = cancelButtonIn(w))
+                return b;
+    }
+    return nullptr;
+}
+} // namespace
 
 void TForm::DefineProperties(ClassInfo& info) {
     info.Add("BorderStyle", &TForm::BorderStyle, &TForm::SetBorderStyle);
@@ -192,6 +215,11 @@ bool TForm::DialogKey(Word key, TShiftState shift) {
         activeControl_->Parent()->SelectNext(activeControl_, key == VK_RIGHT || key == VK_DOWN, false);
         return true;
     }
+    if (key == VK_ESCAPE && shift.Empty())
+        if (TButton* b = cancelButtonIn(this)) {
+            b->Click();
+            return true;
+        }
     return false;
 }
 
@@ -334,9 +362,33 @@ bool TForm::WindowClosing() {
 
 int TForm::ShowModal() {
     modalResult_ = mrNone;
+    // The other windows take no input while the form is up (a grid under a memo dialog must not
+    // move to another record).
+    HandleNeeded();
+    if (!Visible())
+        Widget()->setWindowModality(Qt::ApplicationModal);
     Show();
-    while (modalResult_ == mrNone && Visible())
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const char* mode = std::getenv("MORVANE_DIALOGS");
+    const bool unattended = mode && std::strcmp(mode, "auto") == 0;
+    while (Visible()) {
+        if (modalResult_ != mrNone) {
+            // A button gave the result: the form may still refuse to close.
+            if (CloseQuery())
+                break;
+            modalResult_ = mrNone;
+        }
+        if (ModalFormHook) {
+            ModalFormHook(this);
+            QApplication::processEvents(QEventLoop::AllEvents);
+        } else if (unattended) {
+            modalResult_ = mrCancel;
+            break;
+        } else {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    }
     Hide();
+    if (Widget())
+        Widget()->setWindowModality(Qt::NonModal);
     return modalResult_;
 }

@@ -43,7 +43,8 @@ public:
     void FocusControl(TWinControl* c);
     // Focus to the first control in tab order that is a tab stop and can take the focus.
     void SelectFirst();
-    // The form's navigation keys (Tab, arrows); true when the key was used.
+    // The form's navigation keys (Tab, arrows) and Escape, which presses the cancel button (a visible,
+    // enabled TButton marked Cancel); true when the key was used.
     virtual bool DialogKey(Word key, TShiftState shift);
 
     // Loading the stored description: BeginLoading marks the form and every component it owns as
@@ -65,6 +66,10 @@ public:
 
     void SetVisible(bool v) override;
     void Close();
+    // Shows the form and runs messages until it has a modal result (a button's, or mrCancel when it is
+    // closed), then hides it. A result set while the form is shown must pass CloseQuery first; a
+    // refusal clears it and the form stays. With MORVANE_DIALOGS=auto and no ModalFormHook nobody can
+    // answer: the form is hidden at once with mrCancel.
     int ShowModal();
     int ModalResult() const { return modalResult_; }
     void SetModalResult(int v) { modalResult_ = v; }
@@ -103,3 +108,7 @@ private:
     int modalResult_ = mrNone;
     bool closing_ = false;
 };
+
+// Told of each turn of every modal loop, with the form, before the loop looks for messages; tests
+// drive modal forms with it. While it is set the loop does not wait for the window system.
+extern std::function<void(TForm* form)> ModalFormHook;

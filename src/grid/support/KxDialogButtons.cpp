@@ -1,0 +1,47 @@
+// The dialog button factory; reads kxProcessIntl at every call.
+#include "grid/support/KxDialogButtons.h"
+
+#include "grid/support/KxIntl.h"
+#include "ui/Form.h"
+
+TButton* kxCreateDialogButton(TForm* dialog, TkxDialogButtonKind kind) {
+    // Without a settings object the library's defaults hold.
+    const bool bitmapped = kxProcessIntl ? kxProcessIntl->OKCancelBitmapped() : true;
+    TButton* button = nullptr;
+    if (bitmapped) {
+        auto* bit = new TBitBtn(dialog);
+        bit->SetVisible(false);
+        bit->SetParent(dialog);
+        bit->SetMargin(2);
+        bit->SetKind(kind == kxbOK ? bkOK : kind == kxbCancel ? bkCancel : bkHelp);
+        bit->SetLayout(blGlyphLeft);
+        bit->SetNumGlyphs(2);
+        bit->SetSpacing(-1);
+        TFont font;
+        font.SetColor(clWindowText);
+        font.SetHeight(-11);
+        font.SetName("MS Sans Serif");
+        font.SetStyle(kxProcessIntl ? kxProcessIntl->DialogFontStyle() : TFontStyles{});
+        bit->SetFont(font);
+        button = bit;
+    } else {
+        button = new TButton(dialog);
+        button->SetVisible(false);
+        button->SetParent(dialog);
+    }
+    switch (kind) {
+    case kxbOK:
+        button->SetCaption(kxProcessIntl ? kxProcessIntl->BtnOKCaption() : AnsiString("&OK"));
+        button->SetModalResult(mrOk);
+        break;
+    case kxbCancel:
+        button->SetCaption(kxProcessIntl ? kxProcessIntl->BtnCancelCaption() : AnsiString("Cancel"));
+        button->SetModalResult(mrCancel);
+        button->SetCancel(true);
+        break;
+    case kxbHelp:
+        button->SetCaption("Help");
+        break;
+    }
+    return button;
+}
