@@ -11,6 +11,8 @@
 #include <QTextCursor>
 #include <QValidator>
 
+#include <algorithm>
+
 using namespace bridge;
 
 namespace {
@@ -149,11 +151,14 @@ void TCustomEdit::textEdited() {
     const QString now = boxText(Widget());
     int refused = 0;
     AnsiString text = FromQStringRefusing(now, refused);
-    const bool fits = refused == 0 && !now.contains(QLatin1Char('\n')) &&
+    // One line takes no new line break; one it was given with its text stays (typing goes on).
+    const bool newBreak =
+        !wordWrap_ && now.count(QLatin1Char('\n')) > qsizetype(std::count(text_.begin(), text_.end(), '\n'));
+    const bool fits = refused == 0 && !newBreak &&
                       (maxLength_ <= 0 || int(text.size()) <= maxLength_);
     if (!fits && !settingText_) {
         // The native box took something this edit cannot hold (a character the code page lacks, a
-        // line break, more than the limit; pasted or dropped): it goes back to what it held.
+        // line break in one line, more than the limit; pasted or dropped): it goes back to what it held.
         const QSignalBlocker block(Widget());
         int start, length;
         boxSelection(Widget(), start, length);
@@ -390,6 +395,11 @@ void TCustomEdit::DefaultChar(char key) {
         return;
     case 3:
         CopyToClipboard();
+        return;
+    case 10:
+        // A line feed breaks the line of a wrapped box; one line has no room for it.
+        if (wordWrap_)
+            insert("\n");
         return;
     case 8:
         if (readOnly_)
