@@ -1,5 +1,5 @@
 // The drop-down month calendar under an edit box: where it opens and what it shows, choosing a day
-// by keys and by a click, closing without a choice by Escape and by a press outside it.
+// by keys and by a click, and closing without a choice by Escape and by a press outside it.
 #include "UiTest.h"
 
 #include "ui/DropDownCalendar.h"
@@ -15,82 +15,128 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
-QCalendarWidget* shownCalendar() {
-    QWidget* popup = QApplication::activePopupWidget();
-    return popup ? popup->findChild<QCalendarWidget*>() : nullptr;
-}
+struct CalendarHarness {
+    std::unique_ptr<TForm> form;
+    TEdit* edit = nullptr;
+    TEdit* other = nullptr;
+    TDropDownCalendar* calendar = nullptr;
+    std::vector<std::string> log;
 
-// A left click on day 15 of the month shown (a day no neighbouring month shows).
-void clickFifteenth() {
-    auto* view = shownCalendar()->findChild<QTableView*>();
-    QAbstractItemModel* model = view->model();
-    for (int r = 0; r < model->rowCount(); ++r)
-        for (int c = 0; c < model->columnCount(); ++c)
-            if (model->data(model->index(r, c)).toInt() == 15) {
-                const QPoint at = view->visualRect(model->index(r, c)).center();
+    CalendarHarness() {
+        StartApplication();
+        form = std::make_unique<TForm>(Application);
+        form->SetBounds(100, 100, 400, 300);
+        edit = new TEdit(form.get());
+        edit->SetParent(form.get());
+        edit->SetBounds(20, 30, 120, 21);
+        other = new TEdit(form.get());
+        other->SetParent(form.get());
+        other->SetBounds(20, 250, 120, 21);
+        calendar = new TDropDownCalendar(form.get());
+        calendar->OnCloseUp = [this](TObject*) { log.push_back("close"); };
+        calendar->OnSelect = [this](TObject*, TDateTime d) {
+            int y, m, dd;
+            DecodeDate(d, y, m, dd);
+            log.push_back("select " + std::to_string(y) + "-" + std::to_string(m) + "-" + std::to_string(dd));
+        };
+        form->Show();
+        edit->SetFocus();
+    }
+
+    QCalendarWidget* widget() const {
+        QWidget* popup = QApplication::activePopupWidget();
+        return popup ? popup->findChild<QCalendarWidget*>() : nullptr;
+    }
+
+    // A left click on day `day` of the month the calendar shows.
+    void clickDay(int day) {
+        auto* view = widget()->findChild<QTableView*>();
+        ASSERT_NE(view, nullptr);
+        QAbstractItemModel* model = view->model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            for (int c = 0; c < model->columnCount(); ++c) {
+                const QModelIndex i = model->index(r, c);
+                // Days of the neighbouring months fill the first and last rows.
+                if (model->data(i).toInt() != day || (day < 20 && r > 3) || (day > 10 && r < 2)) continue;
+                const QPoint at = view->visualRect(i).center();
                 QWidget* port = view->viewport();
                 QMouseEvent press(QEvent::MouseButtonPress, at, port->mapToGlobal(at), Qt::LeftButton,
                                   Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(port, &press);
                 QMouseEvent release(QEvent::MouseButtonRelease, at, port->mapToGlobal(at), Qt::LeftButton,
                                     Qt::NoButton, Qt::NoModifier);
-                QApplication::sendEvent(port, &press);
                 QApplication::sendEvent(port, &release);
                 return;
             }
-}
+        ADD_FAILURE() << "no day " << day;
+    }
+};
 } // namespace
 
-TEST(DropDownCalendar, OpensUnderItsControlAndClosesWithOrWithoutAChosenDay) {
-    StartApplication();
-    TForm form(Application);
-    form.SetBounds(100, 100, 400, 300);
-    auto* edit = new TEdit(&form);
-    edit->SetParent(&form);
-    edit->SetBounds(20, 30, 120, 21);
-    auto* other = new TEdit(&form);
-    other->SetParent(&form);
-    other->SetBounds(20, 250, 120, 21);
-    auto* cal = new TDropDownCalendar(&form);
-    std::vector<std::string> log;
-    cal->OnCloseUp = [&](TObject*) { log.push_back("close"); };
-    cal->OnSelect = [&](TObject*, TDateTime d) { log.push_back(DateToStr(d)); };
-    form.Show();
-    edit->SetFocus();
-
-    // It opens just under the edit on the day given (the time of day aside), its year texts set.
-    cal->SetYearHint("Edit Year");
-    cal->DropDown(edit, EncodeDate(2024, 2, 28) + 0.75);
-    cal->SetYearPrompt("Enter Valid Year");
+TEST(DropDownCalendar, OpensUnderItsControlOnTheDateAndEnterChoosesTheDay) {
+    CalendarHarness h;
+    TDropDownCalendar* cal = h.calendar;
+    EXPECT_FALSE(cal->DroppedDown());
+    // The time of day plays no part in the day shown.
+    cal->DropDown(h.edit, EncodeDate(2024, 2, 28) + 0.75);
     ASSERT_TRUE(cal->DroppedDown());
-    ASSERT_NE(shownCalendar(), nullptr);
+    ASSERT_NE(h.widget(), nullptr);
     EXPECT_EQ(cal->Date(), EncodeDate(2024, 2, 28));
-    EXPECT_EQ(QApplication::activePopupWidget()->frameGeometry().topLeft(),
-              edit->Widget()->mapToGlobal(QPoint(0, edit->Height())));
-    EXPECT_EQ(shownCalendar()->findChild<QToolButton*>("qt_calendar_yearbutton")->toolTip(), "Edit Year");
-    EXPECT_EQ(shownCalendar()->findChild<QWidget*>("qt_calendar_yearedit")->toolTip(), "Enter Valid Year");
+    EXPECT_EQ(h.widget()->selectedDate(), QDate(2024, 2, 28));
+    const QPoint under = h.edit->Widget()->mapToGlobal(QPoint(0, h.edit->Height()));
+    EXPECT_EQ(QApplication::activePopupWidget()->frameGeometry().topLeft(), under);
 
-    // The keys move the day (over the leap day); Enter chooses it, the calendar closing first.
+    // The keys move the day (into the leap day, then March), Enter chooses it and closes first.
     SendKey(nullptr, VK_RIGHT);
     SendKey(nullptr, VK_RIGHT);
+    EXPECT_EQ(cal->Date(), EncodeDate(2024, 3, 1));
+    EXPECT_TRUE(h.log.empty());
     SendKey(nullptr, VK_RETURN);
     EXPECT_FALSE(cal->DroppedDown());
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-    EXPECT_EQ(log, (std::vector<std::string>{"close", "2024/03/01"}));
+    EXPECT_EQ(h.log, (std::vector<std::string>{"close", "select 2024-3-1"}));
+}
 
-    // A click on a day chooses it; Escape and a press outside choose nothing.
-    log.clear();
-    cal->DropDown(edit, EncodeDate(1999, 12, 31));
-    clickFifteenth();
-    cal->DropDown(edit, EncodeDate(1999, 12, 31));
+TEST(DropDownCalendar, AClickOnADayChoosesItAndEscapeOrAPressOutsideChoosesNothing) {
+    CalendarHarness h;
+    TDropDownCalendar* cal = h.calendar;
+    cal->DropDown(h.edit, EncodeDate(1999, 12, 31));
+    h.clickDay(15);
+    EXPECT_FALSE(cal->DroppedDown());
+    EXPECT_EQ(h.log, (std::vector<std::string>{"close", "select 1999-12-15"}));
+
+    h.log.clear();
+    cal->DropDown(h.edit, EncodeDate(1999, 12, 31));
     SendKey(nullptr, VK_LEFT);
     SendKey(nullptr, VK_ESCAPE);
-    cal->DropDown(edit, EncodeDate(1999, 12, 31));
-    SendClick(other, 5, 5);
     EXPECT_FALSE(cal->DroppedDown());
+    EXPECT_EQ(h.log, (std::vector<std::string>{"close"}));
+
+    h.log.clear();
+    cal->DropDown(h.edit, EncodeDate(1999, 12, 31));
+    SendClick(h.other, 5, 5);
+    EXPECT_FALSE(cal->DroppedDown());
+    EXPECT_EQ(h.log, (std::vector<std::string>{"close"}));
+    // Closing a closed calendar does nothing.
     cal->CloseUp();
-    EXPECT_EQ(log, (std::vector<std::string>{"close", "1999/12/15", "close", "close"}));
+    EXPECT_EQ(h.log, (std::vector<std::string>{"close"}));
+}
+
+TEST(DropDownCalendar, TheYearButtonAndBoxCarryTheOwnersTexts) {
+    CalendarHarness h;
+    h.calendar->SetYearHint("Edit Year");
+    h.calendar->DropDown(h.edit, EncodeDate(2024, 1, 1));
+    h.calendar->SetYearPrompt("Enter Valid Year");
+    auto* button = h.widget()->findChild<QToolButton*>(QStringLiteral("qt_calendar_yearbutton"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->toolTip(), QStringLiteral("Edit Year"));
+    auto* box = h.widget()->findChild<QWidget*>(QStringLiteral("qt_calendar_yearedit"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->toolTip(), QStringLiteral("Enter Valid Year"));
+    h.calendar->CloseUp();
 }

@@ -227,6 +227,13 @@ TEST(Input, CtrlEnterBreaksTheLineOfAWrappedEditBoxOnly) {
     SendKey(w.edit, VK_RETURN, {ssCtrl});
     EXPECT_EQ(w.edit->Text(), "a\n\nb\nc");
     EXPECT_EQ(w.edit->SelStart(), 2);
+    w.edit->SetMaxLength(6);
+    SendKey(w.edit, VK_RETURN, {ssCtrl});
+    EXPECT_EQ(w.edit->Text(), "a\n\nb\nc");
+    w.edit->SetMaxLength(0);
+    w.edit->SetReadOnly(true);
+    SendKey(w.edit, VK_RETURN, {ssCtrl});
+    EXPECT_EQ(w.edit->Text(), "a\n\nb\nc");
 }
 
 namespace {
