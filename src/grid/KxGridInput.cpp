@@ -496,9 +496,12 @@ bool TkxCustomDBGrid::RouteEmbeddedKey(TWinControl* target, Word key, TShiftStat
     case VK_PRIOR:
     case VK_NEXT:
     case VK_UP:
-    case VK_DOWN:
     case VK_INSERT:
         navigation = true;
+        break;
+    case VK_DOWN:
+        // Alt+Down opens the control's own drop-down; it moves no record.
+        navigation = !shift.Contains(ssAlt);
         break;
     case VK_RETURN:
         navigation = keyOptions_.Contains(dgEnterToTab);

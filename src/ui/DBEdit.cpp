@@ -148,7 +148,9 @@ void TDBEdit::KeyPress(char& key) {
     }
 }
 
-bool TDBEdit::AcceptsComposition() { return canEdit() && link_->Edit(); }
+bool TDBEdit::AcceptsComposition() { return EditField(); }
+
+bool TDBEdit::EditField() { return canEdit() && link_->Edit(); }
 
 void TDBEdit::DoEnter() {
     focused_ = true;

@@ -30,6 +30,9 @@ public:
 protected:
     // Writes the edit's text into the field when the record is updated (the field's own conversion).
     virtual void WriteField(TField* field, const AnsiString& text);
+    // Puts the dataset into edit state through the edit's link when the edit may change its field;
+    // answers whether the field may be written now (false when read-only or unbound).
+    bool EditField();
     void KeyDown(Word& key, TShiftState shift) override;
     void KeyPress(char& key) override;
     bool AcceptsComposition() override;

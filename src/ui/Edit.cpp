@@ -11,6 +11,8 @@
 #include <QTextCursor>
 #include <QValidator>
 
+#include <algorithm>
+
 using namespace bridge;
 
 namespace {
@@ -175,11 +177,14 @@ void TCustomEdit::textEdited() {
     AnsiString text = FromQStringRefusing(now, refused);
     if (multiLine_ && crlf_)
         text = withCrlf(text);
-    const bool fits = refused == 0 && (multiLine_ || !now.contains(QLatin1Char('\n'))) &&
+    // One line takes no new line break; one it was given with its text stays (typing goes on).
+    const bool newBreak = !multiLine_ && !wordWrap_ &&
+                          now.count(QLatin1Char('\n')) > qsizetype(std::count(text_.begin(), text_.end(), '\n'));
+    const bool fits = refused == 0 && !newBreak &&
                       (maxLength_ <= 0 || int(text.size()) <= maxLength_);
     if (!fits && !settingText_) {
         // The native box took something this edit cannot hold (a character the code page lacks, a
-        // line break, more than the limit; pasted or dropped): it goes back to what it held.
+        // line break in one line, more than the limit; pasted or dropped): it goes back to what it held.
         const QSignalBlocker block(Widget());
         int start, length;
         boxSelection(Widget(), start, length);
@@ -424,6 +429,11 @@ void TCustomEdit::DefaultChar(char key) {
         return;
     case 3:
         CopyToClipboard();
+        return;
+    case 10:
+        // A line feed breaks the line of a wrapped or multi-line box; one line has no room for it.
+        if (wordWrap_ || multiLine_)
+            insert("\n");
         return;
     case 8:
         if (readOnly_)

@@ -7,8 +7,11 @@
 // is refused with a beep and never becomes "?".
 //
 // One line by default; with WordWrap a long text wraps at the box's width and scrolls up and down
-// instead of sideways (the window is made again when the setting changes). Either way the text has no
-// line breaks: Enter is the form's or the owner's, never the text's. TMemo is the multi-line kind.
+// instead of sideways (the window is made again when the setting changes). Enter is the form's or the
+// owner's, never the text's. A one-line box has no line breaks; a wrapped box takes a line feed
+// (Ctrl+Enter types one) as a line break, and its text holds each break as one LF byte (a CR LF or
+// a lone CR given to SetText reads back as LF). TMemo is the multi-line kind, where Enter types a
+// break and the text keeps the break style it was given.
 #include "ui/WinControl.h"
 
 class TCustomEdit : public TWinControl {

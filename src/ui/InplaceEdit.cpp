@@ -172,6 +172,12 @@ void TInplaceEdit::keyPress(char& key) {
     TCustomEdit::KeyPress(key);
 }
 
+void TInplaceEdit::DefaultChar(char key) {
+    if (key == '\n' && (!WordWrap() || ReadOnly() || !grid_->CanEditModify()))
+        return;
+    TCustomEdit::DefaultChar(key);
+}
+
 void TInplaceEdit::KeyUp(Word& key, TShiftState shift) { grid_->KeyUp(key, shift); }
 
 void TInplaceEdit::WMSetFocus() {

@@ -33,6 +33,8 @@ protected:
     void Change() override;
     void DoEnter() override;
     void DoExit() override;
+    // A line feed goes into a wrapped editor only when the grid lets the cell change.
+    void DefaultChar(char key) override;
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
 
 private:

@@ -33,7 +33,7 @@ QString textOf(Word key, TShiftState shift) {
         return QString(QChar(shift.Contains(ssShift) ? key : key + 32));
     }
     if (shift.Contains(ssCtrl))
-        return {};
+        return key == VK_RETURN ? QStringLiteral("\n") : QString();
     if (key >= '0' && key <= '9')
         return QString(QChar(key));
     switch (key) {

@@ -13,7 +13,7 @@ enum class TMouseAction { Down, Up, Move, DoubleClick };
 
 // A key down and up to the control's window (null: to the window with the focus). The typed text is
 // that of the key with the shift state (letters, digits, space, Enter, Escape, Tab, Backspace,
-// Ctrl+letter), unless `text` (code page) is given.
+// Ctrl+letter, Ctrl+Enter as a line feed), unless `text` (code page) is given.
 void SendKey(TWinControl* target, Word key, TShiftState shift = {}, const char* text = nullptr);
 // Text committed by an input method (Chinese, for instance) to the control's window.
 void SendText(TWinControl* target, const AnsiString& text);

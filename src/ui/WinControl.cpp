@@ -807,6 +807,11 @@ bool WidgetEvents::KeyPress(TWinControl* c, QKeyEvent* e) {
             return false;
     }
     QString text = e->text();
+    // Ctrl+Enter types a line feed, as the platform's keyboard does; the window system may give it
+    // as a carriage return or as nothing.
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+        (e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == Qt::ControlModifier)
+        text = QStringLiteral("\n");
     if (text.isEmpty())
         return true;
     dispatchText(c, text);

@@ -784,3 +784,47 @@ TEST(InplaceEdit, LeavingTheGridWritesThePendingTextUnpostedAndDropsOnlyAnUntouc
     h.cds->Cancel();
     EXPECT_EQ(h.cds->RecordCount(), 10);
 }
+
+TEST(InplaceEdit, CtrlEnterBreaksTheLineOfAWrappedEditorOnlyOutsideNumbers) {
+    GridHarness h(typedDb(), kTypedSql);
+    h.grid->SetDataSource(h.source);
+    h.cds->Open();
+    h.Show();
+    TkxDBGrid* g = h.grid;
+    constexpr int kText = 4;
+    ASSERT_TRUE(g->Options().Contains(dgWordWrap));
+
+    // The break goes into the text as one LF; plain Enter still writes the text and closes.
+    editColumn(h, kText);
+    SendKey(nullptr, 'A');
+    SendKey(nullptr, VK_RETURN, {ssCtrl});
+    SendKey(nullptr, 'B');
+    EXPECT_EQ(editorOf(h)->Text(), "a\nb");
+    SendKey(nullptr, VK_RETURN);
+    EXPECT_FALSE(g->EditorShowing());
+    EXPECT_EQ(h.Field("NAME")->AsString(), "a\nb");
+    h.cds->Post();
+    // Opened again the editor holds the field's text unchanged, breaks and all.
+    editColumn(h, kText);
+    EXPECT_EQ(editorOf(h)->Text(), "a\nb");
+    SendKey(nullptr, VK_ESCAPE);
+
+    // A float field drops it, without entering edit state.
+    editColumn(h, kAmount);
+    const AnsiString amount = editorOf(h)->Text();
+    SendKey(nullptr, VK_END);
+    SendKey(nullptr, VK_RETURN, {ssCtrl});
+    EXPECT_EQ(editorOf(h)->Text(), amount);
+    EXPECT_EQ(h.cds->State(), dsBrowse);
+    SendKey(nullptr, VK_ESCAPE);
+
+    // An editor on one line has no room for a break.
+    g->SetOptions(g->Options() - TkxDBGridOptions{dgWordWrap});
+    editColumn(h, kText);
+    SendKey(nullptr, VK_END);
+    SendKey(nullptr, VK_RETURN, {ssCtrl});
+    SendKey(nullptr, 'C');
+    EXPECT_EQ(editorOf(h)->Text().back(), 'c');
+    EXPECT_EQ(editorOf(h)->Text().find('\n', 2), std::string::npos);
+    h.cds->Cancel();
+}

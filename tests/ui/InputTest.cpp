@@ -206,6 +206,36 @@ TEST(Input, EditBoxTypingLimitsReadOnlyAndChange) {
     EXPECT_EQ(w.edit->Text(), "set");
 }
 
+TEST(Input, CtrlEnterBreaksTheLineOfAWrappedEditBoxOnly) {
+    StartApplication();
+    Window w;
+    w.edit->SetFocus();
+    SendKey(w.edit, 'A');
+    SendKey(w.edit, VK_RETURN, {ssCtrl});
+    SendKey(w.edit, VK_RETURN);
+    EXPECT_EQ(w.edit->Text(), "a");
+    // A one-line box given a break keeps it, and typing still goes in.
+    w.edit->SetText("x\ny");
+    SendKey(w.edit, VK_END);
+    SendKey(w.edit, 'Z');
+    EXPECT_EQ(w.edit->Text(), "x\nyz");
+
+    w.edit->SetWordWrap(true);
+    w.edit->SetText("a\r\nb\rc");
+    EXPECT_EQ(w.edit->Text(), "a\nb\nc");
+    w.edit->SetSelStart(1);
+    SendKey(w.edit, VK_RETURN, {ssCtrl});
+    EXPECT_EQ(w.edit->Text(), "a\n\nb\nc");
+    EXPECT_EQ(w.edit->SelStart(), 2);
+    w.edit->SetMaxLength(6);
+    SendKey(w.edit, VK_RETURN, {ssCtrl});
+    EXPECT_EQ(w.edit->Text(), "a\n\nb\nc");
+    w.edit->SetMaxLength(0);
+    w.edit->SetReadOnly(true);
+    SendKey(w.edit, VK_RETURN, {ssCtrl});
+    EXPECT_EQ(w.edit->Text(), "a\n\nb\nc");
+}
+
 namespace {
 // Counts the beeps while it lives.
 struct Beeps {
