@@ -370,9 +370,11 @@ void TCustomEdit::PasteFromClipboard() {
         return;
     int refused = 0;
     QString pasted = QGuiApplication::clipboard()->text();
-    if (multiLine_)
+    // A box that holds line breaks takes every pasted line; one line takes the first.
+    const bool breaks = multiLine_ || wordWrap_;
+    if (breaks)
         pasted.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    AnsiString text = FromQStringRefusing(multiLine_ ? pasted : firstLine(pasted), refused);
+    AnsiString text = FromQStringRefusing(breaks ? pasted : firstLine(pasted), refused);
     // What the code page lacks is refused as a wrong key is, with a beep; it never becomes "?".
     if (refused > 0)
         MessageBeep();

@@ -234,6 +234,16 @@ TEST(Input, CtrlEnterBreaksTheLineOfAWrappedEditBoxOnly) {
     w.edit->SetReadOnly(true);
     SendKey(w.edit, VK_RETURN, {ssCtrl});
     EXPECT_EQ(w.edit->Text(), "a\n\nb\nc");
+    // Pasted lines all go into a wrapped box; a one-line box takes the first.
+    w.edit->SetReadOnly(false);
+    w.edit->SetText("");
+    QGuiApplication::clipboard()->setText("one\r\ntwo");
+    w.edit->PasteFromClipboard();
+    EXPECT_EQ(w.edit->Text(), "one\ntwo");
+    w.edit->SetWordWrap(false);
+    w.edit->SetText("");
+    w.edit->PasteFromClipboard();
+    EXPECT_EQ(w.edit->Text(), "one");
 }
 
 namespace {
