@@ -435,8 +435,8 @@ void TkxCustomDBGrid::drawDataCell(int col, int row, const TRect& rect, TGridDra
     // 7.
     if (OnDrawDataCell) try {
             OnDrawDataCell(this, rect, field, state);
-        } catch (const std::exception&) {
-            // A handler's failure does not stop the painting.
+        } catch (...) {
+            // A handler's failure, whatever it throws, does not stop the painting.
         }
     scope.reset();
     drawCellRowLines(col, row, rect, state, highlight);
@@ -458,7 +458,7 @@ void TkxCustomDBGrid::drawCheckBoxCell(int col, int row, const TRect& rect, TGri
         }
     }
     // 2. The value, with the cell's record active. A row without a record (the empty dataset's one
-    // row) shows no box.
+    // row) shows no box: a box there would offer a customer to tick where the list has none.
     bool checked = false;
     if (recordRow) {
         TActiveRecordScope scope(*link_, dataRow);
