@@ -134,26 +134,23 @@ void TkxDBGrid::LoadLayout() {
     if (entries.empty()) return;
 
     TStringList lines;
-    AnsiString failure;
     for (const TkxLayoutEntry& e : entries) {
         AnsiString line;
         if (!LayoutEntryToListLine(e, d, line)) {
-            failure = "Key Delimiter Not Found";
-            break;
+            warn("Key Delimiter Not Found");
+            // Nothing is applied; a column list goes back as it was, the fields' list stays empty.
+            SetSelected(UseTFields() ? TStringList() : previous);
+            return;
         }
         try {
             checkWidth(ListLineField(line, 1));
         } catch (const EConvertError& error) {
-            failure = error.Message();
-            break;
+            // Nothing is applied and the list stays as it was in both modes: it also carries the
+            // columns' read-only flags and group names, which a bad width must not take away.
+            warn(error.Message());
+            return;
         }
         lines.Add(line);
-    }
-    if (!failure.empty()) {
-        warn(failure);
-        // Nothing is applied; a column list goes back as it was, the fields' list stays empty.
-        SetSelected(UseTFields() ? TStringList() : previous);
-        return;
     }
 
     if (ia.CheckNewFields()) {

@@ -196,7 +196,13 @@ TEST(Layout, LongAndMalformedStoredValues) {
             Boxes boxes;
             h.ShowLikeTheWindow();
             EXPECT_EQ(boxes.texts, std::vector<AnsiString>{c.message}) << c.value;
-            EXPECT_EQ(h.grid->Selected(), tfields ? TStringList() : WindowColumnList()) << c.value;
+            const bool delimiterMissing = c.message == std::string("Key Delimiter Not Found");
+            EXPECT_EQ(h.grid->Selected(), tfields && delimiterMissing ? TStringList() : WindowColumnList())
+                << c.value;
+            // After a bad width the class column is still read-only.
+            if (!delimiterMissing) {
+                EXPECT_TRUE(h.grid->ColumnAt(3).ReadOnly()) << c.value;
+            }
             EXPECT_EQ(h.grid->ColCount(), 5);
             EXPECT_EQ(h.grid->TitleText(2), Ansi("客戶名稱"));
             h.cds->Last();
