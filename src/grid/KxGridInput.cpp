@@ -119,9 +119,11 @@ void TkxCustomDBGrid::DblClick() {
 void TkxCustomDBGrid::CalcSizingState(int x, int y, TGridState& state, int& index, int& sizingPos,
                                       int& sizingOfs, const TGridDrawInfo& fixedInfo) {
     TCustomGrid::CalcSizingState(x, y, state, index, sizingPos, sizingOfs, fixedInfo);
-    // The indicator keeps its width; frozen data columns are sized only with dgFixedResizable.
+    // The indicator keeps its width; frozen data columns are sized only with dgFixedResizable or
+    // dgFixedEditable.
+    const bool fixedSizable = options_.Contains(dgFixedResizable) || options_.Contains(dgFixedEditable);
     if (state == gsColSizing && index < TCustomGrid::FixedCols() &&
-        !(options_.Contains(dgFixedResizable) && index >= IndicatorOffset())) {
+        !(fixedSizable && index >= IndicatorOffset())) {
         state = gsNormal;
         index = -1;
     }
@@ -224,7 +226,7 @@ void TkxCustomDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, i
             const bool shiftSelect = multiSelectOptions_.Contains(msoShiftSelect);
             const bool autoUnselect = multiSelectOptions_.Contains(msoAutoUnselect);
             // A Shift press with an anchor selects the range instead (TkxDBGrid), which holds this record.
-            const bool range = shiftKey && !ctrl && shiftSelect && !anchorBookmark_.empty();
+            const bool range = shiftKey && shiftSelect && !anchorBookmark_.empty();
             if ((ctrl || shiftKey) && !range)
                 IsActiveRecordSelected() ? RemoveFromSelection() : AddToSelection();
             else if (!ctrl && !shiftKey && autoUnselect && button == mbLeft) {
@@ -321,10 +323,10 @@ void TkxCustomDBGrid::MouseRelease(TMouseButton button, TShiftState shift, int x
     try {
         TCustomGrid::MouseRelease(button, shift, x, y);
         if (state == gsColSizing) {
+            if (OnColWidthChanged) OnColWidthChanged(this, widthChangedCol_);
             if (options_.Contains(dgFixedResizable) && index >= IndicatorOffset() &&
                 index < TCustomGrid::FixedCols() && ColWidths(index) < 2)
                 SetColWidths(index, 2);
-            if (OnColWidthChanged) OnColWidthChanged(this, widthChangedCol_);
         } else if (state == gsRowSizing) {
             RowResized(index);
         }
@@ -584,13 +586,13 @@ void TkxCustomDBGrid::GridKeyDown(Word& key, TShiftState shift) {
         byRecords ? ds->Last() : SelectColumn(DataColumnCount() - 1);
         break;
     case VK_LEFT:
-        if (rowSelect)
+        if (rowSelect && !ctrl)
             PriorRecord();
         else
             SelectColumn(ctrl ? 0 : Col() - ind - 1);
         break;
     case VK_RIGHT:
-        if (rowSelect)
+        if (rowSelect && !ctrl)
             NextRecordOrAppend();
         else if (ctrl)
             SelectColumn(DataColumnCount() - 1);
@@ -736,7 +738,7 @@ void TkxDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) 
     if (cell == current && currentEmbeddedControl_ && !currentEmbeddedControl_->Visible())
         InvalidateCell(cell.X, cell.Y);
     if (Options().Contains(dgMultiSelect) && MultiSelectOptions().Contains(msoShiftSelect) &&
-        shift.Contains(ssShift) && !shift.Contains(ssCtrl) && !SelectionAnchor().empty())
+        shift.Contains(ssShift) && !SelectionAnchor().empty())
         SelectRangeToAnchor();
 }
 

@@ -32,9 +32,9 @@ void TkxCustomDBGrid::RemoveFromSelection() {
     if (!link_->Active() || !ds) return;
     const auto it = selection_.find(ds->GetBookmark());
     if (it == selection_.end()) return;
+    // Taking a record out is told, not asked: the handler's answer does not keep it in.
     bool accept = true;
     if (OnMultiSelectRecord) OnMultiSelectRecord(this, false, accept);
-    if (!accept) return;
     selection_.erase(it);
     InvalidateRow(Row());
 }

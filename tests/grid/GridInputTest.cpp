@@ -299,6 +299,19 @@ TEST(GridInput, KeysMoveRecordsAndColumnsTabAndEnter) {
     at("C0003", 2);
     SendWheel(g, 120);
     at("C0002", 2);
+    // With whole-row selection Left and Right move records, with Ctrl still columns.
+    g->SetOptions(g->Options() + TkxDBGridOptions{dgRowSelect});
+    SendKey(g, VK_RIGHT);
+    at("C0003", 2);
+    SendKey(g, VK_LEFT);
+    at("C0002", 2);
+    SendKey(g, VK_RIGHT, {ssCtrl});
+    at("C0002", 4);
+    SendKey(g, VK_LEFT, {ssCtrl});
+    at("C0002", 1);
+    g->SetOptions(g->Options() - TkxDBGridOptions{dgRowSelect});
+    SendKey(g, VK_RIGHT);
+    at("C0002", 2);
 
     // Tab skips the read-only class column and goes on in the next record; Shift+Tab comes back.
     SendKey(g, VK_TAB);
@@ -481,7 +494,13 @@ TEST(GridInput, MultiSelectionByClicksShiftRangesAndSpace) {
     click(g, 2, 6, {ssCtrl});
     EXPECT_FALSE(g->IsActiveRecordSelected());
     EXPECT_EQ(refused, 1);
+    // Taking a record out is not refused.
+    click(g, 2, 7, {ssCtrl});
+    EXPECT_FALSE(g->IsActiveRecordSelected());
     accept = true;
+    // Ctrl with Shift selects the range from the anchor (the last Ctrl click) as Shift alone does.
+    click(g, 2, 9, {ssCtrl, ssShift});
+    EXPECT_EQ(g->SelectedCount(), 5); // C0002, C0005 and C0007 to C0009
 
     // With msoAutoUnselect a plain click selects only its record, unless the clear is refused.
     g->SetMultiSelectOptions({msoAutoUnselect});

@@ -239,3 +239,27 @@ TEST(RowSizing, ADraggedRowSetsThePercentageNotBelowTheFloor) {
     EXPECT_EQ(g->RowHeights(1), 27);
     EXPECT_EQ(g->RowHeights(2), 27);
 }
+
+TEST(ColumnSizing, FrozenColumnsAreSizedOnlyWhenTheOptionsAllowIt) {
+    GridHarness h(CustomersDb(5));
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    g->SetFixedCols(1); // the tick column stays
+    int told = 0, widthWhenTold = -1;
+    g->OnColWidthChanged = [&](TObject*, int) { ++told, widthWhenTold = g->ColWidths(1); };
+    const int width = g->ColWidths(1);
+    dragBorder(g, 1, 20);
+    EXPECT_EQ(g->ColWidths(1), width);
+    EXPECT_EQ(told, 0);
+    // dgFixedEditable lets a frozen column be sized, as dgFixedResizable does.
+    g->SetOptions(g->Options() + TkxDBGridOptions{dgFixedEditable});
+    dragBorder(g, 1, 20);
+    EXPECT_GT(g->ColWidths(1), width);
+    EXPECT_EQ(told, 1);
+    // With dgFixedResizable too; a frozen column dragged to nothing keeps some width.
+    g->SetOptions(g->Options() - TkxDBGridOptions{dgFixedEditable} + TkxDBGridOptions{dgFixedResizable});
+    dragBorder(g, 1, -g->ColWidths(1) + 1);
+    EXPECT_EQ(told, 2);
+    EXPECT_EQ(widthWhenTold, g->ColWidths(1));
+    EXPECT_GE(g->ColWidths(1), 2);
+}
