@@ -504,6 +504,9 @@ public:
     virtual AnsiString GetCellText(int dataCol) const;
     // A memo or Oracle clob field.
     static bool IsMemoField(const TField* field);
+    // ecoDisableEditorIfReadOnly keeps the editor from this read-only data column (clicks, column
+    // changes and Delete do not open it there).
+    bool EditorBarredFromColumn(int dataCol) const;
 
     // ---- data link and record window (KxGridDataLink.cpp) ----
     virtual void RebuildLayout();

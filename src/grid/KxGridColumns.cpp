@@ -447,6 +447,10 @@ TRect TkxCustomDBGrid::TitleCellRect(int gridCol) const {
 
 // ---- the current column ----
 
+bool TkxCustomDBGrid::EditorBarredFromColumn(int dataCol) const {
+    return editControlOptions_.Contains(ecoDisableEditorIfReadOnly) && ColumnAt(dataCol).ReadOnly();
+}
+
 void TkxCustomDBGrid::SelectColumn(int dataCol) {
     // Pending editor text belongs to the column being left.
     if (link_->Active()) link_->UpdateRecord();
@@ -460,9 +464,7 @@ void TkxCustomDBGrid::SelectColumn(int dataCol) {
     MoveColRow(c, Row(), true, true);
     if (options_.Contains(dgAlwaysShowEditor)) {
         TField* f = MappedField(c - ind);
-        bool readOnlyBlocked =
-            editControlOptions_.Contains(ecoDisableEditorIfReadOnly) && ColumnAt(c - ind).ReadOnly();
-        if (!IsControlCell(c, Row()) && !IsMemoField(f) && !readOnlyBlocked) ShowEditor();
+        if (!IsControlCell(c, Row()) && !IsMemoField(f) && !EditorBarredFromColumn(c - ind)) ShowEditor();
     }
     UpdateCurrentEmbeddedControl();
     Fire(OnColEnter);

@@ -207,7 +207,7 @@ void TkxCustomDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, i
         const int dataCol = cell.X - ind;
         if (cell == before && button != mbRight && !IsControlCell(cell.X, cell.Y) &&
             !IsMemoField(MappedField(dataCol)) &&
-            !(editControlOptions_.Contains(ecoDisableEditorIfReadOnly) && ColumnAt(dataCol).ReadOnly()))
+            !EditorBarredFromColumn(dataCol))
             ShowEditor();
         if (!options_.Contains(dgRowSelect) &&
             (cell.X >= TCustomGrid::FixedCols() || options_.Contains(dgFixedEditable)))
@@ -720,7 +720,8 @@ void TkxDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) 
     if (Options().Contains(dgFixedEditable) && GridState() == gsNormal && dataCell &&
         Options().Contains(dgEditing)) {
         if (cell == current && Options().Contains(dgAlwaysShowEditor) && !IsControlCell(cell.X, cell.Y) &&
-            !IsMemoField(MappedField(cell.X - IndicatorOffset())))
+            !IsMemoField(MappedField(cell.X - IndicatorOffset())) &&
+            !EditorBarredFromColumn(cell.X - IndicatorOffset()))
             ShowEditor();
         Click();
     }
@@ -789,7 +790,7 @@ void TkxDBGrid::GridKeyDown(Word& key, TShiftState shift) {
         }
         return;
     }
-    if (key == VK_DELETE && EditingAllowed()) {
+    if (key == VK_DELETE && EditingAllowed() && !EditorBarredFromColumn(Col() - ind)) {
         ShowEditor();
         if (EditorShowing()) SendKey(InplaceEditor(), VK_DELETE, shift);
         key = 0;

@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -112,6 +113,9 @@ void TApplication::Initialize(int argc, char** argv) {
     impl_->argv[0] = impl_->argv0.data();
     if (!qApp) {
         impl_->app = std::make_unique<QApplication>(impl_->argc, impl_->argv);
+        // Qt takes the user's locale for everything; numbers in text keep the program's own form
+        // (a "." decimal point), which the conversions of fields and formats are written for.
+        std::setlocale(LC_NUMERIC, "C");
     }
     bridge::InstallFontSubstitutions();
     impl_->filter = std::make_unique<KeyFilter>();

@@ -146,6 +146,18 @@ TEST(InplaceEdit, ReadOnlyColumnsGridsAndControlCells) {
     SendKey(g, VK_F2);
     EXPECT_FALSE(g->EditorShowing());
     EXPECT_FALSE(g->CanEditShow());
+
+    // With ecoDisableEditorIfReadOnly neither a click nor Delete opens it on the class column.
+    g->SetEditControlOptions(g->EditControlOptions() + TkxEditControlOptions{ecoDisableEditorIfReadOnly});
+    g->SelectColumn(kClass);
+    SendKey(g, VK_DELETE);
+    EXPECT_FALSE(g->EditorShowing());
+    const TRect cell = g->CellRect(g->Col(), g->Row());
+    SendClick(g, cell.Left + 5, cell.Top + 5);
+    EXPECT_FALSE(g->EditorShowing());
+    g->SelectColumn(kName);
+    SendKey(g, VK_DELETE);
+    EXPECT_TRUE(g->EditorShowing());
 }
 
 TEST(InplaceEdit, AnEmptyDatasetGetsARecordOnlyWithAllowInsert) {
