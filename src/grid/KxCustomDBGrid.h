@@ -779,6 +779,7 @@ protected:
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;
     void MouseLeave() override;
+    void ResetHover();
     void MouseDrag(TShiftState shift, int x, int y) override;
     void MouseRelease(TMouseButton button, TShiftState shift, int x, int y) override;
     bool DoMouseWheelDown(TShiftState shift, TPoint mousePos) override;

@@ -159,6 +159,8 @@ void TkxCustomDBGrid::RebuildLayout() {
         CheckFooter();
     }
     SyncCurrentRow();
+    // The cells under the pointer may be others now: hovering starts again.
+    ResetHover();
     Invalidate();
     SetFixedColor(titleColor_);
     CheckRecordWindow();

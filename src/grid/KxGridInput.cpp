@@ -386,15 +386,21 @@ void TkxCustomDBGrid::MouseMove(TShiftState shift, int x, int y) {
     CellHintMouseMove(x, y);
 }
 
-// The pointer went off the grid (or onto a control over it): no cell stays hot and the pointer's
-// shape from before the link cells comes back.
+// The pointer went off the grid (or onto a control over it).
 void TkxCustomDBGrid::MouseLeave() {
+    ResetHover();
+}
+
+// No cell stays hot and the pointer's shape from before the link cells comes back (it is the shape
+// remembered from now on).
+void TkxCustomDBGrid::ResetHover() {
     const TGridCoord none{-1, -1};
     if (hotLinkCell_ != none) {
         InvalidateCell(hotLinkCell_.X, hotLinkCell_.Y);
         SetCursor(cursorBeforeLink_);
         hotLinkCell_ = none;
     }
+    cursorBeforeLink_ = Cursor();
     if (hotTitle_ != none) {
         if (ThemedLook()) InvalidateCell(hotTitle_.X, hotTitle_.Y);
         hotTitle_ = none;

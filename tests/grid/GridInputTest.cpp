@@ -438,6 +438,9 @@ TEST(GridInput, LinkCellsOpenTheirAddress) {
     EXPECT_EQ(g->Cursor(), crDefault);
     SendMouse(g, TMouseAction::Move, mbLeft, {}, p.X, p.Y);
     EXPECT_EQ(g->Cursor(), crHandPoint);
+    // A new layout starts the hovering again.
+    g->RebuildLayout();
+    EXPECT_EQ(g->Cursor(), crDefault);
 
     EXPECT_EQ(TkxDBGrid::LinkToOpen("a@b.c"), "MailTo:a@b.c");
     EXPECT_EQ(TkxDBGrid::LinkToOpen("mailto:a@b.c"), "mailto:a@b.c");
