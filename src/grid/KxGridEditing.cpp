@@ -286,7 +286,7 @@ void TkxCustomDBGrid::ShowEmbeddedControl() {
     }
     if (auto* edit = dynamic_cast<TCustomEdit*>(c)) edit->SetModified(false);
     TForm* form = GetParentForm();
-    if (options_.Contains(dgAlwaysShowEditor) && form && form->Showing() && c->CanFocus()) c->SetFocus();
+    if (options_.Contains(dgAlwaysShowEditor) && form && form->Active() && c->CanFocus()) c->SetFocus();
     c->Invalidate();
 }
 
