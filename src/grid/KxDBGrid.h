@@ -97,6 +97,9 @@ protected:
 
     // ---- mouse and keys (KxGridInput.cpp), sizing and moving (KxGridSizing.cpp) ----
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    // A press that fired OnClick itself (frozen-column editing) is not clicked again at its release.
+    void Click() override;
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
     void GridKeyDown(Word& key, TShiftState shift) override;
     void GridExit() override;
     void ColumnMoved(int fromIndex, int toIndex) override;
@@ -104,6 +107,7 @@ protected:
     void RowResized(int row) override;
 
 private:
+    bool pressClicked_ = false; // this press fired OnClick: the release's click is taken
     std::unique_ptr<TkxIniAttributes> iniAttributes_;
     // ---- layout persistence and export ----
     void saveLayout();

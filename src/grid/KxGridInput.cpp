@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 // A title press becomes a column drag once the pointer went further than this.
@@ -718,6 +719,7 @@ void TkxCustomDBGrid::GridExit() {
 
 void TkxDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     const TGridCoord current{Col(), Row()};
+    pressClicked_ = false;
     TkxCustomDBGrid::MouseDown(button, shift, x, y);
     if (pressRefused_) return;
     const TGridCoord cell = MouseCoord(x, y);
@@ -730,6 +732,7 @@ void TkxDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) 
             !EditorBarredFromColumn(cell.X - IndicatorOffset()))
             ShowEditor();
         Click();
+        pressClicked_ = button == mbLeft;
     }
     if (button != mbLeft) return;
     Update();
@@ -747,6 +750,17 @@ void TkxDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) 
     if (Options().Contains(dgMultiSelect) && MultiSelectOptions().Contains(msoShiftSelect) &&
         shift.Contains(ssShift) && !SelectionAnchor().empty())
         SelectRangeToAnchor();
+}
+
+void TkxDBGrid::Click() {
+    if (std::exchange(pressClicked_, false)) return;
+    TkxCustomDBGrid::Click();
+}
+
+void TkxDBGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    // A release off the grid brings no click to take.
+    if (!ClientRect().Contains({x, y})) pressClicked_ = false;
+    TkxCustomDBGrid::MouseUp(button, shift, x, y);
 }
 
 void TkxDBGrid::GridKeyDown(Word& key, TShiftState shift) {

@@ -132,6 +132,27 @@ TEST(GridInput, ClicksTickTheRowTheyMoveTo) {
     EXPECT_EQ(w.Tick(), "Y");
 }
 
+TEST(GridInput, AClickOnADataCellIsOneClickWithOrWithoutFrozenColumnEditing) {
+    Window w;
+    TkxDBGrid* g = w.grid;
+    int clicks = 0;
+    g->OnClick = [&](TObject*) { ++clicks; };
+    click(g, 3, 2);
+    EXPECT_EQ(clicks, 1);
+    // Frozen-column editing fires it at the press; the release adds none.
+    g->SetOptions(g->Options() + TkxDBGridOptions{dgFixedEditable});
+    click(g, 3, 3);
+    EXPECT_EQ(clicks, 2);
+    // A press whose release falls off the grid takes no later click with it.
+    const TPoint p = centre(g, 3, 4);
+    SendMouse(g, TMouseAction::Down, mbLeft, {}, p.X, p.Y);
+    SendMouse(g, TMouseAction::Up, mbLeft, {}, -5, -5);
+    EXPECT_EQ(clicks, 3);
+    g->SetOptions(g->Options() - TkxDBGridOptions{dgFixedEditable});
+    click(g, 3, 5);
+    EXPECT_EQ(clicks, 4);
+}
+
 TEST(GridInput, SpaceTicksLettersAndF2DoNothing) {
     Window w;
     TkxDBGrid* g = w.grid;
