@@ -780,6 +780,8 @@ protected:
     void MouseMove(TShiftState shift, int x, int y) override;
     void MouseLeave() override;
     void ResetHover();
+    // Repaints a title cell and, for a grouped column, its whole band.
+    void InvalidateTitle(TGridCoord cell);
     void MouseDrag(TShiftState shift, int x, int y) override;
     void MouseRelease(TMouseButton button, TShiftState shift, int x, int y) override;
     bool DoMouseWheelDown(TShiftState shift, TPoint mousePos) override;
@@ -842,6 +844,7 @@ protected:
     int pressedTitleRow_ = -1;       // its grid row
     bool pressedTitleBand_ = false;  // the group band of a grouped title was pressed, not the title
     TGridCoord hotTitle_{-1, -1};    // title cell under the pointer (hot tracking)
+    bool hotTitleBand_ = false;      // the pointer is in that grouped title's band, not its own half
     TGridCoord hotLinkCell_{-1, -1}; // link cell under the pointer
 
 private:

@@ -378,10 +378,14 @@ void TkxCustomDBGrid::MouseMove(TShiftState shift, int x, int y) {
     if (!shift.Contains(ssLeft) && !shift.Contains(ssRight) && !shift.Contains(ssMiddle)) {
         const bool themed = ThemedLook();
         const TGridCoord hot = themed && cell.Y >= 0 && cell.Y < t && cell.X >= ind ? cell : none;
-        if (hot != hotTitle_) {
-            if (themed && hotTitle_ != none) InvalidateCell(hotTitle_.X, hotTitle_.Y);
-            if (hot != none) InvalidateCell(hot.X, hot.Y);
+        // A grouped title is hot in one half: its band (lit across the group) or its own title.
+        const bool band = hot != none && !ColumnAt(hot.X - ind).GroupHeaderName().empty() &&
+                          y < GroupBandRect(hot.X - ind).Bottom;
+        if (hot != hotTitle_ || band != hotTitleBand_) {
+            if (themed && hotTitle_ != none) InvalidateTitle(hotTitle_);
+            if (hot != none) InvalidateTitle(hot);
             hotTitle_ = hot;
+            hotTitleBand_ = band;
         }
     }
     CellHintMouseMove(x, y);
@@ -403,9 +407,17 @@ void TkxCustomDBGrid::ResetHover() {
     }
     cursorBeforeLink_ = Cursor();
     if (hotTitle_ != none) {
-        if (ThemedLook()) InvalidateCell(hotTitle_.X, hotTitle_.Y);
+        if (ThemedLook()) InvalidateTitle(hotTitle_);
         hotTitle_ = none;
+        hotTitleBand_ = false;
     }
+}
+
+void TkxCustomDBGrid::InvalidateTitle(TGridCoord cell) {
+    InvalidateCell(cell.X, cell.Y);
+    const int dataCol = cell.X - IndicatorOffset();
+    if (dataCol >= 0 && dataCol < DataColumnCount() && !ColumnAt(dataCol).GroupHeaderName().empty())
+        InvalidateRect(GroupBandRect(dataCol));
 }
 
 bool TkxCustomDBGrid::DoMouseWheelDown(TShiftState, TPoint) {

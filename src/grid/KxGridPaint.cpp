@@ -713,14 +713,16 @@ void TkxCustomDBGrid::drawTitleCell(int col, int, const TRect& rect, TGridDrawSt
     // 4. Background: pressed, hot or normal.
     const bool pressed = TitleButtonsShown() && pressedTitleCol_ == dataCol && pressedTitleBand_ == band;
     bool hot = false;
-    if (TitleButtonsShown() && hotTitle_.X == col && GridState() != gsColSizing) {
-        hot = true;
-        if (!column.GroupHeaderName().empty()) {
-            // A grouped title is hot in the half the pointer is in.
-            const TPoint p = ScreenToClient(GetCursorPos());
-            const TRect bandRect = GroupBandRect(dataCol);
-            hot = band == (p.Y < bandRect.Bottom);
-        }
+    if (TitleButtonsShown() && hotTitle_.X >= 0 && GridState() != gsColSizing) {
+        int first = dataCol, last = dataCol;
+        if (column.GroupHeaderName().empty() || !GroupHeaderRun(dataCol, false, first, last))
+            hot = hotTitle_.X == col;
+        else if (band)
+            // The band is hot while the pointer is in it over any column of the group.
+            hot = hotTitleBand_ && hotTitle_.X - IndicatorOffset() >= first &&
+                  hotTitle_.X - IndicatorOffset() <= last;
+        else
+            hot = !hotTitleBand_ && hotTitle_.X == col;
     }
     const int p = pressed ? 1 : 0;
     if (cellInfo_->DefaultDrawBackground) {

@@ -2,6 +2,7 @@
 // click and Space, the keys that move records and columns, Escape, append and delete, title buttons,
 // link cells, the key hook and multi-selection.
 #include "grid/support/GridFixture.h"
+#include "grid/support/GridPicture.h"
 #include "grid/support/KxExportOptions.h"
 #include "ui/Dialogs.h"
 #include "ui/Edit.h"
@@ -593,6 +594,31 @@ TEST(GridInput, TitlesUnderThePointerAreRepaintedOnlyInTheThemedLook) {
         moveTo(g, 3, 4);
     }),
               Cells{});
+}
+
+TEST(GridInput, AGroupsBandIsHotOverAnyOfItsColumnsAndATitleInItsOwnHalf) {
+    GridHarness h(CustomersDb(5));
+    TkxDBGrid* g = h.grid;
+    g->SetUseTFields(false);
+    g->SetSelected(TStringList{"CUST_ID\t10\tId\tF\tWho", "CUST_NAME\t10\tName\tF\tWho",
+                               "CUST_CLASSID\t10\tClass\tF"});
+    g->SetTitleButtons(true);
+    g->SetDataSource(h.source);
+    h.cds->Open();
+    h.Show();
+    const TRect band = g->GroupBandRect(0), second = g->CellRect(2, 0);
+    const TPoint overFirst{band.Left + 3, band.Top + 3}, ownHalf{second.Left + 3, second.Bottom - 3};
+    const GridPicture cold(g, "band-cold");
+    // The pointer in the band over the second column lights the band over the first one too.
+    SendMouse(g, TMouseAction::Move, mbLeft, {}, second.Left + 20, band.Top + 3);
+    const GridPicture bandHot(g, "band-hot");
+    EXPECT_NE(bandHot.At(overFirst.X, overFirst.Y), cold.At(overFirst.X, overFirst.Y));
+    EXPECT_EQ(bandHot.At(ownHalf.X, ownHalf.Y), cold.At(ownHalf.X, ownHalf.Y));
+    // In the column's own half only its title is lit.
+    SendMouse(g, TMouseAction::Move, mbLeft, {}, second.Left + 20, second.Bottom - 3);
+    const GridPicture titleHot(g, "title-hot");
+    EXPECT_EQ(titleHot.At(overFirst.X, overFirst.Y), cold.At(overFirst.X, overFirst.Y));
+    EXPECT_NE(titleHot.At(ownHalf.X, ownHalf.Y), cold.At(ownHalf.X, ownHalf.Y));
 }
 
 TEST(GridInput, GainingTheFocusRepaintsTheSelectionAndTheRowOnlyForItsOwnColour) {
