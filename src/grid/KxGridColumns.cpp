@@ -301,6 +301,10 @@ void TkxCustomDBGrid::ApplyRowHeights() {
         const int t = std::max(title, indicatorButton_->Height());
         indicatorButtonTop_ = (t - title) / 2 + 2;
         title = rl == 1 ? t - 1 : t + 1;
+        // A corner button on the grid stays in the corner: never right of or below it.
+        TControl* b = indicatorButton_;
+        if (b->Parent() == this && (b->Left() > 0 || b->Top() > 0))
+            b->SetBounds(std::min(b->Left(), 0), std::min(b->Top(), 0), b->Width(), b->Height());
     }
     SetRowHeights(0, title);
 }

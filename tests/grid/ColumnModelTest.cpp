@@ -235,6 +235,11 @@ TEST(ColumnModel, TitleLinesRowHeightsAndTheIndicatorButton) {
     EXPECT_EQ(g->RowHeights(0), 59);
     EXPECT_EQ(g->IndicatorButtonTop(), (60 - (2 * tw + 4)) / 2 + 2);
     EXPECT_EQ(g->ColWidths(0), 19);
+    // On the grid it is kept in the corner.
+    button->SetParent(g);
+    button->SetBounds(7, 5, 20, 60);
+    g->RebuildLayout();
+    EXPECT_EQ(button->BoundsRect(), Rect(0, 0, 20, 60));
     delete button; // the grid lets go of it
     EXPECT_EQ(g->IndicatorButton(), nullptr);
     g->RebuildLayout();
