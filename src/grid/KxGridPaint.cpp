@@ -711,16 +711,16 @@ void TkxCustomDBGrid::drawTitleCell(int col, int, const TRect& rect, TGridDrawSt
         brushChanged_ = c.Brush()->Color() != before;
     }
     // 4. Background: pressed, hot or normal.
-    const bool pressed = TitleButtonsShown() && pressedTitleCol_ == dataCol && pressedTitleBand_ == band;
+    // A band is drawn once for its group: it is pressed or hot through any of the group's columns.
+    int first = dataCol, last = dataCol;
+    if (band) GroupHeaderRun(dataCol, false, first, last);
+    auto inBand = [&](int c) { return c >= first && c <= last; };
+    const bool pressed = TitleButtonsShown() && pressedTitleBand_ == band &&
+                         (band ? inBand(pressedTitleCol_) : pressedTitleCol_ == dataCol);
     bool hot = false;
     if (TitleButtonsShown() && hotTitle_.X >= 0 && GridState() != gsColSizing) {
-        int first = dataCol, last = dataCol;
-        if (column.GroupHeaderName().empty() || !GroupHeaderRun(dataCol, false, first, last))
-            hot = hotTitle_.X == col;
-        else if (band)
-            // The band is hot while the pointer is in it over any column of the group.
-            hot = hotTitleBand_ && hotTitle_.X - IndicatorOffset() >= first &&
-                  hotTitle_.X - IndicatorOffset() <= last;
+        if (band)
+            hot = hotTitleBand_ && inBand(hotTitle_.X - IndicatorOffset());
         else
             hot = !hotTitleBand_ && hotTitle_.X == col;
     }

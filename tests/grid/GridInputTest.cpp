@@ -619,6 +619,14 @@ TEST(GridInput, AGroupsBandIsHotOverAnyOfItsColumnsAndATitleInItsOwnHalf) {
     const GridPicture titleHot(g, "title-hot");
     EXPECT_EQ(titleHot.At(overFirst.X, overFirst.Y), cold.At(overFirst.X, overFirst.Y));
     EXPECT_NE(titleHot.At(ownHalf.X, ownHalf.Y), cold.At(ownHalf.X, ownHalf.Y));
+    // Pressed in the band over the second column, the band looks pressed over the first one too.
+    SendMouse(g, TMouseAction::Move, mbLeft, {}, second.Left + 20, band.Top + 3);
+    const GridPicture hotAgain(g, "band-hot-again");
+    SendMouse(g, TMouseAction::Down, mbLeft, {}, second.Left + 20, band.Top + 3);
+    const GridPicture pressed(g, "band-pressed");
+    EXPECT_NE(pressed.At(overFirst.X, overFirst.Y), hotAgain.At(overFirst.X, overFirst.Y));
+    EXPECT_NE(pressed.At(overFirst.X, overFirst.Y), cold.At(overFirst.X, overFirst.Y));
+    SendMouse(g, TMouseAction::Up, mbLeft, {}, second.Left + 20, band.Top + 3);
 }
 
 TEST(GridInput, GainingTheFocusRepaintsTheSelectionAndTheRowOnlyForItsOwnColour) {
