@@ -639,7 +639,8 @@ void TkxCustomDBGrid::GridKeyDown(Word& key, TShiftState shift) {
         }
         break;
     case VK_INSERT:
-        if (EditingAllowed() && keyOptions_.Contains(dgAllowInsert) && ds->CanModify()) {
+        // A dataset that cannot be modified says so itself.
+        if (EditingAllowed() && keyOptions_.Contains(dgAllowInsert)) {
             HideEmbeddedControl();
             ds->Insert();
         }

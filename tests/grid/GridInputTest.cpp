@@ -262,6 +262,14 @@ TEST(GridInput, EscapeAppendCancelAndDelete) {
     EXPECT_EQ(w.cds->State(), dsInsert);
     SendKey(g, VK_ESCAPE);
     EXPECT_EQ(w.cds->State(), dsBrowse);
+    // A dataset that cannot be modified says so.
+    boxes.asked.clear();
+    w.cds->SetReadOnly(true);
+    SendKey(g, VK_INSERT);
+    EXPECT_EQ(w.cds->State(), dsBrowse);
+    ASSERT_EQ(boxes.asked.size(), 1u);
+    EXPECT_NE(boxes.asked[0].find("Cannot modify a read-only dataset"), AnsiString::npos);
+    w.cds->SetReadOnly(false);
 
     // Ctrl+Delete asks; Cancel keeps the record, OK deletes it.
     boxes.asked.clear();
