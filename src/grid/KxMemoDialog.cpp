@@ -53,9 +53,7 @@ bool TkxMemoDialog::Changed() const {
 bool TkxMemoDialog::CloseQuery() {
     if (!TForm::CloseQuery()) return false;
     if (ModalResult() == mrOk || !Changed()) return true;
-    const AnsiString& warning = kxProcessIntl
-                                    ? kxProcessIntl->UserMessages()->MemoChangesWarning()
-                                    : AnsiString("Changes have been made!  Are you sure you wish to cancel?");
+    const AnsiString warning = CreateProcessIntl()->UserMessages()->MemoChangesWarning();
     return MessageBox(warning, "Confirm", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 

@@ -5,8 +5,8 @@
 #include "ui/Form.h"
 
 TButton* kxCreateDialogButton(TForm* dialog, TkxDialogButtonKind kind) {
-    // Without a settings object the library's defaults hold.
-    const bool bitmapped = kxProcessIntl ? kxProcessIntl->OKCancelBitmapped() : true;
+    const TkxIntl* intl = CreateProcessIntl();
+    const bool bitmapped = intl->OKCancelBitmapped();
     TButton* button = nullptr;
     if (bitmapped) {
         auto* bit = new TBitBtn(dialog);
@@ -21,7 +21,7 @@ TButton* kxCreateDialogButton(TForm* dialog, TkxDialogButtonKind kind) {
         font.SetColor(clWindowText);
         font.SetHeight(-11);
         font.SetName("MS Sans Serif");
-        font.SetStyle(kxProcessIntl ? kxProcessIntl->DialogFontStyle() : TFontStyles{});
+        font.SetStyle(intl->DialogFontStyle());
         bit->SetFont(font);
         button = bit;
     } else {
@@ -31,11 +31,11 @@ TButton* kxCreateDialogButton(TForm* dialog, TkxDialogButtonKind kind) {
     }
     switch (kind) {
     case kxbOK:
-        button->SetCaption(kxProcessIntl ? kxProcessIntl->BtnOKCaption() : AnsiString("&OK"));
+        button->SetCaption(intl->BtnOKCaption());
         button->SetModalResult(mrOk);
         break;
     case kxbCancel:
-        button->SetCaption(kxProcessIntl ? kxProcessIntl->BtnCancelCaption() : AnsiString("Cancel"));
+        button->SetCaption(intl->BtnCancelCaption());
         button->SetModalResult(mrCancel);
         button->SetCancel(true);
         break;
