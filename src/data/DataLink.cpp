@@ -49,7 +49,7 @@ void TDataLink::SetReadOnly(bool value) {
 void TDataLink::updateState() {
     setActive(dataSource_ && dataSource_->State() != dsInactive);
     TDataSetState s = dataSource_ ? dataSource_->State() : dsInactive;
-    setEditing((s == dsEdit || s == dsInsert) && !readOnly_);
+    setEditing(IsEditState(s) && !readOnly_);
 }
 
 void TDataLink::setActive(bool value) {

@@ -502,7 +502,7 @@ void TDataSet::CheckCanModify() const {
 }
 
 void TDataSet::Edit() {
-    if (state_ == dsEdit || state_ == dsInsert)
+    if (IsEditState(state_))
         return;
     if (recordCount_ == 0) {
         Insert();

@@ -23,6 +23,9 @@ enum TDataSetState {
     dsCurValue, dsBlockRead, dsInternalCalc, dsOpening
 };
 
+// A record is being edited or inserted.
+inline bool IsEditState(TDataSetState s) { return s == dsEdit || s == dsInsert; }
+
 enum TDataEvent {
     deFieldChange, deRecordChange, deDataSetChange, deDataSetScroll, deLayoutChange, deUpdateRecord,
     deUpdateState, deCheckBrowseMode, dePropertyChange, deFieldListChange, deFocusControl, deParentScroll,

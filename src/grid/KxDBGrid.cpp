@@ -219,7 +219,7 @@ void TkxDBGrid::RecordsScrolled(int distance) {
 void TkxDBGrid::RecordChanged(TField* field) {
     TkxCustomDBGrid::RecordChanged(field);
     TDataSet* ds = DataSet();
-    if (field && ds && (ds->State() == dsEdit || ds->State() == dsInsert)) fieldChangedMark_ = true;
+    if (field && ds && IsEditState(ds->State())) fieldChangedMark_ = true;
 }
 
 void TkxDBGrid::UpdateData() {

@@ -34,14 +34,9 @@ constexpr int kIndicatorWidth = 11;
 constexpr int kFullGridRows = 1000;
 constexpr int kOutOfSight = 10;
 
-bool editing(TDataSetState s) {
-    return s == dsEdit || s == dsInsert;
-}
-
 // The confirmation before a modified record's changes are discarded, as the settings object says it.
 AnsiString discardChangesText() {
-    TkxIntl* intl = kxProcessIntl ? kxProcessIntl : CreateProcessIntl();
-    return intl->UserMessages()->kxDBGridDiscardChanges();
+    return CreateProcessIntl()->UserMessages()->kxDBGridDiscardChanges();
 }
 } // namespace
 
@@ -87,7 +82,7 @@ void TkxGridDataLink::DataSetScrolled(int distance) {
 void TkxGridDataLink::EditingChanged() {
     if (grid_->Options().Contains(dgIndicator))
         grid_->InvalidateCell(0, grid_->indicatorRow_ >= 0 ? grid_->indicatorRow_ : grid_->Row());
-    if (DataSource() && editing(DataSource()->State())) grid_->footerPending_ = true;
+    if (DataSource() && IsEditState(DataSource()->State())) grid_->footerPending_ = true;
 }
 
 void TkxGridDataLink::FocusControl(TField** field) {
@@ -120,7 +115,7 @@ void TkxGridDataLink::ResetEdit() {
     }
     TDataSet* ds = DataSet();
     if (!ds) return;
-    if (editing(ds->State()) && ds->Modified()) {
+    if (IsEditState(ds->State()) && ds->Modified()) {
         if (MessageBox(discardChangesText(), "Confirm", MB_YESNO | MB_ICONQUESTION) == IDYES) ds->Cancel();
     } else {
         ds->Cancel();
@@ -270,7 +265,7 @@ void TkxCustomDBGrid::RecordChanged(TField* field) {
         }
     }
     TDataSet* ds = DataSet();
-    if (field && ds && editing(ds->State()) && OnFieldChanged) OnFieldChanged(this, field);
+    if (field && ds && IsEditState(ds->State()) && OnFieldChanged) OnFieldChanged(this, field);
 }
 
 void TkxCustomDBGrid::UpdateData() {

@@ -35,10 +35,6 @@ constexpr int kFitSlack = 8;
 // The column whose border a sizing press is on: the one 8 pixels left of the pointer.
 constexpr int kSizedProbe = 8;
 
-bool editing(TDataSetState s) {
-    return s == dsEdit || s == dsInsert;
-}
-
 // `c` lies somewhere inside `ancestor` (not `ancestor` itself).
 bool inside(const TControl* c, const TWinControl* ancestor) {
     for (const TWinControl* p = c ? c->Parent() : nullptr; p; p = p->Parent())
@@ -83,7 +79,7 @@ bool TkxCustomDBGrid::IsSelectionCheckBoxColumn(int gridCol) const {
 bool TkxCustomDBGrid::CanEditRecord() const {
     TDataSource* source = DataSource();
     TDataSet* ds = DataSet();
-    return source && ds && ds->Active() && (source->AutoEdit() || editing(source->State())) &&
+    return source && ds && ds->Active() && (source->AutoEdit() || IsEditState(source->State())) &&
            ds->CanModify();
 }
 

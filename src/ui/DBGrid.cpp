@@ -503,7 +503,7 @@ void TDBGrid::GridKeyDown(Word& key, TShiftState shift) {
             modified_ = false;
             if (EditorShowing())
                 InplaceEditor()->UpdateContents();
-        } else if (ds->State() == dsEdit || ds->State() == dsInsert) {
+        } else if (IsEditState(ds->State())) {
             ds->Cancel();
         }
         if (!dbOptions_.Contains(dgAlwaysShowEditor))

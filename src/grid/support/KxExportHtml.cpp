@@ -201,13 +201,7 @@ private:
             TitleLook look = titleLook(cols[i].col);
             const AnsiString group = g_.GroupHeaderName(cols[i].col);
             if (!group.empty()) {
-                // The group's columns: the neighbours to the right with the same name.
-                int last = cols[i].col;
-                while (last + 1 < cx_.fieldCount && g_.GroupHeaderName(last + 1) == group)
-                    ++last;
-                size_t end = i;
-                while (end < cols.size() && cols[end].col <= last)
-                    ++end;
+                const size_t end = cx_.GroupEnd(i, group);
                 out.Put("<TD" + x(look.font) + " SCOPE=\"col\" bgcolor=#" + hex(look.background) +
                         " ALIGN=CENTER ColSpan=\"" + IntToStr(int64_t(end - i)) + "\">" +
                         em(HtmlEscape(group), look.font) + "</TD>\r\n");

@@ -103,6 +103,16 @@ AnsiString ReplaceText(std::string_view text, std::string_view from, std::string
     return result;
 }
 
+size_t TkxExportContext::GroupEnd(size_t i, const AnsiString& group) const {
+    int last = columns[i].col;
+    while (last + 1 < fieldCount && grid.GroupHeaderName(last + 1) == group)
+        ++last;
+    size_t end = i;
+    while (end < columns.size() && columns[end].col <= last)
+        ++end;
+    return end;
+}
+
 AnsiString TitleLine(std::string_view title, int k) {
     size_t start = 0;
     for (int line = 1;; ++line) {

@@ -240,12 +240,7 @@ private:
                 ++i;
                 continue;
             }
-            int last = cols[i].col;
-            while (last + 1 < cx_.fieldCount && g_.GroupHeaderName(last + 1) == group)
-                ++last;
-            size_t end = i;
-            while (end < cols.size() && cols[end].col <= last)
-                ++end;
+            const size_t end = cx_.GroupEnd(i, group);
             if (l == 1) {
                 body_ += "F;SLTM0;FG0C;Y1;X" + position_[i] + "\r\nC;K\"" +
                          doubleSemicolons(TitleLine(group, 1)) + "\"\r\n";

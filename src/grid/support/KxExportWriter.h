@@ -56,6 +56,9 @@ struct TkxExportContext {
     bool Has(TkxExportSaveOption o) const { return options.Options().Contains(o); }
     // The last field of the data link (exported or not) is data column col.
     bool IsLastField(int col) const { return col == fieldCount - 1; }
+    // One past the accepted columns from columns[i] on that belong to the group `group` starting
+    // there: the data columns to its right with the same group name.
+    size_t GroupEnd(size_t i, const AnsiString& group) const;
 };
 
 class TkxExportWriter {
