@@ -19,12 +19,17 @@ std::string customers(int count, const char* table = "CUSTOMER") {
            " VALUES ('G' || LPAD(:i, 7, '0'), 'N' || :i, 'A'); i = i + 1; END END^\nSET TERM ; ^\n";
 }
 
-struct Customers {
+// The settings files point at the database through the server before the connection exists (it
+// finds them when it is made).
+struct ThroughServer {
+    explicit ThroughServer(const TestDatabase& db) { WriteConnectionFiles(db.Dir(), db.ServerPath(), ServerPassword()); }
+};
+
+struct Customers : ThroughServer {
     TComponent owner{nullptr};
     DataChain chain;
     TClientDataSet* cds = new TClientDataSet(&owner);
-    explicit Customers(const TestDatabase& db) : chain(owner, kCustomers) {
-        WriteConnectionFiles(db.Dir(), db.ServerPath(), ServerPassword());
+    explicit Customers(const TestDatabase& db) : ThroughServer(db), chain(owner, kCustomers) {
         cds->SetProviderName("DSP");
     }
     std::vector<std::string> walk() {
