@@ -11,8 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -344,4 +346,87 @@ TEST(EndToEnd, TheSelectionHandedOnIsTheDatabasesCustomersWholeAndEscaped) {
     }
     EXPECT_EQ(p.close(), 0) << p.errors();
     fs::remove_all(fs::path(out).parent_path());
+}
+
+// Whatever the caller does with its end of standard output, 確定 never freezes, ends or garbles the
+// window: a reader that has gone or a write that fails is one message per confirmation.
+TEST(EndToEnd, TheCallersOutputNeverHoldsTheWindow) {
+    if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
+    const Layout at = layoutOf(DemoDatabase());
+    const TestDatabase shop(ReadDbFile("demo.sql"));
+    WriteConnectionFiles(shop.Dir(), shop.Path());
+    const std::string gone = "morvane: The program that started this tool no longer reads its output";
+    struct Caller {
+        const char* what;
+        const char* out;  // a file for standard output, or null for a pipe
+        bool closed;      // standard output closed at start
+        std::string box;  // each 確定 shows it, or none when empty
+    };
+    for (const Caller& c : {Caller{"a reader that has gone", nullptr, false, gone},
+                            Caller{"a full device", "/dev/full", false, "No space left on device"},
+                            Caller{"standard output closed", nullptr, true, ""}}) {
+        int fds[2] = {-1, -1};
+        if (!c.out && !c.closed) {
+            ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+        }
+        Program p(c.out, c.closed ? kClosed : fds[1]);
+        if (fds[1] >= 0) close(fds[1]);
+        if (fds[0] >= 0) close(fds[0]); // the reader goes
+        ASSERT_FALSE(p.window.empty()) << c.what << "\n" << p.errors();
+        p.click(at.tick[0]);
+        p.click(at.confirm);
+        p.click(at.confirm);
+        EXPECT_EQ(p.close(), 0) << c.what << "\n" << p.errors();
+        const std::string errors = p.errors();
+        size_t boxes = 0;
+        for (size_t at = 0; !c.box.empty() && (at = errors.find(c.box, at)) != std::string::npos; ++at)
+            ++boxes;
+        EXPECT_EQ(boxes, c.box.empty() ? 0u : 2u) << c.what << "\n" << errors;
+    }
+
+    // A caller that does not read yet: the pipe is full, so no block can begin; the window goes on,
+    // and once the caller reads it receives the newest selection, whole.
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    Program p(nullptr, fds[1]);
+    ASSERT_FALSE(p.window.empty()) << p.errors();
+    fcntl(fds[1], F_SETFL, O_NONBLOCK);
+    size_t filler = 0;
+    for (ssize_t n; (n = write(fds[1], std::string(4096, 'x').data(), 4096)) > 0;)
+        filler += size_t(n);
+    close(fds[1]);
+    for (int row : {0, 1}) {
+        p.click(at.tick[row]);
+        p.click(at.confirm);
+    }
+    std::string received;
+    char buf[65536];
+    for (auto end = std::chrono::steady_clock::now() + 30s;
+         !received.ends_with("\n\n") && std::chrono::steady_clock::now() < end;) {
+        ssize_t n = read(fds[0], buf, sizeof buf);
+        if (n <= 0) break;
+        received.append(buf, size_t(n));
+    }
+    ASSERT_GT(received.size(), filler);
+    const std::string block = received.substr(filler);
+    EXPECT_EQ(std::count(block.begin(), block.end(), '\n'), 3) << block; // two ticks, one block
+    EXPECT_EQ(p.close(), 0) << p.errors();
+    close(fds[0]);
+}
+
+// Stopping the working process ends the program at once, as stopping its watcher does.
+TEST(EndToEnd, TheWorkingProcessObeysStopSignals) {
+    if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
+    WriteConnectionFiles(DemoDatabase().Dir(), DemoDatabase().Path());
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        Program p("/dev/null");
+        ASSERT_FALSE(p.window.empty()) << p.errors();
+        std::string children = readFile("/proc/" + std::to_string(p.pid) + "/task/" + std::to_string(p.pid) +
+                                        "/children");
+        ASSERT_FALSE(children.empty());
+        kill(std::stoi(children), signal);
+        EXPECT_EQ(waitFor(p.pid, 10s), 128 + signal) << strsignal(signal);
+        p.pid = -1;
+        EXPECT_EQ(p.errors().find("Application Error"), std::string::npos) << p.errors();
+    }
 }
