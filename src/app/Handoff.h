@@ -15,6 +15,8 @@
 // as the pipe drains, and a newer block replaces one not yet begun. A reader that has gone, or a
 // write that fails, is reported once per confirmation as a message; nothing blocks, nothing ends the
 // program.
+//
+// Cost: one walk of the list per confirmation; while the pipe is full, at most two blocks held.
 #include "core/AnsiString.h"
 
 #include <functional>
