@@ -2,7 +2,6 @@
 #include "app/AppSupport.h"
 #include "app/ButtonPicture.h"
 #include "app/FrmMorvane.h"
-#include "core/Format.h"
 #include "ui/Application.h"
 #include "ui/Canvas.h"
 #include "ui/Dialogs.h"
@@ -342,17 +341,9 @@ TEST_F(FormTest, ScalesToAnotherScreenResolution) {
 // ending the connection): the server's message is shown, the rows read stay, the window goes on,
 // and 確定 hands nothing on, as it could not walk every customer.
 TEST_F(FormTest, ALateReadFailureIsAMessageAndHandsNothingOn) {
-    const std::string rows = "SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= %d) DO BEGIN "
-                             "INSERT INTO %s VALUES ('G' || LPAD(:i, 7, '0'), 'N' || :i, 'A'); i = i + 1; END END^\n"
-                             "SET TERM ; ^\n";
+    const TestDatabase failingRow(CustomersFailingAtRow500(), false);
     // Enough rows through the server that its client cannot have them all at hand after the open.
-    auto into = [&](const char* table, int count) { return Format(rows, count, table); };
-    const TestDatabase failingRow(
-        SchemaWith({{"CREATE TABLE CUSTOMER", "CREATE TABLE CUSTOMER_ROWS"}}) + into("CUSTOMER_ROWS", 1000) +
-            "CREATE VIEW CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) AS SELECT CUST_ID, CUST_NAME, "
-            "IIF(CUST_ID = 'G0000500', '' || (1 / (CHAR_LENGTH(CUST_ID) - 8)), CUST_CLASSID) FROM CUSTOMER_ROWS",
-        false);
-    const TestDatabase served(into("CUSTOMER", 20000));
+    const TestDatabase served(Customers(20000));
     struct Way {
         const char* what;
         const TestDatabase& db;

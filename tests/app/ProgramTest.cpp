@@ -192,13 +192,7 @@ TEST(Program, FailuresWhileBuildingEndWithTheStartUpBox) {
 
     // A customer that fails to fetch after the first packet, while the window is first laid out: the
     // server's message in the same box, not an abort.
-    TestDatabase lateFailure(
-        SchemaWith({{"CREATE TABLE CUSTOMER", "CREATE TABLE CUSTOMER_ROWS"}}) +
-            "SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= 1000) DO BEGIN INSERT INTO "
-            "CUSTOMER_ROWS VALUES ('G' || LPAD(:i, 7, '0'), 'N' || :i, 'A'); i = i + 1; END END^\nSET TERM ; ^\n"
-            "CREATE VIEW CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) AS SELECT CUST_ID, CUST_NAME, "
-            "IIF(CUST_ID = 'G0000500', '' || (1 / (CHAR_LENGTH(CUST_ID) - 8)), CUST_CLASSID) FROM CUSTOMER_ROWS",
-        false);
+    TestDatabase lateFailure(CustomersFailingAtRow500(), false);
     WriteConnectionFiles(lateFailure.Dir(), lateFailure.Path());
     expectStartupBox(RunProgram({}), "EOleException", "Integer divide by zero");
 }
