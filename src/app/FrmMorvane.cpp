@@ -1,6 +1,7 @@
 #include "app/FrmMorvane.h"
 
 #include "app/ButtonPicture.h"
+#include "core/Format.h"
 #include "ui/Application.h"
 
 #include <string_view>
@@ -376,20 +377,27 @@ void TFormMorvane::SpeedButton1Click(TObject*) {
     if (CDS_CUST->State() == dsEdit)
         CDS_CUST->Post();
     tickedCustomers_.clear();
-    // The program that started the tool receives the selection on standard output: a line per ticked
-    // customer in list order (code, tab, name, in UTF-8), then an empty line that closes the block.
-    // Every confirmation writes the whole selection again.
+    // The customers as the database holds them: a row added in the window is not one, and codes or
+    // names typed over stay in the window.
     std::string block;
     CDS_CUST->First();
     while (!CDS_CUST->Eof()) {
-        if (CDS_CUSTSELECT_YN->AsString() == "Y") {
-            tickedCustomers_.push_back(CDS_CUSTCUST_ID->AsString());
-            block += codepage::ToUtf8(CDS_CUSTCUST_ID->AsString()) + '\t' +
-                     codepage::ToUtf8(CDS_CUSTCUST_NAME->AsString()) + '\n';
+        if (CDS_CUSTSELECT_YN->AsString() == "Y" && CDS_CUST->RecordFromProvider()) {
+            AnsiString code = CDS_CUST->ProvidedText(CDS_CUSTCUST_ID);
+            tickedCustomers_.push_back(code);
+            block += SelectionLine(code, CDS_CUST->ProvidedText(CDS_CUSTCUST_NAME));
         }
         CDS_CUST->Next();
     }
+    // A read of the list that failed earlier ended the walk at the rows read: not every customer was
+    // seen, so nothing is handed on.
+    if (!CDS_CUST->FetchError().empty()) {
+        tickedCustomers_.clear();
+        DatabaseError(Format("Not every customer could be read, so the selection was not handed on: %s",
+                             CDS_CUST->FetchError()));
+    }
     block += '\n';
-    std::fwrite(block.data(), 1, block.size(), selectionOut_);
-    std::fflush(selectionOut_);
+    if (!handoff_)
+        handoff_ = std::make_unique<TSelectionHandoff>(selectionFd_);
+    handoff_->Send(std::move(block));
 }

@@ -8,6 +8,7 @@
 // all exist, scales the layout to the screen, sends the loaded notifications in description order
 // (the connection connects, the bill lines and the customers open), then runs FormCreate. A failure
 // before FormCreate leaves the constructor; FormCreate's own failure is shown and building goes on.
+#include "app/Handoff.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
 #include "data/Provider.h"
@@ -23,6 +24,7 @@
 #include "ui/SpeedButton.h"
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 // The 44 columns of a bill header as the window declares them: name, field class, size (0: none).
@@ -98,13 +100,17 @@ public:
     // ---- handlers ----
     // Loads the bill named by the first command-line argument into the header and the lines.
     void FormCreate(TObject* sender);
-    // Posts a pending tick and walks the customer list from the first to the last row.
+    // Posts a pending tick, walks the customer list from the first to the last row and hands the
+    // ticked customers on (app/Handoff.h).
     void SpeedButton1Click(TObject* sender);
 
     // The codes of the customers ticked at the last confirmation, in list order.
     const std::vector<AnsiString>& TickedCustomers() const { return tickedCustomers_; }
     // Where the confirmation hands the selection on: standard output unless a test says otherwise.
-    void SetSelectionOutput(std::FILE* out) { selectionOut_ = out; }
+    void SetSelectionOutput(std::FILE* out) {
+        selectionFd_ = fileno(out);
+        handoff_.reset();
+    }
 
 private:
     // Creates a component of the description: owned by the window, named, loading until its
@@ -118,5 +124,6 @@ private:
 
     std::vector<TComponent*> dataOrder_;
     std::vector<AnsiString> tickedCustomers_;
-    std::FILE* selectionOut_ = stdout;
+    int selectionFd_ = 1;
+    std::unique_ptr<TSelectionHandoff> handoff_;  // made at the first confirmation
 };

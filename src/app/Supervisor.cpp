@@ -48,10 +48,24 @@ AnsiString databaseOf(int fd) {
     return database;
 }
 
+void stopNow(int signal) {
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);  // delivered as the handler returns: the process ends by the signal itself
+}
+
 bool deliberateStop(int signal) {
     return signal == SIGINT || signal == SIGTERM || signal == SIGHUP || signal == SIGPIPE;
 }
 } // namespace
+
+void ObeyStopSignals() {
+    struct sigaction stop {};
+    stop.sa_handler = stopNow;
+    sigemptyset(&stop.sa_mask);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &stop, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+}
 
 void NoteDatabase(const AnsiString& database) {
     note("database " + database);

@@ -24,6 +24,12 @@ namespace supervisor {
 int Run(char** argv, const std::function<int()>& work,
         const std::function<int(const AnsiString& text, bool database)>& showCrash);
 
+// Makes termination, interrupt and hang-up end this process at once, as they end a process that
+// installed no handler (the database engine installs its own, which would keep it running), and a
+// write to a pipe nobody reads answer an error instead of ending it. Called again after the engine
+// has started, which may have replaced them.
+void ObeyStopSignals();
+
 // In the child: the database the engine is about to open, and that start-up is over (a later
 // death is not the database's doing). Nothing happens outside a supervised child.
 void NoteDatabase(const AnsiString& database);

@@ -6,8 +6,19 @@
 #include "grid/support/KxIntl.h"
 #include "ui/Application.h"
 
+#include <fcntl.h>
+
 namespace {
+// A descriptor 0, 1 or 2 closed by the caller would be taken by the next file opened (the X
+// connection, the database), and the selection written into it: each is opened on /dev/null first.
+void openStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && ::open("/dev/null", O_RDWR) != fd)
+            return;
+}
+
 int runMorvane(int argc, char** argv, const AnsiString& codePageProblem) {
+    supervisor::ObeyStopSignals();
     Application->Initialize(argc, argv);
     if (!codePageProblem.empty()) {
         int exitCode = ShowStartupError(Exception(codePageProblem));
@@ -24,18 +35,29 @@ int runMorvane(int argc, char** argv, const AnsiString& codePageProblem) {
         // The customer grid as the state file shows it to a calling program.
         Application->AddStateSection("kxDBGrid1", [form] { return GridStateJson(*form->kxDBGrid1); });
         supervisor::NoteStarted();
+        supervisor::ObeyStopSignals();
     } catch (const std::exception& e) {
         // The window could not be built: nothing is shown but the error.
+        supervisor::ObeyStopSignals();
         exitCode = ShowStartupError(e);
     }
-    // The loop ends when the window closes; the window and its components go with it.
-    if (exitCode == 0) Application->Run();
+    // The loop ends when the window closes; the window and its components go with it. Showing the
+    // window lays the customer grid out, which may read further rows: a failure there comes before
+    // the window is shown and ends the program as a failure while building it.
+    if (exitCode == 0) {
+        try {
+            Application->Run();
+        } catch (const std::exception& e) {
+            exitCode = ShowStartupError(e);
+        }
+    }
     Application->Shutdown();
     return exitCode;
 }
 } // namespace
 
 int main(int argc, char** argv) {
+    openStandardDescriptors();
     // Text in a code page the program cannot walk would be garbage everywhere: refuse it at once,
     // saying so in the default code page.
     AnsiString codePageProblem = codepage::CheckName(codepage::Name());

@@ -170,17 +170,19 @@ int TClientDataSet::fetchPacket(int count) {
     int recsOut = 0;
     int32_t r =
         server_->AS_GetRecords(providerName_, count, recsOut, 0, AnsiString(), nullptr, ownerData_, packet);
-    if (r < 0)
-        RaiseOleError(r);
     bool end = count != recsOut;
     try {
+        if (r < 0)
+            RaiseOleError(r);
         if (!packet.data)
             DatabaseError("Missing data provider or data packet", this);
         if (packet.size <= 21)
             DatabaseError("Invalid data packet");
         check(table_->AppendData(packet.data, packet.size, end));
-    } catch (...) {
-        if (!end)
+    } catch (const std::exception& e) {
+        auto ex = dynamic_cast<const Exception*>(&e);
+        fetchError_ = ex ? ex->Message() : AnsiString(e.what());
+        if (!end && r >= 0)
             resetProvider();
         throw;
     }
@@ -222,6 +224,7 @@ void TClientDataSet::InternalOpen() {
     packetSize_ = 0;
     int count = packetRecords_ >= 0 ? packetRecords_ : nextPacketSize();
     providerEOF_ = true;
+    fetchError_.clear();
     int32_t r =
         server->AS_GetRecords(providerName_, count, recsOut, grMetaData, commandText_, &params_, ownerData_, packet);
     if (r < 0)
@@ -292,6 +295,8 @@ void TClientDataSet::InternalClose() {
         r = resetProvider();
     dropServer();
     table_.reset();
+    provided_.clear();
+    inserted_.clear();
     packetFlags_ = 0;
     if (r < 0 && !Destroying())
         RaiseOleError(r);
@@ -573,6 +578,13 @@ void TClientDataSet::InternalPost() {
     TDataSet::InternalPost();
     char* buffer = ActiveRecordBuffer();
     if (State() == dsEdit) {
+        // The row as the provider sent it is kept at its first change (the cursor stands on it).
+        TBookmark bookmark = GetBookmarkData(buffer);
+        if (!inserted_.count(bookmark) && !provided_.count(bookmark)) {
+            std::vector<char> original(static_cast<size_t>(recordSize_));
+            check(cursor_->GetCurrentRecord(original.data()));
+            provided_.emplace(std::move(bookmark), std::move(original));
+        }
         check(cursor_->ModifyRecord(buffer));
         return;
     }
@@ -586,6 +598,29 @@ void TClientDataSet::InternalPost() {
     else
         check(cursor_->MoveToBookmark(buffer + engineRecordSize_));
     check(cursor_->InsertRecord(buffer));
+    TBookmark bookmark(static_cast<size_t>(bookmarkSize_));
+    check(cursor_->GetCurrentBookmark(bookmark.data()));
+    inserted_.insert(std::move(bookmark));
+}
+
+bool TClientDataSet::RecordFromProvider() const {
+    const char* record = ActiveRecordBuffer();
+    return cursor_ && record && State() != dsInsert && GetBookmarkFlag(record) == bfCurrent &&
+           !inserted_.count(GetBookmarkData(record));
+}
+
+AnsiString TClientDataSet::ProvidedText(const TField* field) const {
+    const char* record = ActiveRecordBuffer();
+    int no = field->FieldNo();
+    if (!cursor_ || !record || no <= 0)
+        return {};
+    if (auto original = provided_.find(GetBookmarkData(record)); original != provided_.end())
+        record = original->second.data();
+    bool isNull = true;
+    uint32_t length = 0;
+    char* v = scratch_.data();
+    check(cursor_->GetField(record, static_cast<uint32_t>(no), v, &length, &isNull));
+    return isNull ? AnsiString() : AnsiString(v, strnlen(v, length));
 }
 
 bool TClientDataSet::GetCanModify() const { return canModify_ && !readOnly_; }

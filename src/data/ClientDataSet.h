@@ -17,7 +17,9 @@
 #include "data/Params.h"
 #include "data/Provider.h"
 
+#include <map>
 #include <memory>
+#include <set>
 
 class TClientDataSet : public TDataSet {
     MORVANE_CLASS_PROPS(TClientDataSet, TDataSet)
@@ -42,6 +44,15 @@ public:
     int GetNextPacket();
     // Every row of the result is held: the provider has reached its end.
     bool AllFetched() const { return providerEOF_; }
+    // The message of a packet request that failed after the open (the server's, say), empty if none
+    // did. The rows held before it stay; no further packet is asked for, so a walk of the rows ends
+    // early at them: whoever must see every row asks here.
+    const AnsiString& FetchError() const { return fetchError_; }
+    // The active record came from the provider (it was not inserted here), and a field's value as
+    // the provider sent it (a text field), whole even where the field is narrower, whatever was posted
+    // over it since.
+    bool RecordFromProvider() const;
+    AnsiString ProvidedText(const TField* field) const;
     // Entries of the in-memory change log (posted edits, inserts and deletes).
     int ChangeCount() const;
     // Bytes the engine holds for the rows, their index and the change log; 0 while closed.
@@ -117,4 +128,9 @@ private:
     int bookmarkSize_ = 0;
     int recordSize_ = 0;
     mutable std::vector<char> scratch_;  // one value of any column
+    AnsiString fetchError_;
+    // Rows as the provider sent them, taken at their first modification, and the rows inserted here;
+    // both by bookmark, both dropped on close.
+    std::map<TBookmark, std::vector<char>> provided_;
+    std::set<TBookmark> inserted_;
 };

@@ -293,13 +293,19 @@ SQLResult TFbCommand::execute(ISQLCursor** cursor) {
     const fb::Api& api = connection_->Api();
     isc_tr_handle* tr = nullptr;
     AnsiString error;
-    if (!connection_->Transaction(tr, error))
+    const bool reads = statementType_ == isc_info_sql_stmt_select || statementType_ == isc_info_sql_stmt_select_for_upd;
+    if (!(reads ? connection_->ReadTransaction(tr, error) : connection_->Transaction(tr, error)))
         return fail(SQL_SERVER_ERROR, error);
     ISC_STATUS_ARRAY status;
-    if (api.dsql_execute(status, tr, &stmt_, connection_->Dialect(), in->sqld ? in : nullptr))
-        return fail(SQL_SERVER_ERROR, fb::StatusText(api, status));
-    if (statementType_ == isc_info_sql_stmt_select || statementType_ == isc_info_sql_stmt_select_for_upd) {
+    if (api.dsql_execute(status, tr, &stmt_, connection_->Dialect(), in->sqld ? in : nullptr)) {
+        AnsiString text = fb::StatusText(api, status);
+        if (reads)
+            connection_->ReadsDone();
+        return fail(SQL_SERVER_ERROR, text);
+    }
+    if (reads) {
         cursorOpen_ = true;
+        connection_->ReaderOpened();
         if (!cursor)
             return SQL_SUCCESS;
         TFbCursor* c = new (std::nothrow) TFbCursor(this);
@@ -389,6 +395,7 @@ SQLResult TFbCommand::FetchInto(char* row, AnsiString& error) {
         // The rows already fetched stay readable; only Firebird's cursor ends here.
         cursorOpen_ = false;
         api.dsql_free_statement(status, &stmt_, DSQL_close);
+        connection_->ReaderClosed();
         return SQL_EOF;
     }
     error = fb::StatusText(api, status);
@@ -408,8 +415,10 @@ void TFbCommand::closeCursor() {
     if (cursorOpen_) {
         cursorOpen_ = false;
         ISC_STATUS_ARRAY status;
-        if (live())
+        if (live()) {
             connection_->Api().dsql_free_statement(status, &stmt_, DSQL_close);
+            connection_->ReaderClosed();
+        }
     }
 }
 

@@ -75,6 +75,8 @@ SQLResult TFbConnection::disconnect() {
     db_ = 0;
     tr_ = 0;
     explicitTransaction_ = false;
+    snapshot_ = false;
+    readers_ = 0;
     return result;
 }
 
@@ -185,6 +187,7 @@ SQLResult TFbConnection::endTransaction(bool commitIt, bool keep) {
     if (!keep)
         tr_ = 0;
     explicitTransaction_ = false;
+    snapshot_ = false;
     return SQL_SUCCESS;
 }
 
@@ -195,8 +198,44 @@ bool TFbConnection::Transaction(isc_tr_handle*& tr, AnsiString& error) {
     return true;
 }
 
+bool TFbConnection::ReadTransaction(isc_tr_handle*& tr, AnsiString& error) {
+    if (explicitTransaction_ || snapshot_)
+        return Transaction(tr, error);
+    // The implicit transaction of a statement prepared meanwhile holds only reads: it gives way.
+    if (tr_ && endTransaction(true, false) != SQL_SUCCESS) {
+        ISC_STATUS_ARRAY status;
+        api_.rollback_transaction(status, &tr_);
+        tr_ = 0;
+    }
+    if (startTransaction(SQL_ISOLATION_REPEATABLE_READ, error) != SQL_SUCCESS)
+        return false;
+    snapshot_ = true;
+    readers_ = 0;
+    tr = &tr_;
+    return true;
+}
+
+void TFbConnection::ReaderClosed() {
+    if (readers_ > 0)
+        --readers_;
+    ReadsDone();
+}
+
+void TFbConnection::ReadsDone() {
+    if (!snapshot_ || readers_ > 0 || !tr_)
+        return;
+    // It only read: a commit that fails (the server gone) loses nothing; the handle is let go all the same.
+    if (endTransaction(true, false) != SQL_SUCCESS) {
+        ISC_STATUS_ARRAY status;
+        api_.rollback_transaction(status, &tr_);
+        tr_ = 0;
+    }
+    snapshot_ = false;
+}
+
 bool TFbConnection::StatementDone(AnsiString& error) {
-    if (!autoCommit_ || explicitTransaction_ || !tr_)
+    // The snapshot only read; committing it would end the view its open cursors share.
+    if (!autoCommit_ || explicitTransaction_ || !tr_ || snapshot_)
         return true;
     // Retaining keeps cursors of the same transaction open.
     ISC_STATUS_ARRAY status;
@@ -220,6 +259,7 @@ SQLResult TFbConnection::beginTransaction(uint32_t id, int32_t isolation) {
     if (isolation < SQL_ISOLATION_READ_COMMITTED || isolation > SQL_ISOLATION_DIRTY_READ)
         return SQL_INVALID_ISOLATION;
     // The implicit transaction holds nothing uncommitted; it ends so that the new one gets its isolation.
+    readers_ = 0;
     if (tr_) {
         if (SQLResult r = endTransaction(true, false))
             return r;

@@ -3,6 +3,13 @@
 // needs it; it is always read-only, so a statement that would change data is refused by the server.
 // Outside an explicit transaction (beginTransaction) a statement is committed at once when
 // AutoCommit is on (the default).
+//
+// Reads outside an explicit transaction see one committed state of the database: the statement that
+// opens a cursor while no other cursor of the attachment is open starts a read-only snapshot
+// (concurrency) transaction, every cursor opened while any of them is still open reads in it, and it
+// ends when the last one closes. So rows a dataset fetches packet by packet, long after its open,
+// are those the first packet saw, even when other attachments commit in between. The configured
+// isolation (TransIsolation) is kept for explicit transactions and for the other statements.
 #include "driver/FbClient.h"
 
 class TFbCommand;
@@ -35,6 +42,14 @@ public:
     bool Transaction(isc_tr_handle*& tr, AnsiString& error);
     // After a statement that may have changed data: commits it when no explicit transaction runs.
     bool StatementDone(AnsiString& error);
+    // For a statement about to open a cursor: the transaction it reads in (the snapshot outside an
+    // explicit transaction, started when none runs); false with Firebird's text in `error`.
+    bool ReadTransaction(isc_tr_handle*& tr, AnsiString& error);
+    // A cursor opened in the read transaction, or one of them closed; ReadsDone after a read that
+    // opened no cursor. The snapshot ends when no cursor is left open.
+    void ReaderOpened() { ++readers_; }
+    void ReaderClosed();
+    void ReadsDone();
     unsigned short Dialect() const { return static_cast<unsigned short>(dialect_); }
     bool TrimChar() const { return trimChar_; }
     int32_t BlobSizeLimit() const { return blobSize_; }
@@ -53,6 +68,8 @@ private:
     uint32_t attachment_ = 0;
     bool explicitTransaction_ = false;
     uint32_t transactionId_ = 0;
+    bool snapshot_ = false;  // tr_ is the reads' snapshot
+    int readers_ = 0;        // cursors open in it
 
     bool autoCommit_ = true;
     bool blockingMode_ = true;

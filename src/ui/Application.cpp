@@ -153,7 +153,12 @@ void TApplication::Run() {
         QTimer::singleShot(0, qApp, [this] {
             if (!mainForm_)
                 return;
-            SaveHeadlessOutputs();
+            // Reading the state may read further rows: a failure is shown, never thrown through Qt.
+            try {
+                SaveHeadlessOutputs();
+            } catch (const std::exception& e) {
+                HandleException(this, e);
+            }
             mainForm_->Close();
         });
     if (!terminated_ && mainForm_ && mainForm_->Visible())

@@ -34,6 +34,18 @@ std::string BillLines(int count, const std::string& bill) {
            bill + "', :i, 'P' || LPAD(:i, 5, '0'), '商品' || :i, :i); i = i + 1; END END^\nSET TERM ; ^\n";
 }
 
+std::string Customers(int count, const char* table) {
+    return "SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " + std::to_string(count) +
+           ") DO BEGIN INSERT INTO " + table +
+           " VALUES ('G' || LPAD(:i, 7, '0'), 'N' || :i, 'A'); i = i + 1; END END^\nSET TERM ; ^\n";
+}
+
+std::string CustomersFailingAtRow500() {
+    return SchemaWith({{"CREATE TABLE CUSTOMER", "CREATE TABLE CUSTOMER_ROWS"}}) + Customers(1000, "CUSTOMER_ROWS") +
+           "CREATE VIEW CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID) AS SELECT CUST_ID, CUST_NAME, "
+           "IIF(CUST_ID = 'G0000500', '' || (1 / (CHAR_LENGTH(CUST_ID) - 8)), CUST_CLASSID) FROM CUSTOMER_ROWS";
+}
+
 const TestDatabase& DemoDatabase() {
     static TestDatabase db(ReadDbFile("demo.sql"));
     return db;

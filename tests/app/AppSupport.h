@@ -15,6 +15,11 @@ std::string SchemaWith(const std::vector<std::pair<std::string, std::string>>& e
 // SQL adding `count` lines of the bill `bill` to SAL_SUB, numbered from 1, their TEMPPRODID "P00001" on.
 std::string BillLines(int count, const std::string& bill);
 
+// SQL adding customers G0000001 … G<count> (named N<number>) to `table`; and a shop whose customer
+// list is a view of 1000 of them that fails to compute its 500th row (division by zero).
+std::string Customers(int count, const char* table = "CUSTOMER");
+std::string CustomersFailingAtRow500();
+
 // The demo shop (schema and db/demo.sql), made once per test program.
 const TestDatabase& DemoDatabase();
 

@@ -11,12 +11,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -58,9 +61,11 @@ std::vector<std::string> environmentWith(const std::vector<std::string>& set) {
     return env;
 }
 
-// Starts a child with standard output and error in files (null: inherited).
+// Starts a child with standard output and error in files (null: inherited); `outFd` instead puts
+// that descriptor on standard output (kClosed: none at all).
+constexpr int kClosed = -2;
 pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const char* out,
-            const char* err) {
+            const char* err, int outFd = -1) {
     std::vector<char*> argv, envp;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -71,6 +76,8 @@ pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (out) posix_spawn_file_actions_addopen(&actions, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    if (outFd == kClosed) posix_spawn_file_actions_addclose(&actions, 1);
     if (err) posix_spawn_file_actions_addopen(&actions, 2, err, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
     if (posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
@@ -206,4 +213,220 @@ TEST(EndToEnd, TicksConfirmedOnARealXServerReachStandardOutput) {
     EXPECT_EQ(code, 0) << readFile(err);
     EXPECT_EQ(readFile(out), expected) << readFile(err);
     fs::remove_all(dir);
+}
+
+namespace {
+// The program on an X server of its own, started on the bill S0607240001 with standard output as
+// `spawn` takes it, and its window once shown.
+struct Program {
+    XServer x;
+    pid_t pid = -1;
+    std::string window, dir = MakeTempDir(), err = dir + "/err.txt";
+    explicit Program(const char* out, int outFd = -1) {
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        const std::vector<std::string> env =
+            environmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto",
+                             std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"});
+        if (x.display.empty()) return;
+        pid = spawn({ExeDir() + "morvane", "S0607240001"}, env, out, err.c_str(), outFd);
+        for (auto end = std::chrono::steady_clock::now() + 60s;
+             pid > 0 && window.empty() && std::chrono::steady_clock::now() < end;) {
+            std::stringstream found(xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
+            std::getline(found, window);
+            if (window.empty() && waitFor(pid, 200ms) != -1) pid = -1;
+        }
+    }
+    ~Program() {
+        if (pid > 0) stop(pid);
+        fs::remove_all(dir);
+    }
+    void click(Spot s) {
+        xdo(x, {"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y), "click", "1"});
+        std::this_thread::sleep_for(450ms); // two clicks on one spot are not a double click
+    }
+    // Keys go where the pointer is, as a box the key opens may take them.
+    void key(const std::string& keys) { xdo(x, {"key", keys}); }
+    void type(const std::string& text) { xdo(x, {"type", text}); }
+    std::string errors() const { return readFile(err); }
+    int close() {
+        AskWindowToClose(x.display, std::stoul(window));
+        const int code = waitFor(pid, 60s);
+        if (code != -1) pid = -1;
+        return code;
+    }
+};
+
+// Where the first rows' tick, code and name cells and 確定 are in the window built here on `db`.
+struct Layout {
+    Spot tick[6], code[6], name[6], confirm;
+};
+Layout layoutOf(const TestDatabase& db) {
+    WriteConnectionFiles(db.Dir(), db.Path());
+    StartApplication();
+    TFormMorvane form(Application);
+    form.Show();
+    TkxDBGrid* g = form.kxDBGrid1;
+    auto spot = [&](TControl* c, TRect r) {
+        const TPoint p = c->ClientToScreen({(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
+        const TPoint o = form.ClientToScreen({0, 0});
+        return Spot{p.X - o.X, p.Y - o.Y};
+    };
+    Layout at{};
+    for (int row = 0; row < 6; ++row) {
+        at.tick[row] = spot(g, g->CellRect(1, row + 1));
+        at.code[row] = spot(g, g->CellRect(2, row + 1));
+        at.name[row] = spot(g, g->CellRect(3, row + 1));
+    }
+    at.confirm = spot(form.SpeedButton1, form.SpeedButton1->ClientRect());
+    return at;
+}
+
+// Waits until `path` holds more than `seen` bytes ending with a closed block.
+std::string nextBlocks(const std::string& path, size_t seen) {
+    std::string text;
+    for (auto end = std::chrono::steady_clock::now() + 30s; std::chrono::steady_clock::now() < end;) {
+        text = readFile(path);
+        if (text.size() > seen && text.ends_with("\n\n")) break;
+        std::this_thread::sleep_for(100ms);
+    }
+    return text.size() > seen ? text.substr(seen) : std::string();
+}
+} // namespace
+
+// What a clerk does to the list in the window never changes whom the caller receives: customers as
+// the database holds them, whole, escaped so that no value breaks the block.
+TEST(EndToEnd, TheSelectionHandedOnIsTheDatabasesCustomersWholeAndEscaped) {
+    if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
+    // Codes wider than the window's field of 10 bytes, alike in their first 10; names holding a line
+    // feed, a tab, a backslash and a carriage return.
+    const std::string sql =
+        SchemaWith({{"CUST_ID      VARCHAR(10) NOT NULL", "CUST_ID VARCHAR(20) NOT NULL"}}) +
+        "INSERT INTO CUSTOMER VALUES ('C01', 'Ann', 'A');\n"
+        "INSERT INTO CUSTOMER VALUES ('C02', 'L1' || ASCII_CHAR(10) || 'L2', 'A');\n"
+        "INSERT INTO CUSTOMER VALUES ('C03', 'a' || ASCII_CHAR(9) || 'b\\c' || ASCII_CHAR(13), 'A');\n"
+        "INSERT INTO CUSTOMER VALUES ('W000000000A', '寬一', 'A');\n"
+        "INSERT INTO CUSTOMER VALUES ('W000000000B', '寬二', 'A')";
+    const TestDatabase here(sql, false), shop(sql, false);
+    const Layout at = layoutOf(here);
+    WriteConnectionFiles(shop.Dir(), shop.Path());
+    const std::string out = MakeTempDir() + "/out.txt";
+    Program p(out.c_str());
+    ASSERT_FALSE(p.window.empty()) << p.errors();
+
+    const std::string c01 = "C01\tAnn\n", c02 = "C02\tL1\\nL2\n", c03 = "C03\ta\\tb\\\\c\\r\n",
+                      wide = "W000000000A\t寬一\nW000000000B\t寬二\n";
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        std::string block;
+    } steps[] = {
+        {"every customer ticked", [&] { for (int row = 0; row < 5; ++row) p.click(at.tick[row]); },
+         c01 + c02 + c03 + wide + "\n"},
+        {"a name blanked with Space", [&] { p.click(at.name[0]); p.key("space"); p.key("Down"); },
+         c01 + c02 + c03 + wide + "\n"},
+        {"a code typed over", [&] { p.click(at.code[1]); p.type("ZZ9"); p.key("Down"); },
+         c01 + c02 + c03 + wide + "\n"},
+        {"a customer removed with Ctrl+Delete", [&] { p.click(at.code[2]); p.key("ctrl+Delete"); },
+         c01 + c02 + wide + "\n"},
+        {"a customer added in the window and ticked", [&] {
+             p.key("Insert");
+             p.type("NEW1");
+             for (const char* key : {"Return", "Left", "space", "Down"})
+                 p.key(key);
+         },
+         c01 + c02 + wide + "\n"},
+    };
+    size_t seen = 0;
+    for (const Step& step : steps) {
+        step.act();
+        p.click(at.confirm);
+        const std::string block = nextBlocks(out, seen);
+        EXPECT_EQ(block, step.block) << step.what << "\n" << p.errors();
+        seen += block.size();
+    }
+    EXPECT_EQ(p.close(), 0) << p.errors();
+    fs::remove_all(fs::path(out).parent_path());
+}
+
+// Whatever the caller does with its end of standard output, 確定 never freezes, ends or garbles the
+// window: a reader that has gone or a write that fails is one message per confirmation.
+TEST(EndToEnd, TheCallersOutputNeverHoldsTheWindow) {
+    if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
+    const Layout at = layoutOf(DemoDatabase());
+    const TestDatabase shop(ReadDbFile("demo.sql"));
+    WriteConnectionFiles(shop.Dir(), shop.Path());
+    const std::string gone = "morvane: The program that started this tool no longer reads its output";
+    struct Caller {
+        const char* what;
+        const char* out;  // a file for standard output, or null for a pipe
+        bool closed;      // standard output closed at start
+        std::string box;  // each 確定 shows it, or none when empty
+    };
+    for (const Caller& c : {Caller{"a reader that has gone", nullptr, false, gone},
+                            Caller{"a full device", "/dev/full", false, "No space left on device"},
+                            Caller{"standard output closed", nullptr, true, ""}}) {
+        int fds[2] = {-1, -1};
+        if (!c.out && !c.closed) {
+            ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+        }
+        Program p(c.out, c.closed ? kClosed : fds[1]);
+        if (fds[1] >= 0) close(fds[1]);
+        if (fds[0] >= 0) close(fds[0]); // the reader goes
+        ASSERT_FALSE(p.window.empty()) << c.what << "\n" << p.errors();
+        p.click(at.tick[0]);
+        p.click(at.confirm);
+        p.click(at.confirm);
+        EXPECT_EQ(p.close(), 0) << c.what << "\n" << p.errors();
+        const std::string errors = p.errors();
+        size_t boxes = 0;
+        for (size_t at = 0; !c.box.empty() && (at = errors.find(c.box, at)) != std::string::npos; ++at)
+            ++boxes;
+        EXPECT_EQ(boxes, c.box.empty() ? 0u : 2u) << c.what << "\n" << errors;
+    }
+
+    // A caller that does not read yet: the pipe is full, so no block can begin; the window goes on,
+    // and once the caller reads it receives the newest selection, whole.
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    Program p(nullptr, fds[1]);
+    ASSERT_FALSE(p.window.empty()) << p.errors();
+    fcntl(fds[1], F_SETFL, O_NONBLOCK);
+    size_t filler = 0;
+    for (ssize_t n; (n = write(fds[1], std::string(4096, 'x').data(), 4096)) > 0;)
+        filler += size_t(n);
+    close(fds[1]);
+    for (int row : {0, 1}) {
+        p.click(at.tick[row]);
+        p.click(at.confirm);
+    }
+    std::string received;
+    char buf[65536];
+    for (auto end = std::chrono::steady_clock::now() + 30s;
+         !received.ends_with("\n\n") && std::chrono::steady_clock::now() < end;) {
+        ssize_t n = read(fds[0], buf, sizeof buf);
+        if (n <= 0) break;
+        received.append(buf, size_t(n));
+    }
+    ASSERT_GT(received.size(), filler);
+    const std::string block = received.substr(filler);
+    EXPECT_EQ(std::count(block.begin(), block.end(), '\n'), 3) << block; // two ticks, one block
+    EXPECT_EQ(p.close(), 0) << p.errors();
+    close(fds[0]);
+}
+
+// Stopping the working process ends the program at once, as stopping its watcher does.
+TEST(EndToEnd, TheWorkingProcessObeysStopSignals) {
+    if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
+    WriteConnectionFiles(DemoDatabase().Dir(), DemoDatabase().Path());
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        Program p("/dev/null");
+        ASSERT_FALSE(p.window.empty()) << p.errors();
+        std::string children = readFile("/proc/" + std::to_string(p.pid) + "/task/" + std::to_string(p.pid) +
+                                        "/children");
+        ASSERT_FALSE(children.empty());
+        kill(std::stoi(children), signal);
+        EXPECT_EQ(waitFor(p.pid, 10s), 128 + signal) << strsignal(signal);
+        p.pid = -1;
+        EXPECT_EQ(p.errors().find("Application Error"), std::string::npos) << p.errors();
+    }
 }

@@ -20,9 +20,12 @@ struct Box {
 // Builds the window over `db`, catching every message box it shows.
 class FormTest : public ::testing::Test {
 protected:
-    std::unique_ptr<TFormMorvane> Build(const TestDatabase& db) {
+    std::unique_ptr<TFormMorvane> Build(const TestDatabase& db, bool atServer = false) {
         StartApplication();
-        WriteConnectionFiles(db.Dir(), db.Path());
+        if (atServer)
+            WriteConnectionFiles(db.Dir(), db.ServerPath(), ServerPassword());
+        else
+            WriteConnectionFiles(db.Dir(), db.Path());
         boxes.clear();
         MessageBoxHook = [this](const AnsiString& text, const AnsiString& caption, unsigned) {
             boxes.push_back({caption, text});
@@ -332,4 +335,63 @@ TEST_F(FormTest, ScalesToAnotherScreenResolution) {
         EXPECT_EQ(grid->ColWidths(i + 1), MulDiv(widths[i], m, 15)) << i;
     }
     EXPECT_EQ(grid->GetTitleFont().Height(), form->Font()->Height());
+}
+
+// The customer list read on after the open fails (a row the server cannot compute, the server
+// ending the connection): the server's message is shown, the rows read stay, the window goes on,
+// and 確定 hands nothing on, as it could not walk every customer.
+TEST_F(FormTest, ALateReadFailureIsAMessageAndHandsNothingOn) {
+    const TestDatabase failingRow(CustomersFailingAtRow500(), false);
+    // Enough rows through the server that its client cannot have them all at hand after the open.
+    const TestDatabase served(Customers(20000));
+    struct Way {
+        const char* what;
+        const TestDatabase& db;
+        bool atServer;
+        const char* message;
+        int customers;
+    };
+    for (const Way& w : {Way{"a row failing", failingRow, false, "Integer divide by zero", 1000},
+                         Way{"the server ending the connection", served, true, "SQL Server Error", 20000}}) {
+        if (w.atServer && !ServerAvailable())
+            continue;
+        auto form = Build(w.db, w.atServer);
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), &std::fclose);
+        form->SetSelectionOutput(out.get());
+        TClientDataSet* cust = form->CDS_CUST;
+        ASSERT_FALSE(cust->AllFetched()) << w.what;
+        cust->Edit();
+        form->CDS_CUSTSELECT_YN->SetText("Y");
+        cust->Post();
+        if (w.atServer)
+            w.db.RunAtServer("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION");
+        // A click on 確定 as the framework delivers it to a window not laid out yet (so that the
+        // list's rows are still to be read): a failure goes to the application's box.
+        auto confirm = [&] {
+            try {
+                form->SpeedButton1Click(form->SpeedButton1);
+            } catch (const std::exception& e) {
+                Application->HandleException(form.get(), e);
+            }
+        };
+        confirm();
+        ASSERT_EQ(boxes.size(), 1u) << w.what;
+        EXPECT_NE(boxes[0].text.find(w.message), std::string::npos) << w.what << ": " << boxes[0].text;
+        const int kept = cust->RecordCount();
+        EXPECT_GE(kept, 100) << w.what;
+        EXPECT_LT(kept, w.customers) << w.what;
+        // Again: the walk now ends at the rows read, and says why nothing is handed on.
+        confirm();
+        ASSERT_EQ(boxes.size(), 2u) << w.what;
+        EXPECT_NE(boxes[1].text.find("Not every customer could be read"), std::string::npos) << boxes[1].text;
+        EXPECT_NE(boxes[1].text.find(w.message), std::string::npos) << boxes[1].text;
+        EXPECT_EQ(readBack(out.get()), "") << w.what;
+        // The window goes on: ticks are taken and kept.
+        cust->First();
+        cust->Edit();
+        form->CDS_CUSTSELECT_YN->SetText("N");
+        cust->Post();
+        EXPECT_EQ(cust->RecordCount(), kept);
+        EXPECT_EQ(boxes.size(), 2u) << w.what;
+    }
 }

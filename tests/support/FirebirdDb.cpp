@@ -41,10 +41,11 @@ std::string terminated(const std::string& sql) {
     return sql.substr(0, end + 1) + (sql[end] == ';' ? "\n" : ";\n");
 }
 
-void runIsql(const std::string& dir, const std::string& script, const std::string& database) {
+void runIsql(const std::string& dir, const std::string& script, const std::string& database,
+             const std::string& password = "x") {
     std::string scriptPath = dir + "/script.sql", outPath = dir + "/isql.out";
     std::ofstream(scriptPath, std::ios::binary) << codepage::FromUtf8(script);
-    std::string cmd = "isql-fb -q -b -user SYSDBA -password x ";
+    std::string cmd = "isql-fb -q -b -user SYSDBA -password '" + password + "' ";
     if (!database.empty())
         cmd += "'" + database + "' ";
     cmd += "-i '" + scriptPath + "' > '" + outPath + "' 2>&1";
@@ -75,6 +76,10 @@ TestDatabase::~TestDatabase() {
 }
 
 void TestDatabase::Run(const std::string& sql) const { runIsql(dir_, terminated(sql) + "COMMIT;\n", path_); }
+
+void TestDatabase::RunAtServer(const std::string& sql) const {
+    runIsql(dir_, terminated(sql) + "COMMIT;\n", ServerPath(), ServerPassword());
+}
 
 void WriteConnectionFiles(const std::string& dir, const std::string& database, const std::string& password,
                           const std::string& extraParams) {

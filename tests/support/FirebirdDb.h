@@ -19,6 +19,8 @@ public:
     std::string ServerPath() const { return "127.0.0.1:" + path_; }
     // Runs more SQL against the database (embedded); throws std::runtime_error with isql's output.
     void Run(const std::string& sql) const;
+    // The same as another attachment through the server, while the server may hold the database.
+    void RunAtServer(const std::string& sql) const;
 
 private:
     std::string dir_;
