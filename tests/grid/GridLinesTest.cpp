@@ -211,3 +211,34 @@ TEST(GridLines, APartialRepaintLeavesTheLinesAsAWholePaintDoes) {
         }
     }
 }
+
+TEST(GridLines, FooterTextStaysInsideItsCellAndAWideNumberKeepsItsStart) {
+    GridHarness h(CustomersDb(5));
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    g->SetOptions(g->Options() + TkxDBGridOptions{dgShowFooter});
+    g->SetFooterHeight(40);
+    h.Field("CUST_ID")->SetAlignment(taRightJustify);
+    const int bottom = g->ClientHeight(), top = bottom - 40;
+    const TRect id = g->CellRect(2, 1);
+    // Lines past the band's one, and a number wider than the cell (right-aligned): the frame stays,
+    // and the number starts at the cell's left.
+    for (const char* text : {"客戶 客戶 客戶 客戶 客戶 客戶", "12345678901234567890"}) {
+        g->ColumnAt(1).SetFooterText(Ansi(text));
+        GridPicture p(g, "footer-clipped");
+        EXPECT_TRUE(p.All(Rect(id.Left, bottom - 2, id.Right, bottom - 1), clBtnHighlight)) << text;
+        EXPECT_TRUE(p.All(Rect(id.Right - 1, top + 2, id.Right, bottom - 2), clBtnHighlight)) << text;
+    }
+    GridPicture number(g, "footer-number");
+    EXPECT_EQ(number.Ink(Rect(id.Left + 1, top + 2, id.Left + 5, bottom - 2)), 0);
+    EXPECT_GT(number.Ink(Rect(id.Left + 5, top + 2, id.Left + 5 + h.W0(), bottom - 2)), 0);
+}
+
+TEST(GridLines, AnInactiveGridFillsItsIndicatorColumnInTheTitleColourDownTheWholeGrid) {
+    GridHarness h(CustomersDb(3));
+    h.Show();
+    TkxDBGrid* g = h.grid;
+    ASSERT_FALSE(g->DataLink().Active());
+    GridPicture p(g, "inactive");
+    EXPECT_TRUE(p.All(Rect(0, g->RowHeights(0) + 1, g->ColWidths(0), g->ClientHeight()), g->TitleColor()));
+}
