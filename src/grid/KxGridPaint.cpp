@@ -931,9 +931,11 @@ void TkxCustomDBGrid::CellHintMouseMove(int x, int y) {
     // Measured in the grid font after the colour hook.
     TCanvas& m = *Canvas();
     m.SetFont(*Font());
-    {
+    if (OnCalcCellColors) {
+        // (On the hinted cell's record, as the cell's own colours are chosen.)
+        TActiveRecordScope scope(*link_, dataRow);
         TBrush brush;
-        if (OnCalcCellColors) OnCalcCellColors(this, field, TGridDrawState{}, false, m.Font(), &brush);
+        OnCalcCellColors(this, field, TGridDrawState{}, false, m.Font(), &brush);
     }
     unsigned format = DT_CALCRECT | DT_NOPREFIX;
     if (options_.Contains(dgWordWrap)) format |= DT_WORDBREAK | DT_EDITCONTROL;

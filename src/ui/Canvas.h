@@ -5,10 +5,10 @@
 // per-pixel results; the focus rectangle inverts every other pixel, so drawing it twice removes it.
 //
 // Coordinates are logical pixels. The target may hold the screen's device pixels (an image with a
-// device pixel ratio above 1): then logical pixel x covers device pixels [round(x * ratio),
-// round((x + 1) * ratio)), so a one-pixel line is `ratio` device pixels wide, while text, shapes and
-// the platform's elements are drawn at the device's full resolution. Pixel-exact operations (lines,
-// raster operations, the focus rectangle) cost one write per device pixel they cover.
+// device pixel ratio above 1): logical pixel x covers device pixels [round(x * ratio), round((x + 1)
+// * ratio)); a one-pixel line, floor(ratio) of them from the first (alike at a fractional ratio). Text,
+// shapes and the platform's elements are drawn at the device's full resolution. Pixel-exact operations
+// (lines, raster operations, the focus rectangle) cost one write per device pixel they cover.
 #include "ui/Graphics.h"
 
 #include <memory>
