@@ -107,6 +107,13 @@ QStringList wrapLine(const QString& line, int width, const QFontMetrics& fm, boo
     return out;
 }
 
+// Characters that are drawn as they come, one glyph each, without shaping: Latin and common
+// punctuation, the CJK blocks and full-width forms. Anything else goes through Qt's text layout.
+bool plainCharacter(char16_t c) {
+    return (c >= 0x20 && c < 0x0300) || (c >= 0x2000 && c < 0x2070) || (c >= 0x2E80 && c < 0xD800) ||
+           (c >= 0xF900 && c < 0xFB00) || (c >= 0xFF00 && c < 0xFFF0);
+}
+
 // Cuts a line that is wider than `width` where the most of it fits with "..." after it, and appends
 // "...". The prefix widths are summed from the characters' advances once, as far as the room goes
 // (never over the whole of a long line), and the cut is searched among them; only the few
@@ -114,10 +121,14 @@ QStringList wrapLine(const QString& line, int width, const QFontMetrics& fm, boo
 bool elideEnd(QString& l, int width, const QFontMetrics& fm) {
     const int n = int(l.size());
     std::vector<int> prefix{0};
-    for (int i = 0; i < n && prefix.back() <= width; ++i)
+    bool plain = true;
+    for (int i = 0; i < n && prefix.back() <= width; ++i) {
         prefix.push_back(prefix.back() + fm.horizontalAdvance(l[i]));
-    // A line the sums went through to its end is measured whole (kerning may let it fit).
-    if (int(prefix.size()) > n && fm.horizontalAdvance(l) <= width)
+        plain = plain && plainCharacter(l[i].unicode());
+    }
+    // A line the sums went through to its end fits when they say so for plain characters (drawn by
+    // their advances); another is measured whole (its layout may differ from the sum).
+    if (int(prefix.size()) > n && (plain ? prefix.back() : fm.horizontalAdvance(l)) <= width)
         return false;
     const QString dots = QStringLiteral("...");
     const int room = width - fm.horizontalAdvance(dots);
@@ -466,14 +477,6 @@ void TCanvas::SetPixels(int x, int y, TColor color) { plot(x, y, opSet, ToPixel(
 
 // ---- text ----
 
-namespace {
-// Characters that are drawn as they come, one glyph each, without shaping: Latin and common
-// punctuation, the CJK blocks and full-width forms. Anything else goes through Qt's text layout.
-bool plainCharacter(char16_t c) {
-    return (c >= 0x20 && c < 0x0300) || (c >= 0x2000 && c < 0x2070) || (c >= 0x2E80 && c < 0xD800) ||
-           (c >= 0xF900 && c < 0xFB00) || (c >= 0xFF00 && c < 0xFFF0);
-}
-} // namespace
 
 void TCanvas::drawTextLine(int x, int y, const QString& line) {
     QPainter& p = painter();
@@ -494,16 +497,22 @@ void TCanvas::drawTextLine(int x, int y, const QString& line) {
             const QList<quint32> glyphs = rawFont_->glyphIndexesForString(line);
             if (!glyphs.contains(0u)) {
                 const QList<QPointF> advances = rawFont_->advancesForGlyphIndexes(glyphs);
+                // Glyphs past the drawable part's right edge are left out (a title of a hundred
+                // thousand characters shows its first few hundred).
+                const qreal visible = (clip_ ? clip_->boundingRect().right() + 1 : logicalBounds().width()) -
+                                      origin_.X - x;
                 QList<QPointF> positions;
                 positions.reserve(advances.size());
                 qreal at = 0;
                 for (const QPointF& a : advances) {
+                    if (at > visible)
+                        break;
                     positions.append(QPointF(at, 0));
                     at += a.x();
                 }
                 QGlyphRun run;
                 run.setRawFont(*rawFont_);
-                run.setGlyphIndexes(glyphs);
+                run.setGlyphIndexes(positions.size() < glyphs.size() ? glyphs.first(positions.size()) : glyphs);
                 run.setPositions(positions);
                 p.drawGlyphRun(QPointF(x, y + metrics().ascent()), run);
                 return;
@@ -628,8 +637,8 @@ int TCanvas::DrawText(const AnsiString& text, TRect& rect, unsigned flags) {
             // The characters' own widths tell cheaply whether the line may not fit (then it is
             // clipped); left-aligned text needs no more.
             int sum = 0;
-            for (QChar ch : l)
-                sum += fm.horizontalAdvance(ch);
+            for (int k = 0; k < l.size() && sum + 2 <= width; ++k)
+                sum += fm.horizontalAdvance(l[k]);
             fits = fits && sum + 2 <= width;
         }
     }
@@ -862,7 +871,7 @@ void TCanvas::DrawThemedCheckBox(const TRect& r, TThemedCheckBox state, const TR
         DrawFrameControlCheck(r, (checked ? unsigned(DFCS_CHECKED) : 0u) | (kind == 3 ? unsigned(DFCS_INACTIVE) : 0u));
         return;
     }
-    if (r.IsEmpty() || !target_)
+    if (r.IsEmpty() || !target_ || target_->isNull())
         return;
     Release();  // pending drawing first, then the pixels
     // The box at the device's pixels, centred in `within` (its extra pixel, if any, left and above
