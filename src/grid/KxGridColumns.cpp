@@ -178,6 +178,14 @@ void TkxCustomDBGrid::BuildColumns() {
     columns_ = std::move(records);
 }
 
+namespace {
+// A width in characters as pixels, in 64 bits and kept to the grid's range: a stored width may be
+// absurd (268,435,455 characters would be 2^31 pixels).
+int columnPixels(int chars, int w0) {
+    return int(std::clamp<int64_t>(int64_t(chars) * w0 + kCellMargin, 0, TCustomGrid::kMostCellExtent));
+}
+} // namespace
+
 int TkxCustomDBGrid::TitleWidth(const AnsiString& title) const {
     int widest = 0;
     size_t from = 0;
@@ -225,12 +233,12 @@ void TkxCustomDBGrid::ApplyColumnWidths() {
         AnsiString title;
         if (useTFields_) {
             f = MappedField(i);
-            width = f ? f->DisplayWidth() * w0 + kCellMargin : kNoFieldWidth;
+            width = f ? columnPixels(f->DisplayWidth(), w0) : kNoFieldWidth;
             if (measureTitles && f) title = f->DisplayName();
         } else {
             std::vector<AnsiString> parts = SplitListLine(selected_[i], '\t');
             f = ds->FindField(parts[0]);
-            width = StrToInt(ListLinePart(parts, 1)) * w0 + kCellMargin;
+            width = columnPixels(StrToInt(ListLinePart(parts, 1)), w0);
             if (measureTitles) title = columnListTitle(i, f);
         }
         if (measureTitles) width = std::max(width, TitleWidth(title));

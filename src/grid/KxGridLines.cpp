@@ -471,10 +471,10 @@ void TkxCustomDBGrid::paintLines() {
             });
         }
     }
-    // 4. The raised titles (with visual styles only the indicator's).
-    if (titles) {
+    // 4. The raised titles, in the classic look (themed, the indicator's title is a header item on
+    // the same face as the others, not a classic corner among them).
+    if (titles && !themed) {
         h.ForEachShown(0, h.GridExtent, [&](int c, int x) {
-            if (themed && !(ind == 1 && c == 0)) return;
             const int right = x + ColWidths(c);
             const int dataCol = c - ind;
             int first = 0, last = 0;
@@ -630,12 +630,18 @@ void TkxCustomDBGrid::paintFooter() {
         const int ty = top + (bottom - top - th) / 2;
         TRect r = Rect(x + 5, ty, x + w - 2, bottom);
         const TAlignment a = field ? field->Alignment() : taLeftJustify;
-        const unsigned format = (a == taRightJustify ? DT_RIGHT
-                                 : a == taCenter     ? DT_CENTER
-                                                     : DT_LEFT) |
-                                DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
+        unsigned format = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
+        // Text wider than the cell is cut at its end, as in data cells: it starts at the left.
+        TRect measured = r;
+        c.DrawText(text, measured, format | DT_CALCRECT);
+        if (measured.Width() <= r.Width()) format |= a == taRightJustify ? DT_RIGHT : a == taCenter ? DT_CENTER : DT_LEFT;
+        // Inside the frame only: a second line or a long number never paints over it.
+        const int edge = cells3D ? 2 : 1;
+        c.SaveClip();
+        c.IntersectClipRect(Rect(frame.Left + edge, frame.Top + edge, frame.Right - edge, frame.Bottom - edge));
         c.Brush()->SetStyle(bsClear);
         c.DrawText(text, r, format);
         c.Brush()->SetStyle(bsSolid);
+        c.RestoreClip();
     });
 }

@@ -124,8 +124,14 @@ void TkxCustomDBGrid::Paint() {
         c.Brush()->SetColor(Color());
         c.Brush()->SetStyle(bsSolid);
         c.Pen()->SetColor(clBlack);
-        paintAll(c, ClientRect(), true);
         const TRect copy = area.IsEmpty() ? window.ClipRect() : IntersectRect(area, ClientRect());
+        try {
+            paintAll(c, ClientRect(), true);
+        } catch (...) {
+            // What was painted before a hook raised is shown, not the window's fill.
+            window.CopyRect(copy, c, copy);
+            throw;
+        }
         window.CopyRect(copy, c, copy);
         DrawDragArrows(window);
         return;
@@ -154,9 +160,9 @@ void TkxCustomDBGrid::paintAll(TCanvas& canvas, const TRect& area, bool allCells
     if (allCells || paintOptions_->prepared_) fillBackground(area);
     const TGridDrawInfo di = DrawInfo(); // a copy: a hook may change the geometry
     if (!link_->Active()) {
-        const int bottom = std::min(di.Vert.GridBoundary, CellArea().Height());
+        // The fixed columns in the title colour down the whole cell area, the title row across.
         canvas.Brush()->SetColor(titleColor_);
-        canvas.FillRect(IntersectRect(Rect(0, 0, di.Horz.FixedBoundary, bottom), area));
+        canvas.FillRect(IntersectRect(Rect(0, 0, di.Horz.FixedBoundary, CellArea().Height()), area));
         canvas.FillRect(IntersectRect(Rect(0, 0, di.Horz.GridBoundary, di.Vert.FixedBoundary), area));
     }
     Fire(OnBeforePaint);
@@ -350,7 +356,12 @@ bool TkxCustomDBGrid::chooseCellColors(int col, int row, TField* field, TGridDra
         c.Font()->SetColor(hotLinkCell_ == TGridCoord{col, row} ? RGB(255, 0, 0) : RGB(0, 0, 255));
     }
     const TColor before = c.Brush()->Color();
-    if (OnCalcCellColors) OnCalcCellColors(this, field, state, highlight, c.Font(), c.Brush());
+    if (OnCalcCellColors) {
+        // The hook reads the cell's record, whichever kind of cell asks.
+        std::optional<TActiveRecordScope> scope;
+        if (link_->Active() && dataRow >= 0 && dataRow < link_->RecordCount()) scope.emplace(*link_, dataRow);
+        OnCalcCellColors(this, field, state, highlight, c.Font(), c.Brush());
+    }
     brushChanged_ = c.Brush()->Color() != before;
     return highlight;
 }
@@ -489,8 +500,14 @@ void TkxCustomDBGrid::PaintCheckBox(const TRect& box, int gridCol, bool checked,
     const TRect frame = Rect(box.Left - 1, box.Top - 1, box.Right + 2, box.Bottom + 2);
     if (style != cbStyleXmark) {
         if (ThemedLook()) {
-            c.DrawThemedCheckBox(frame, checked ? (readOnly ? CBS_CHECKEDDISABLED : CBS_CHECKEDNORMAL)
-                                                : (readOnly ? CBS_UNCHECKEDDISABLED : CBS_UNCHECKEDNORMAL));
+            // Centred in its cell at the device's pixels (the 13-pixel square of a 10-pixel box
+            // lies half a pixel off the cell's middle, which a fractional scale would make more).
+            const TRect& cell = cellInfo_->Rect;
+            const bool inCell = cell.Contains({frame.Left, frame.Top}) && cell.Contains({frame.Right - 1, frame.Bottom - 1});
+            c.DrawThemedCheckBox(frame,
+                                 checked ? (readOnly ? CBS_CHECKEDDISABLED : CBS_CHECKEDNORMAL)
+                                         : (readOnly ? CBS_UNCHECKEDDISABLED : CBS_UNCHECKEDNORMAL),
+                                 inCell ? cell : frame);
         } else {
             unsigned s = DFCS_BUTTONCHECK;
             if (checked) s |= DFCS_CHECKED;
@@ -574,7 +591,9 @@ void TkxCustomDBGrid::drawBitmapCell(int col, int row, const TRect& rect, TGridD
     }
     if (found && cellInfo_->DefaultDrawContents) {
         const std::vector<AnsiString> params = SplitListLine(CacheItem(col).Parameters, ';');
-        const AnsiString size = ListLinePart(params, 0), mode = ListLinePart(params, 1);
+        // A line may stop after the type or the size mode: the plain size and a plain copy then.
+        const AnsiString size = params.size() > 0 ? params[0] : AnsiString();
+        const AnsiString mode = params.size() > 1 ? params[1] : AnsiString();
         const int pw = picture.Width(), ph = picture.Height();
         TRect dest;
         if (size == "Stretch To Fit") {
@@ -766,8 +785,12 @@ void TkxCustomDBGrid::drawTitleCell(int col, int, const TRect& rect, TGridDrawSt
         OnDrawTitleCell(this, &c, field, rect, defaultDrawing);
     }
     if (!defaultDrawing || centredImage || !cellInfo_->DefaultDrawContents) return;
-    const int lines = titleLines_ == 1 ? 1 : int(std::count(text.begin(), text.end(), '~')) + 1;
-    std::replace(text.begin(), text.end(), '~', '\n');
+    // "~" breaks the line: found character by character, as the column model finds it, so a
+    // double-byte character whose trail byte is "~" stays whole.
+    int breaks = 0;
+    for (size_t i = 0; i < text.size(); i += codepage::CharLength(text, i))
+        if (text[i] == '~') text[i] = '\n', ++breaks;
+    const int lines = titleLines_ == 1 ? 1 : breaks + 1;
     const int dy = int(rect.Height() / 2.0 - c.TextHeight("W") * lines / 2.0) + p;
     unsigned flags = kEllipsis | kTransparent;
     if (!useTFields_) flags |= kUnderlinePrefix;
@@ -908,9 +931,11 @@ void TkxCustomDBGrid::CellHintMouseMove(int x, int y) {
     // Measured in the grid font after the colour hook.
     TCanvas& m = *Canvas();
     m.SetFont(*Font());
-    {
+    if (OnCalcCellColors) {
+        // (On the hinted cell's record, as the cell's own colours are chosen.)
+        TActiveRecordScope scope(*link_, dataRow);
         TBrush brush;
-        if (OnCalcCellColors) OnCalcCellColors(this, field, TGridDrawState{}, false, m.Font(), &brush);
+        OnCalcCellColors(this, field, TGridDrawState{}, false, m.Font(), &brush);
     }
     unsigned format = DT_CALCRECT | DT_NOPREFIX;
     if (options_.Contains(dgWordWrap)) format |= DT_WORDBREAK | DT_EDITCONTROL;

@@ -223,7 +223,7 @@ void TkxCustomDBGrid::ProportionalResize() {
             sum += (k == last ? sizedColStartWidth_ : ref(k + ind)) + lw;
         for (int k = first; k < last; ++k) {
             const int r = ref(k + ind);
-            const int w = sum > 0 ? std::max(minimum, r * (sum + d) / sum) : minimum;
+            const int w = sum > 0 ? std::max(minimum, int(int64_t(r) * (sum + d) / sum)) : minimum;
             SetColWidths(k + ind, w);
             d += r - w;
             sum -= r;
@@ -241,15 +241,15 @@ void TkxCustomDBGrid::ProportionalResize() {
     const int leftOfRange = s >= 0 ? s : ind - 1;
     if (leftOfRange >= 0) {
         const int line = DrawInfo().Horz.EffectiveLineWidth;
-        int edge = 0;
+        int64_t edge = 0;
         for (int c = 0; c < leftOfRange; ++c)
             edge += ColWidths(c) + line;
-        avail -= edge + ColWidths(leftOfRange);
+        avail = int(std::max<int64_t>(avail - edge - ColWidths(leftOfRange), -TCustomGrid::kMostCellExtent));
     }
     // Room for the vertical scroll bar that is not shown yet.
     if (ShowVertScrollBar() && Width() - ClientWidth() < 10) avail -= GetSystemMetrics(SM_CXHTHUMB) + 1;
     for (int k = from; k < n; ++k) {
-        const int share = total > 0 ? (ref(k) + 1) * avail / total : 0;
+        const int share = total > 0 ? int(int64_t(ref(k) + 1) * avail / total) : 0;
         const int px = std::max(minimum, (share - kCellMargin) / w0 * w0 + kCellMargin);
         const int assigned = k == n - 1 ? std::max(avail, 0) : px;
         SetColWidths(k, assigned);

@@ -40,6 +40,28 @@ bool isWide(QChar c) { return c.unicode() >= 0x2E80; }
 int deviceEdge(int v, double ratio) { return ratio == 1.0 ? v : int(std::floor(v * ratio + 0.5)); }
 // The logical pixel that holds device pixel d (the inverse of deviceEdge).
 int logicalOf(int d, double ratio) { return ratio == 1.0 ? d : int(std::floor((d + 0.5) / ratio)); }
+// At a ratio between whole numbers logical pixels are alternately wider and narrower on the device;
+// a line one logical pixel thick is drawn as this many device pixels from the first device pixel of
+// its place, so that every such line looks alike (one device pixel at 1.5, two at 2.5).
+bool fractional(double ratio) { return ratio != std::floor(ratio); }
+int lineDeviceWidth(double ratio) { return std::max(1, int(std::floor(ratio))); }
+
+// Relative luminance and contrast ratio of the accessibility guidelines.
+double luminance(QRgb c) {
+    auto channel = [](int v) {
+        const double x = v / 255.0;
+        return x <= 0.04045 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+}
+double contrast(QRgb a, QRgb b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+QRgb mix(QRgb a, QRgb b, double part) {
+    auto m = [&](int x, int y) { return int(std::lround(x * part + y * (1 - part))); };
+    return qRgb(m(qRed(a), qRed(b)), m(qGreen(a), qGreen(b)), m(qBlue(a), qBlue(b)));
+}
 
 // Can a line break after character i?
 bool canBreakAfter(const QString& s, int i) {
@@ -83,6 +105,41 @@ QStringList wrapLine(const QString& line, int width, const QFontMetrics& fm, boo
             ++start;
     }
     return out;
+}
+
+// Characters that are drawn as they come, one glyph each, without shaping: Latin and common
+// punctuation, the CJK blocks and full-width forms. Anything else goes through Qt's text layout.
+bool plainCharacter(char16_t c) {
+    return (c >= 0x20 && c < 0x0300) || (c >= 0x2000 && c < 0x2070) || (c >= 0x2E80 && c < 0xD800) ||
+           (c >= 0xF900 && c < 0xFB00) || (c >= 0xFF00 && c < 0xFFF0);
+}
+
+// Cuts a line that is wider than `width` where the most of it fits with "..." after it, and appends
+// "...". The prefix widths are summed from the characters' advances once, as far as the room goes
+// (never over the whole of a long line), and the cut is searched among them; only the few
+// characters at the cut are measured as a whole. Answers whether the line was cut.
+bool elideEnd(QString& l, int width, const QFontMetrics& fm) {
+    const int n = int(l.size());
+    std::vector<int> prefix{0};
+    bool plain = true;
+    for (int i = 0; i < n && prefix.back() <= width; ++i) {
+        prefix.push_back(prefix.back() + fm.horizontalAdvance(l[i]));
+        plain = plain && plainCharacter(l[i].unicode());
+    }
+    // A line the sums went through to its end fits when they say so for plain characters (drawn by
+    // their advances); another is measured whole (its layout may differ from the sum).
+    if (int(prefix.size()) > n && (plain ? prefix.back() : fm.horizontalAdvance(l)) <= width)
+        return false;
+    const QString dots = QStringLiteral("...");
+    const int room = width - fm.horizontalAdvance(dots);
+    int k = int(std::upper_bound(prefix.begin(), prefix.end(), room) - prefix.begin()) - 1;
+    k = std::max(k, 0);
+    while (k > 0 && fm.horizontalAdvance(l.left(k) + dots) > width)
+        --k;
+    if (k > 0 && k < n && l[k - 1].isHighSurrogate())
+        --k;
+    l = l.left(k) + dots;
+    return true;
 }
 
 QString expandTabs(const QString& s) {
@@ -227,7 +284,7 @@ void TCanvas::LineTo(int x, int y) {
             r = x > from.X ? Rect(from.X, y, x, y + 1) : Rect(x + 1, y, from.X + 1, y + 1);
         else
             r = y > from.Y ? Rect(x, from.Y, x + 1, y) : Rect(x, y + 1, x + 1, from.Y + 1);
-        painter().fillRect(ToQRect(r), ToQColor(pen_.Color()));
+        fillArea(r, ToQColor(pen_.Color()));
         return;
     }
     auto op = pen_.Mode() == pmNot ? opNot : pen_.Mode() == pmXor ? opXor : opSet;
@@ -297,7 +354,31 @@ void TCanvas::Ellipse(const TRect& r) {
 void TCanvas::FillRect(const TRect& r) {
     if (r.IsEmpty() || brush_.Style() == bsClear || !target_)
         return;
-    painter().fillRect(ToQRect(r), ToQColor(brush_.Color()));
+    fillArea(r, ToQColor(brush_.Color()));
+}
+
+void TCanvas::fillArea(const TRect& r, const QColor& colour) {
+    const double s = ratio();
+    if (!fractional(s) || (r.Width() != 1 && r.Height() != 1)) {
+        painter().fillRect(ToQRect(r), colour);
+        return;
+    }
+    // A line: snapped to the device pixels (see lineDeviceWidth), written pixel by pixel through the
+    // clip; every device pixel it covers lies in its own logical pixels.
+    Release();
+    const int lw = lineDeviceWidth(s);
+    const TRect t = OffsetRect(r, origin_.X, origin_.Y);
+    const int x0 = deviceEdge(t.Left, s), y0 = deviceEdge(t.Top, s);
+    const int x1 = r.Width() == 1 ? x0 + lw : deviceEdge(t.Right, s);
+    const int y1 = r.Height() == 1 ? y0 + lw : deviceEdge(t.Bottom, s);
+    const uint32_t pixel = 0xFF000000u | (colour.rgb() & 0xFFFFFF);
+    for (int dy = std::max(y0, 0); dy < std::min(y1, target_->height()); ++dy) {
+        auto* line = reinterpret_cast<uint32_t*>(target_->scanLine(dy));
+        const int ty = logicalOf(dy, s);
+        for (int dx = std::max(x0, 0); dx < std::min(x1, target_->width()); ++dx)
+            if (!clip_ || clip_->contains(QPoint(logicalOf(dx, s), ty)))
+                line[dx] = pixel;
+    }
 }
 
 void TCanvas::FillPolygons(const std::vector<std::vector<TPointF>>& contours) {
@@ -355,12 +436,11 @@ void TCanvas::FillPolygons(const std::vector<std::vector<TPointF>>& contours) {
 void TCanvas::FrameRect(const TRect& r) {
     if (r.IsEmpty() || !target_)
         return;
-    QPainter& p = painter();
-    QColor c = ToQColor(brush_.Color());
-    p.fillRect(QRect(r.Left, r.Top, r.Width(), 1), c);
-    p.fillRect(QRect(r.Left, r.Bottom - 1, r.Width(), 1), c);
-    p.fillRect(QRect(r.Left, r.Top, 1, r.Height()), c);
-    p.fillRect(QRect(r.Right - 1, r.Top, 1, r.Height()), c);
+    const QColor c = ToQColor(brush_.Color());
+    fillArea(Rect(r.Left, r.Top, r.Right, r.Top + 1), c);
+    fillArea(Rect(r.Left, r.Bottom - 1, r.Right, r.Bottom), c);
+    fillArea(Rect(r.Left, r.Top, r.Left + 1, r.Bottom), c);
+    fillArea(Rect(r.Right - 1, r.Top, r.Right, r.Bottom), c);
 }
 
 void TCanvas::DrawFocusRect(const TRect& r) {
@@ -397,14 +477,6 @@ void TCanvas::SetPixels(int x, int y, TColor color) { plot(x, y, opSet, ToPixel(
 
 // ---- text ----
 
-namespace {
-// Characters that are drawn as they come, one glyph each, without shaping: Latin and common
-// punctuation, the CJK blocks and full-width forms. Anything else goes through Qt's text layout.
-bool plainCharacter(char16_t c) {
-    return (c >= 0x20 && c < 0x0300) || (c >= 0x2000 && c < 0x2070) || (c >= 0x2E80 && c < 0xD800) ||
-           (c >= 0xF900 && c < 0xFB00) || (c >= 0xFF00 && c < 0xFFF0);
-}
-} // namespace
 
 void TCanvas::drawTextLine(int x, int y, const QString& line) {
     QPainter& p = painter();
@@ -412,7 +484,8 @@ void TCanvas::drawTextLine(int x, int y, const QString& line) {
     p.setPen(ToQColor(font_.Color()));
     // A line of plain characters that the font has: its glyphs are placed by their advances, which
     // is what the layout would do, without its cost.
-    bool plain = !line.isEmpty();
+    // (Glyph runs carry no underline or strike-out: such a font goes through the layout.)
+    bool plain = !line.isEmpty() && !f.underline() && !f.strikeOut();
     for (QChar ch : line)
         plain = plain && plainCharacter(ch.unicode());
     if (plain) {
@@ -424,16 +497,22 @@ void TCanvas::drawTextLine(int x, int y, const QString& line) {
             const QList<quint32> glyphs = rawFont_->glyphIndexesForString(line);
             if (!glyphs.contains(0u)) {
                 const QList<QPointF> advances = rawFont_->advancesForGlyphIndexes(glyphs);
+                // Glyphs past the drawable part's right edge are left out (a title of a hundred
+                // thousand characters shows its first few hundred).
+                const qreal visible = (clip_ ? clip_->boundingRect().right() + 1 : logicalBounds().width()) -
+                                      origin_.X - x;
                 QList<QPointF> positions;
                 positions.reserve(advances.size());
                 qreal at = 0;
                 for (const QPointF& a : advances) {
+                    if (at > visible)
+                        break;
                     positions.append(QPointF(at, 0));
                     at += a.x();
                 }
                 QGlyphRun run;
                 run.setRawFont(*rawFont_);
-                run.setGlyphIndexes(glyphs);
+                run.setGlyphIndexes(positions.size() < glyphs.size() ? glyphs.first(positions.size()) : glyphs);
                 run.setPositions(positions);
                 p.drawGlyphRun(QPointF(x, y + metrics().ascent()), run);
                 return;
@@ -521,12 +600,8 @@ int TCanvas::DrawText(const AnsiString& text, TRect& rect, unsigned flags) {
     }
     if (flags & DT_END_ELLIPSIS)
         for (QString& l : lines)
-            if (fm.horizontalAdvance(l) > width) {
-                while (!l.isEmpty() && fm.horizontalAdvance(l + QStringLiteral("...")) > width)
-                    l.chop(1);
-                l += QStringLiteral("...");
+            if (elideEnd(l, width, fm))
                 underline = -1;
-            }
     const int lineH = fm.height();
     const int totalH = int(lines.size()) * lineH;
     if (flags & DT_CALCRECT) {
@@ -562,8 +637,8 @@ int TCanvas::DrawText(const AnsiString& text, TRect& rect, unsigned flags) {
             // The characters' own widths tell cheaply whether the line may not fit (then it is
             // clipped); left-aligned text needs no more.
             int sum = 0;
-            for (QChar ch : l)
-                sum += fm.horizontalAdvance(ch);
+            for (int k = 0; k < l.size() && sum + 2 <= width; ++k)
+                sum += fm.horizontalAdvance(l[k]);
             fits = fits && sum + 2 <= width;
         }
     }
@@ -761,9 +836,10 @@ namespace {
 struct ElementKey {
     int kind, w, h, state, leftmost;
     double ratio;
+    uint32_t ink, inside;
     bool operator<(const ElementKey& o) const {
-        return std::tie(kind, w, h, state, leftmost, ratio) <
-               std::tie(o.kind, o.w, o.h, o.state, o.leftmost, o.ratio);
+        return std::tie(kind, w, h, state, leftmost, ratio, ink, inside) <
+               std::tie(o.kind, o.w, o.h, o.state, o.leftmost, o.ratio, o.ink, o.inside);
     }
 };
 
@@ -786,68 +862,90 @@ template <class Draw> const QImage& elementPicture(const ElementKey& key, Draw d
 }
 } // namespace
 
-void TCanvas::DrawThemedCheckBox(const TRect& r, TThemedCheckBox state) {
-    QStyle* style = fusion();
-    bool checked = state >= CBS_CHECKEDNORMAL;
-    int kind = (state - 1) % 4;  // normal, hot, pressed, disabled
-    if (!style) {
+void TCanvas::DrawThemedCheckBox(const TRect& r, TThemedCheckBox state) { DrawThemedCheckBox(r, state, r); }
+
+void TCanvas::DrawThemedCheckBox(const TRect& r, TThemedCheckBox state, const TRect& within) {
+    const bool checked = state >= CBS_CHECKEDNORMAL;
+    const int kind = (state - 1) % 4;  // normal, hot, pressed, disabled
+    if (!fusion()) {
         DrawFrameControlCheck(r, (checked ? unsigned(DFCS_CHECKED) : 0u) | (kind == 3 ? unsigned(DFCS_INACTIVE) : 0u));
         return;
     }
-    if (r.IsEmpty() || !target_)
+    if (r.IsEmpty() || !target_ || target_->isNull())
         return;
-    const ElementKey key{1, r.Width(), r.Height(), int(state), 0, ratio()};
-    const QImage& picture = elementPicture(key, [&](QPainter& p, QRect rect) {
-        QStyleOptionButton opt;
-        opt.rect = rect;
-        opt.palette = style->standardPalette();
-        opt.state = (checked ? QStyle::State_On : QStyle::State_Off);
-        if (kind != 3)
-            opt.state |= QStyle::State_Enabled;
-        else
-            opt.palette.setCurrentColorGroup(QPalette::Disabled);
-        if (kind == 1)
-            opt.state |= QStyle::State_MouseOver;
-        if (kind == 2)
-            opt.state |= QStyle::State_Sunken;
-        style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &opt, &p, nullptr);
+    Release();  // pending drawing first, then the pixels
+    // The box at the device's pixels, centred in `within` (its extra pixel, if any, left and above
+    // of the middle, as the 13-pixel square lies around a 10-pixel box).
+    const double s = ratio();
+    const int w = std::max(1, int(std::lround(r.Width() * s))), h = std::max(1, int(std::lround(r.Height() * s)));
+    auto start = [&](int a, int b, int len) {
+        const int d0 = deviceEdge(a, s), spare = deviceEdge(b, s) - d0 - len + 1;
+        return d0 + (spare >= 0 ? spare / 2 : -((1 - spare) / 2));
+    };
+    const int x0 = start(within.Left + origin_.X, within.Right + origin_.X, w);
+    const int y0 = start(within.Top + origin_.Y, within.Bottom + origin_.Y, h);
+    // Border and tick in the colour, dark or light, that stands out most from the cell beneath the
+    // box (at least 3.5 : 1 for any background); a disabled box halfway to the background.
+    const int cx = std::clamp(x0 + w / 2, 0, target_->width() - 1), cy = std::clamp(y0 + h / 2, 0, target_->height() - 1);
+    const QRgb background = target_->pixel(cx, cy) & 0xFFFFFF;
+    const QRgb dark = qRgb(0x33, 0x33, 0x33), light = qRgb(0xFF, 0xFF, 0xFF);
+    QRgb ink = contrast(dark, background) >= contrast(light, background) ? dark : light;
+    if (kind == 3)
+        ink = mix(ink, background, 0.45);
+    const QRgb inside = kind == 2 ? mix(ink, background, 0.2) : background;
+    const ElementKey key{1, w, h, int(state), 0, 1.0, uint32_t(ink & 0xFFFFFF), uint32_t(inside & 0xFFFFFF)};
+    const QImage& picture = elementPicture(key, [&](QPainter& p, QRect) {
+        p.setRenderHint(QPainter::Antialiasing, false);
+        if (inside != background)
+            p.fillRect(QRect(0, 0, w, h), QColor::fromRgb(inside));
+        // A border of one line's width, and a tick about two pixels thick, without smoothing: every
+        // pixel of either is the full colour.
+        const QColor c = QColor::fromRgb(ink);
+        const int bw = lineDeviceWidth(s);
+        p.fillRect(QRect(0, 0, w, bw), c);
+        p.fillRect(QRect(0, h - bw, w, bw), c);
+        p.fillRect(QRect(0, 0, bw, h), c);
+        p.fillRect(QRect(w - bw, 0, bw, h), c);
+        if (checked) {
+            const double u = w / 13.0, v = h / 13.0;
+            QPen pen(c, std::max(2.0, 1.9 * u), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+            p.setPen(pen);
+            p.drawPolyline(QPolygonF({QPointF(3.2 * u, 6.4 * v), QPointF(5.4 * u, 8.8 * v), QPointF(9.8 * u, 3.8 * v)}));
+        }
     });
-    painter().drawImage(QPoint(r.Left, r.Top), picture);
+    for (int y = 0; y < picture.height(); ++y) {
+        const int dy = y0 + y;
+        if (dy < 0 || dy >= target_->height())
+            continue;
+        const int ty = logicalOf(dy, s);
+        auto* line = reinterpret_cast<uint32_t*>(target_->scanLine(dy));
+        const auto* src = reinterpret_cast<const uint32_t*>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x) {
+            const int dx = x0 + x;
+            if (qAlpha(src[x]) == 0 || dx < 0 || dx >= target_->width() || !inClip(logicalOf(dx, s), ty))
+                continue;
+            line[dx] = 0xFF000000u | (src[x] & 0xFFFFFF);
+        }
+    }
 }
 
-void TCanvas::DrawThemedHeaderItem(const TRect& r, TThemedHeader state, bool leftmost) {
-    QStyle* style = fusion();
-    if (!style) {
-        brush_.SetColor(clBtnFace);
-        FillRect(r);
-        DrawEdge(r, state == HIS_PRESSED ? EDGE_SUNKEN : EDGE_RAISED);
-        return;
-    }
+void TCanvas::DrawThemedHeaderItem(const TRect& r, TThemedHeader state, bool) {
     if (r.IsEmpty() || !target_)
         return;
-    const ElementKey key{2, r.Width(), r.Height(), int(state), leftmost ? 1 : 0, ratio()};
-    const QImage& picture = elementPicture(key, [&](QPainter& p, QRect rect) {
-        QStyleOptionHeader opt;
-        opt.rect = rect;
-        opt.palette = style->standardPalette();
-        opt.state = QStyle::State_Enabled | QStyle::State_Horizontal;
-        opt.orientation = Qt::Horizontal;
-        opt.position = leftmost ? QStyleOptionHeader::Beginning : QStyleOptionHeader::Middle;
-        // The style draws the section from the button colour: lighter under the mouse, darker
-        // pressed.
-        QColor button = opt.palette.color(QPalette::Button);
-        if (state == HIS_HOT) {
-            opt.state |= QStyle::State_MouseOver | QStyle::State_Raised;
-            opt.palette.setColor(QPalette::Button, button.lighter(106));
-        } else if (state == HIS_PRESSED) {
-            opt.state |= QStyle::State_Sunken;
-            opt.palette.setColor(QPalette::Button, button.darker(112));
-        } else {
-            opt.state |= QStyle::State_Raised;
-        }
-        style->drawControl(QStyle::CE_HeaderSection, &opt, &p, nullptr);
-    });
-    painter().drawImage(QPoint(r.Left, r.Top), picture);
+    // One face with the fixed cells and pads around it: the brush's colour (lighter under the
+    // mouse, darker pressed), flat, with a shadow line along the right and bottom edges that parts
+    // it from its neighbour and from the rows.
+    TBrush saved;
+    saved.Assign(brush_);
+    const QColor face = ToQColor(brush_.Color());
+    const QColor fill = state == HIS_HOT ? face.lighter(106) : state == HIS_PRESSED ? face.darker(112) : face;
+    brush_.SetStyle(bsSolid);
+    brush_.SetColor(RGB(fill.red(), fill.green(), fill.blue()));
+    FillRect(r);
+    brush_.SetColor(clBtnShadow);
+    FillRect(Rect(r.Right - 1, r.Top, r.Right, r.Bottom));
+    FillRect(Rect(r.Left, r.Bottom - 1, r.Right, r.Bottom));
+    brush_.Assign(saved);
 }
 
 void TCanvas::DrawEdge(const TRect& r, unsigned edge) {

@@ -5,15 +5,16 @@
 // per-pixel results; the focus rectangle inverts every other pixel, so drawing it twice removes it.
 //
 // Coordinates are logical pixels. The target may hold the screen's device pixels (an image with a
-// device pixel ratio above 1): then logical pixel x covers device pixels [round(x * ratio),
-// round((x + 1) * ratio)), so a one-pixel line is `ratio` device pixels wide, while text, shapes and
-// the platform's elements are drawn at the device's full resolution. Pixel-exact operations (lines,
-// raster operations, the focus rectangle) cost one write per device pixel they cover.
+// device pixel ratio above 1): logical pixel x covers device pixels [round(x * ratio), round((x + 1)
+// * ratio)); a one-pixel line, floor(ratio) of them from the first (alike at a fractional ratio). Text,
+// shapes and the platform's elements are drawn at the device's full resolution. Pixel-exact operations
+// (lines, raster operations, the focus rectangle) cost one write per device pixel they cover.
 #include "ui/Graphics.h"
 
 #include <memory>
 #include <vector>
 
+class QColor;
 class QFont;
 class QFontMetrics;
 class QRawFont;
@@ -109,8 +110,12 @@ public:
 
     // The platform's drawing elements.
     void DrawFrameControlCheck(const TRect& r, unsigned state);
+    // The themed box of r's size; with `within`, centred in that rectangle at the device's pixels.
+    // Its border and tick take the dark or light colour that stands out from what lies beneath.
     void DrawThemedCheckBox(const TRect& r, TThemedCheckBox state);
-    // `leftmost`: the style of the first item of a header (the row indicator's).
+    void DrawThemedCheckBox(const TRect& r, TThemedCheckBox state, const TRect& within);
+    // A header item on the brush's colour, the face the fixed cells around it have; `leftmost`:
+    // the first item of a header (the row indicator's).
     void DrawThemedHeaderItem(const TRect& r, TThemedHeader state, bool leftmost = false);
     void DrawEdge(const TRect& r, unsigned edge);
     // Top-left lines in one colour, bottom-right in another, `width` pixels thick, inside the rectangle.
@@ -137,6 +142,8 @@ private:
     // Target coordinates (origin applied): is the logical pixel drawable?
     bool inClip(int tx, int ty) const;
     void plot(int x, int y, uint32_t (*op)(uint32_t dst, uint32_t arg), uint32_t arg);
+    // Fills a rectangle; one a logical pixel thick is a line, snapped to the device's pixels.
+    void fillArea(const TRect& r, const QColor& colour);
     void blit(const TRect& dest, const QImage& src, const TRect& srcRect, bool useTransparent, uint32_t transparent);
     void drawTextLine(int x, int y, const QString& line);
     // The Qt font of the canvas font and its metrics, made again only when the font changed.

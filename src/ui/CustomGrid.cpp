@@ -164,14 +164,14 @@ void TCustomGrid::SetFixedRows(int v) {
 }
 
 void TCustomGrid::SetDefaultColWidth(int v) {
-    defaultColWidth_ = std::max(v, 0);
+    defaultColWidth_ = std::clamp(v, 0, kMostCellExtent);
     dropDrawInfo();
     std::fill(colWidths_.begin(), colWidths_.end(), defaultColWidth_);
     ColWidthsChanged();
 }
 
 void TCustomGrid::SetDefaultRowHeight(int v) {
-    defaultRowHeight_ = std::max(v, 0);
+    defaultRowHeight_ = std::clamp(v, 0, kMostCellExtent);
     dropDrawInfo();
     std::fill(rowHeights_.begin(), rowHeights_.end(), defaultRowHeight_);
     RowHeightsChanged();
@@ -179,7 +179,7 @@ void TCustomGrid::SetDefaultRowHeight(int v) {
 
 void TCustomGrid::SetColWidths(int col, int width) {
     int& w = colWidths_.at(size_t(col));
-    width = std::max(width, 0);
+    width = std::clamp(width, 0, kMostCellExtent);
     if (w == width)
         return;
     w = width;
@@ -189,7 +189,7 @@ void TCustomGrid::SetColWidths(int col, int width) {
 
 void TCustomGrid::SetRowHeights(int row, int height) {
     int& h = rowHeights_.at(size_t(row));
-    height = std::max(height, 0);
+    height = std::clamp(height, 0, kMostCellExtent);
     if (h == height)
         return;
     h = height;
@@ -212,7 +212,7 @@ void TCustomGrid::RowHeightsChanged() {
 }
 
 void TCustomGrid::SetGridLineWidth(int v) {
-    gridLineWidth_ = std::max(v, 0);
+    gridLineWidth_ = std::clamp(v, 0, kMostCellExtent);
     dropDrawInfo();
     ColWidthsChanged();
 }
@@ -254,7 +254,8 @@ void TCustomGrid::calcAxis(TGridAxisDrawInfo& a, int extent, int fixed, int firs
     for (int i = 0; i < fixed; ++i) {
         if (pos < extent)
             a.Starts.push_back(pos);
-        pos += cells[size_t(i)] + lineWidth;
+        // (Past the extent only the boundary counts: it stops far below the int's end.)
+        pos = int(std::min<int64_t>(int64_t(pos) + cells[size_t(i)] + lineWidth, int64_t(extent) + 2 * kMostCellExtent));
     }
     a.FixedShown = int(a.Starts.size());
     a.FixedBoundary = pos;

@@ -139,6 +139,9 @@ public:
     void SetFixedCols(int v);
     int FixedRows() const { return fixedRows_; }
     void SetFixedRows(int v);
+    // Widths and heights are kept between 0 and kMostCellExtent pixels (a width from stored text
+    // may be absurd): positions summed from them then stay far inside an int.
+    static constexpr int kMostCellExtent = 1000000;
     // Setting a default gives every column (row) that width (height).
     int DefaultColWidth() const { return defaultColWidth_; }
     void SetDefaultColWidth(int v);

@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <exception>
 #include <cmath>
 
 using namespace bridge;
@@ -705,6 +706,10 @@ bool WidgetEvents::Paint(TWinControl* c, QWidget* w, QPaintEvent* e) {
     const QRegion region = e->region() & w->rect();
     const double ratio = w->devicePixelRatioF();
     QPainter p(w);
+    // A handler that raises while a part is painted leaves that part as far as it got: what was
+    // painted is still shown (never the pixels of before), and the failure is told once for the
+    // whole paint, after every part.
+    std::exception_ptr failure;
     auto paintPart = [&](QRect area) {
         area = alignedPart(area, ratio, w->rect());
         if (area.isEmpty())
@@ -717,7 +722,12 @@ bool WidgetEvents::Paint(TWinControl* c, QWidget* w, QPaintEvent* e) {
             TCanvas canvas(&img);
             canvas.SetTargetPlace({area.x(), area.y()});
             canvas.SetOrigin({-area.x(), -area.y()});
-            c->PaintWindow(canvas, FromQRect(area));
+            try {
+                c->PaintWindow(canvas, FromQRect(area));
+            } catch (...) {
+                if (!failure)
+                    failure = std::current_exception();
+            }
         }
         p.drawImage(area.topLeft(), img);
     };
@@ -726,6 +736,8 @@ bool WidgetEvents::Paint(TWinControl* c, QWidget* w, QPaintEvent* e) {
     else
         for (const QRect& area : region)
             paintPart(area);
+    if (failure)
+        std::rethrow_exception(failure);
     return false;
 }
 

@@ -4,10 +4,13 @@
 #include "grid/support/GridFixture.h"
 #include "grid/support/GridPicture.h"
 #include "grid/support/KxIntl.h"
+#include "ui/ImageList.h"
 #include "ui/ScreenPicture.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <map>
 #include <set>
 
 namespace {
@@ -460,4 +463,166 @@ TEST(CellPaint, OneFieldChangeRepaintsOneCellAndBothStylesDrawTheSamePicture) {
         for (int x = 0; x < g->ClientWidth(); ++x)
             differ += bitmap.At(x, y) != before.At(x, y);
     EXPECT_EQ(differ, 0);
+}
+
+namespace {
+// Dark pixels of a text drawn alone, on one line, in a font.
+int inkOf(const TFont& font, const AnsiString& text) {
+    TBitmap b;
+    b.SetSize(200, 40);
+    TCanvas& c = *b.Canvas();
+    c.SetFont(font);
+    c.Brush()->SetColor(clWhite);
+    c.FillRect(Rect(0, 0, 200, 40));
+    c.Brush()->SetStyle(bsClear);
+    TRect r = Rect(0, 0, 200, 40);
+    c.DrawText(text, r, DT_SINGLELINE | DT_NOPREFIX);
+    int n = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 200; ++x)
+            n += IsInk(b.Pixel(x, y));
+    return n;
+}
+
+// Contrast ratio of two colours (relative luminance, as the accessibility guidelines count it).
+double contrastOf(TColor a, TColor b) {
+    auto lum = [](TColor c) {
+        auto ch = [](int v) {
+            const double x = v / 255.0;
+            return x <= 0.04045 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+        };
+        c = ColorToRGB(c);
+        return 0.2126 * ch(GetRValue(c)) + 0.7152 * ch(GetGValue(c)) + 0.0722 * ch(GetBValue(c));
+    };
+    const double la = lum(a), lb = lum(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+} // namespace
+
+TEST(CellPaint, TitlesAndGroupNamesKeepBig5CharactersEndingInTilde) {
+    // 品, 年, 外, 才 and 居 end in the byte "~": each stays whole, in one title line or in two.
+    GridHarness h(CustomersDb(3));
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    struct Case {
+        int lines;
+        const char* title;
+        const char* group;
+        std::vector<const char*> shown; // the title's lines and the group's name
+    };
+    // (A group's band takes the upper half of the title row: two title lines' height.)
+    for (const Case& k : {Case{1, "品名", "", {"品名"}}, Case{2, "品名", "外幣", {"品名", "外幣"}},
+                          Case{2, "年度~才居", "", {"年度", "才居"}}}) {
+        TStringList list = WindowColumnList();
+        list.SetStrings(1, Ansi(std::string("CUST_ID\t8\t") + k.title + "\t\t" + k.group));
+        g->SetTitleLines(k.lines);
+        g->SetSelected(list);
+        g->ApplyColumnList();
+        GridPicture p(g, "big5-titles");
+        int expected = 0;
+        for (const char* s : k.shown)
+            expected += inkOf(g->TitleFont(), Ansi(s));
+        EXPECT_EQ(p.Ink(g->CellRect(2, 0)), expected) << k.title;
+    }
+}
+
+TEST(CellPaint, PictureAndImageCellsTakeMissingParametersAndColourByTheirOwnRecord) {
+    // A 2 x 2 red picture in a blob, a null image number, beside the tick.
+    std::string bmp(70, '\0');
+    const unsigned char head[] = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24};
+    std::copy(std::begin(head), std::end(head), bmp.begin());
+    for (int row = 0; row < 2; ++row)
+        for (int x = 0; x < 2; ++x)
+            bmp[size_t(54 + row * 8 + x * 3 + 2)] = char(255);
+    std::string hex;
+    for (unsigned char ch : bmp)
+        hex += "0123456789ABCDEF"[ch >> 4], hex += "0123456789ABCDEF"[ch & 15];
+    GridHarness h(CustomersDb(3), "select CUST_ID, CUST_NAME, CUST_CLASSID, 'N' AS SELECT_YN, CAST(X'" + hex +
+                                      "' AS BLOB SUB_TYPE 0) AS PHOTO, CAST(NULL AS INTEGER) AS IMG from CUSTOMER "
+                                      "ORDER BY CUST_ID");
+    TkxDBGrid* g = h.grid;
+    TStringList list = WindowColumnList();
+    list.Add("PHOTO\t4\tP\t\t");
+    list.Add("IMG\t4\tI\t\t");
+    g->SetSelected(list);
+    TImageList images(nullptr);
+    g->SetImageList(&images);
+    std::map<AnsiString, std::set<AnsiString>> seen; // per field, the records the colour hook saw
+    g->OnCalcCellColors = [&](TObject*, TField* f, TGridDrawState, bool, TFont*, TBrush*) {
+        seen[f->FieldName()].insert(h.Field("CUST_ID")->AsString());
+    };
+    g->SetDataSource(h.source);
+    h.cds->Open();
+    h.Show();
+    // A line without a copy mode or without anything after the type: the plain size or the given
+    // one, a plain copy; every row draws its picture.
+    struct Case {
+        const char* line;
+        bool stretched;
+    };
+    for (const Case& k : {Case{"PHOTO;Bitmap", false}, Case{"PHOTO;Bitmap;Stretch To Fit", true}}) {
+        g->SetControlType(TStringList{kWindowControlType, k.line, "IMG;ImageIndex"});
+        g->ApplyColumnList();
+        seen.clear();
+        GridPicture p(g, "bitmap-cells");
+        for (int row = 1; row <= 3; ++row) {
+            const TRect cell = g->CellRect(5, row);
+            EXPECT_EQ(p.CountColor(cell, clRed), k.stretched ? cell.Width() * cell.Height() : 4)
+                << k.line << ", row " << row;
+        }
+        const std::set<AnsiString> all{"C0001", "C0002", "C0003"};
+        for (const char* field : {"SELECT_YN", "PHOTO", "IMG"})
+            EXPECT_EQ(seen[field], all) << field;
+    }
+    g->SetImageList(nullptr);
+}
+
+TEST(CellPaint, ThemedTickBoxesStandOutFromEveryRowAndTheTitleRowIsOneFace) {
+    GridHarness h(CustomersDb(6));
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    for (int i = 1; i <= 6; ++i)
+        setSelect(h, i, i <= 3 ? "Y" : "N");
+    h.cds->First();
+    // Row 1 the highlighted current cell, then alternating rows of a mid-tone blue and white.
+    g->PaintOptions()->SetAlternatingRowColor(RGB(120, 160, 220));
+    GridPicture p(g, "tick-contrast");
+    for (int row = 1; row <= 6; ++row) {
+        const TRect cell = g->CellRect(1, row), s = checkSquare(g, 1, row);
+        const TColor back = p.At(cell.Left + 1, cell.Top + 1);
+        // The border on all four sides, and (ticked) a tick of some pixels inside.
+        for (const TPoint& at : {TPoint{s.Left, s.Top + 6}, TPoint{s.Right - 1, s.Top + 6}, TPoint{s.Left + 6, s.Top},
+                                 TPoint{s.Left + 6, s.Bottom - 1}})
+            EXPECT_GE(contrastOf(p.At(at.X, at.Y), back), 3.0) << "row " << row << " at " << at.X << "," << at.Y;
+        const int tick = p.Count(Rect(s.Left + 2, s.Top + 2, s.Right - 2, s.Bottom - 2),
+                                 [&](TColor c) { return contrastOf(c, back) >= 3.0; });
+        if (row <= 3)
+            EXPECT_GT(tick, 8) << "row " << row;
+        else
+            EXPECT_EQ(tick, 0) << "row " << row;
+    }
+    // The indicator's title, a column's title and the pad beside the last one: one face (above the
+    // titles' text).
+    const TColor face = ColorToRGB(g->TitleColor());
+    for (int x : {g->ColWidths(0) / 2, g->CellRect(2, 0).Left + 4, g->ClientWidth() - 4})
+        EXPECT_EQ(p.At(x, 1), face) << "x " << x;
+}
+
+TEST(CellPaint, AbsurdColumnWidthsAreKeptToAMillionPixels) {
+    GridHarness h(CustomersDb(3));
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    for (const char* width : {"268435455", "2147483647"}) {
+        TStringList list = WindowColumnList();
+        list.SetStrings(2, Ansi(std::string("CUST_NAME\t") + width + "\t客戶名稱\t\t"));
+        g->SetSelected(list);
+        g->ApplyColumnList();
+        EXPECT_EQ(g->ColWidths(3), TCustomGrid::kMostCellExtent) << width;
+        // The grid still draws, and a click on the wide column finds its cell.
+        const TRect name = g->CellRect(3, 2);
+        ASSERT_FALSE(name.IsEmpty()) << width;
+        GridPicture p(g, "absurd-width");
+        EXPECT_GT(p.Ink(Rect(name.Left, name.Top, g->ClientWidth(), name.Bottom)), 20) << width;
+        EXPECT_EQ(g->MouseCoord(name.Left + 10, name.Top + 3), (TGridCoord{3, 2})) << width;
+    }
 }

@@ -211,3 +211,42 @@ TEST(GridLines, APartialRepaintLeavesTheLinesAsAWholePaintDoes) {
         }
     }
 }
+
+TEST(GridLines, FooterTextStaysInsideItsCellAndAWideNumberKeepsItsStart) {
+    GridHarness h(CustomersDb(5));
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    g->SetOptions(g->Options() + TkxDBGridOptions{dgShowFooter});
+    g->SetFooterHeight(40);
+    h.Field("CUST_ID")->SetAlignment(taRightJustify);
+    const int bottom = g->ClientHeight(), top = bottom - 40;
+    const TRect id = g->CellRect(2, 1);
+    // Lines past the band's one, and a number wider than the cell (right-aligned): the frame stays,
+    // and the number starts at the cell's left.
+    for (const char* text : {"客戶 客戶 客戶 客戶 客戶 客戶", "12345678901234567890"}) {
+        g->ColumnAt(1).SetFooterText(Ansi(text));
+        GridPicture p(g, "footer-clipped");
+        EXPECT_TRUE(p.All(Rect(id.Left, bottom - 2, id.Right, bottom - 1), clBtnHighlight)) << text;
+        EXPECT_TRUE(p.All(Rect(id.Right - 1, top + 2, id.Right, bottom - 2), clBtnHighlight)) << text;
+    }
+    // The number reads the same right-aligned as left-aligned: from its first digit, cut at its end.
+    auto ink = [&](TAlignment a) {
+        h.Field("CUST_ID")->SetAlignment(a);
+        GridPicture p(g, "footer-number");
+        std::vector<bool> dots;
+        for (int y = top + 2; y < bottom - 2; ++y)
+            for (int x = id.Left; x < id.Right - 1; ++x)
+                dots.push_back(IsInk(p.At(x, y)));
+        return dots;
+    };
+    EXPECT_EQ(ink(taRightJustify), ink(taLeftJustify));
+}
+
+TEST(GridLines, AnInactiveGridFillsItsIndicatorColumnInTheTitleColourDownTheWholeGrid) {
+    GridHarness h(CustomersDb(3));
+    h.Show();
+    TkxDBGrid* g = h.grid;
+    ASSERT_FALSE(g->DataLink().Active());
+    GridPicture p(g, "inactive");
+    EXPECT_TRUE(p.All(Rect(0, g->RowHeights(0) + 1, g->ColWidths(0), g->ClientHeight()), g->TitleColor()));
+}

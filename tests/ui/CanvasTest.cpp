@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -317,12 +318,13 @@ TEST(Canvas, CheckBoxesAndHeaderItemsInBothLooks) {
     EXPECT_TRUE(differ(*off, *offDis));
     auto header = [&](TThemedHeader s) {
         auto b = blank(40, 18, clRed);
+        b->Canvas()->Brush()->SetColor(clBtnFace); // the face of the fixed cells around it
         b->Canvas()->DrawThemedHeaderItem(Rect(0, 0, 40, 18), s);
         return b;
     };
     auto normal = header(HIS_NORMAL), hot = header(HIS_HOT), pressed = header(HIS_PRESSED);
     EXPECT_TRUE(differ(*normal, *pressed));
-    EXPECT_NE(normal->Pixel(20, 9), clRed);
+    EXPECT_EQ(normal->Pixel(20, 9), ColorToRGB(clBtnFace));
     (void)hot;
 }
 
@@ -373,4 +375,27 @@ TEST(Controls, PanelBevelAndSpeedButtonGlyphPlacement) {
     EXPECT_EQ(shot.Pixel(left + 2, top + 2), ColorToRGB(clBtnShadow));
     EXPECT_EQ(shot.Pixel(left + 5, top + 4), clWhite);  // the highlight copy, one pixel right and down
     EXPECT_EQ(shot.Pixel(left, top), ColorToRGB(clBtnFace));
+}
+
+TEST(Canvas, UnderlinedAndStruckOutFontsDrawTheirLines) {
+    StartApplication();
+    // A line of ink as wide as the text: none in plain "0000", one with either style.
+    auto fullRows = [](TFontStyles style) {
+        auto b = blank(60, 20);
+        TCanvas& c = *b->Canvas();
+        c.Font()->SetName(Ansi("細明體"));
+        c.Font()->SetHeight(15);
+        c.Font()->SetStyle(style);
+        c.Brush()->SetStyle(bsClear);
+        c.TextOut(2, 2, "0000");
+        int rows = 0;
+        for (int y = 0; y < 20; ++y) {
+            const std::string ink = inkRow(*b, y);
+            rows += std::count(ink.begin(), ink.end(), '#') >= 30;
+        }
+        return rows;
+    };
+    EXPECT_EQ(fullRows({}), 0);
+    EXPECT_GE(fullRows({TFontStyle::fsUnderline}), 1);
+    EXPECT_GE(fullRows({TFontStyle::fsStrikeOut}), 1);
 }

@@ -1,9 +1,12 @@
 #include "UiTest.h"
 
 #include "ScreenPicture.h"
+#include "core/Exception.h"
+#include "ui/Application.h"
 #include "ui/CustomGrid.h"
 #include "ui/Form.h"
 #include "ui/Input.h"
+#include "ui/QtBridge.h"
 
 #include <gtest/gtest.h>
 
@@ -19,13 +22,19 @@ struct RecordGrid : TCustomGrid {
     using TCustomGrid::TCustomGrid;
     using TCustomGrid::ScrollRowImages;
     Cells painted;
+    Cells failing; // cells whose drawing raises once they are filled
     int shift = 0;
     void DrawCell(int col, int row, const TRect& rect, TGridDrawState state) override {
         painted.insert({col, row});
-        const int record = row < FixedRows() ? 0 : row + shift;
-        Canvas()->Brush()->SetColor(RGB(record * 23, col * 50, 90 + record * 7));
+        Canvas()->Brush()->SetColor(Colour(col, row));
         Canvas()->FillRect(Rect(rect.Left + 2, rect.Top + 2, rect.Right - 2, rect.Bottom - 2));
+        if (failing.contains({col, row}))
+            throw Exception("hook failed");
         TCustomGrid::DrawCell(col, row, rect, state);
+    }
+    TColor Colour(int col, int row) const {
+        const int record = row < FixedRows() ? 0 : row + shift;
+        return RGB(record * 23, col * 50, 90 + record * 7);
     }
 };
 
@@ -132,4 +141,27 @@ TEST(GridPaint, RecordScrollMovesTheRowsThatStayAndPaintsOnlyTheBand) {
     s.paint();
     EXPECT_FALSE(g->ScrollRowImages(1));
     EXPECT_EQ(s.paint(), Cells{});
+}
+
+TEST(GridPaint, AHookRaisingWhilePaintingLeavesWhatWasPaintedAndIsToldOncePerPaint) {
+    StartApplication();
+    Shown s;
+    RecordGrid* g = s.g;
+    int told = 0;
+    Application->OnException = [&](TObject*, const std::exception&) { ++told; };
+    // Two cells apart (two parts of one paint), each raising after its fill: both fills show, not the
+    // pictures from before, and the failure is told once.
+    g->shift = 5;
+    g->failing = {{1, 2}, {3, 6}};
+    g->InvalidateCell(1, 2);
+    g->InvalidateCell(3, 6);
+    s.paint();
+    Application->OnException = nullptr;
+    EXPECT_EQ(told, 1);
+    const QImage shown = ScreenPicture(g);
+    for (const auto& [col, row] : g->failing) {
+        const TRect r = g->CellRect(col, row);
+        EXPECT_EQ(shown.pixel(r.Left + 5, r.Top + 5) & 0xFFFFFF, bridge::ToPixel(g->Colour(col, row)) & 0xFFFFFF)
+            << col << "," << row;
+    }
 }
