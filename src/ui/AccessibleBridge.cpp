@@ -84,12 +84,32 @@ QString labelFor(const TWinControl* edit) {
     return best ? captionText(best) : QString();
 }
 
+// An object without a widget of its own inside a widget's object (a windowless control, a cell, a
+// header): no children; its parent is the widget's object.
+class LeafAccessible : public QAccessibleInterface {
+public:
+    explicit LeafAccessible(QWidget* owner) : owner_(owner) {}
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return owner_ ? owner_->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override {
+        return owner_ ? QAccessible::queryAccessibleInterface(owner_.data()) : nullptr;
+    }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    void setText(QAccessible::Text, const QString&) override {}
+
+protected:
+    QPointer<QWidget> owner_;
+};
+
 // ---- windowless controls ----
 
-class ControlPart : public QAccessibleInterface, public QAccessibleActionInterface {
+class ControlPart : public LeafAccessible, public QAccessibleActionInterface {
 public:
     ControlPart(QWidget* owner, TControl* control, QAccessible::Role role)
-        : owner_(owner), control_(control), role_(role) {}
+        : LeafAccessible(owner), control_(control), role_(role) {}
 
     // The control while it is still a child of the owner's control; null once it has gone.
     static TControl* find(QWidget* owner, TControl* control) {
@@ -102,20 +122,10 @@ public:
     TControl* control() const { return find(owner_, control_); }
 
     bool isValid() const override { return control() != nullptr; }
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return owner_ ? owner_->window()->windowHandle() : nullptr; }
-    QAccessibleInterface* parent() const override {
-        return owner_ ? QAccessible::queryAccessibleInterface(owner_.data()) : nullptr;
-    }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     QString text(QAccessible::Text t) const override {
         const TControl* c = control();
         return c && t == QAccessible::Name ? captionText(c) : QString();
     }
-    void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override {
         const TControl* c = control();
         if (!c)
@@ -154,7 +164,6 @@ public:
     }
 
 private:
-    QPointer<QWidget> owner_;
     TControl* control_;
     QAccessible::Role role_;
 };
@@ -234,79 +243,58 @@ IAccessibleTable* sourceOf(QWidget* view) {
     return c ? c->AccessibleTable() : nullptr;
 }
 
-class HeaderAccessible : public QAccessibleInterface {
+class HeaderAccessible : public LeafAccessible {
 public:
-    HeaderAccessible(QWidget* view, int col) : view_(view), col_(col) {}
+    HeaderAccessible(QWidget* view, int col) : LeafAccessible(view), col_(col) {}
     bool isValid() const override {
-        IAccessibleTable* t = sourceOf(view_);
+        IAccessibleTable* t = sourceOf(owner_);
         return t && answer(false, [&] { return col_ < t->ColumnCount(); });
     }
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return view_ ? view_->window()->windowHandle() : nullptr; }
-    QAccessibleInterface* parent() const override {
-        return view_ ? QAccessible::queryAccessibleInterface(view_.data()) : nullptr;
-    }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     QString text(QAccessible::Text t) const override {
-        IAccessibleTable* s = sourceOf(view_);
+        IAccessibleTable* s = sourceOf(owner_);
         if (!s || t != QAccessible::Name)
             return {};
         // A title of several lines ("~" breaks) is read as one.
         return answer(QString(), [&] { return bridge::ToQString(s->ColumnTitle(col_)).replace('~', ' '); });
     }
-    void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override { return {}; }
     QAccessible::Role role() const override { return QAccessible::ColumnHeader; }
     QAccessible::State state() const override { return {}; }
 
 private:
-    QPointer<QWidget> view_;
     int col_;
 };
 
-class CellAccessible : public QAccessibleInterface,
+class CellAccessible : public LeafAccessible,
                        public QAccessibleTableCellInterface,
                        public QAccessibleActionInterface {
 public:
-    CellAccessible(QWidget* view, int row, int col) : view_(view), row_(row), col_(col) {}
+    CellAccessible(QWidget* view, int row, int col) : LeafAccessible(view), row_(row), col_(col) {}
 
     bool isValid() const override {
-        IAccessibleTable* t = sourceOf(view_);
+        IAccessibleTable* t = sourceOf(owner_);
         return t && answer(false, [&] { return row_ < t->RowCount() && col_ < t->ColumnCount(); });
     }
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return view_ ? view_->window()->windowHandle() : nullptr; }
-    QAccessibleInterface* parent() const override {
-        return view_ ? QAccessible::queryAccessibleInterface(view_.data()) : nullptr;
-    }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
     QString text(QAccessible::Text t) const override {
-        IAccessibleTable* s = sourceOf(view_);
+        IAccessibleTable* s = sourceOf(owner_);
         if (!s || t != QAccessible::Name || isCheckBox())
             return {};
         return answer(QString(), [&] { return bridge::ToQString(s->CellText(row_, col_)); });
     }
-    void setText(QAccessible::Text, const QString&) override {}
     QRect rect() const override {
-        IAccessibleTable* s = sourceOf(view_);
+        IAccessibleTable* s = sourceOf(owner_);
         if (!s)
             return {};
         const TRect r = answer(TRect{}, [&] { return s->CellBounds(row_, col_); });
         if (r.IsEmpty())
             return {};
-        const int b = borderOf(ControlOfWidget(view_));
-        return QRect(view_->mapToGlobal(QPoint(b + r.Left, b + r.Top)), QSize(r.Width(), r.Height()));
+        const int b = borderOf(ControlOfWidget(owner_));
+        return QRect(owner_->mapToGlobal(QPoint(b + r.Left, b + r.Top)), QSize(r.Width(), r.Height()));
     }
     QAccessible::Role role() const override { return isCheckBox() ? QAccessible::CheckBox : QAccessible::Cell; }
     QAccessible::State state() const override {
         QAccessible::State s;
-        IAccessibleTable* t = sourceOf(view_);
+        IAccessibleTable* t = sourceOf(owner_);
         if (!t || !isValid()) {
             s.invalid = true;
             return s;
@@ -316,7 +304,7 @@ public:
         if (isCurrent()) {
             s.selected = true;
             s.active = true;
-            s.focused = view_->hasFocus();
+            s.focused = owner_->hasFocus();
         }
         if (const auto check = answer(IAccessibleTable::NoCheckBox, [&] { return t->CellCheckState(row_, col_); });
             check != IAccessibleTable::NoCheckBox) {
@@ -354,9 +342,9 @@ public:
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
     void doAction(const QString& name) override {
         const bool toggle = name == toggleAction() && isCheckBox();
-        if ((!toggle && name != setFocusAction()) || !view_)
+        if ((!toggle && name != setFocusAction()) || !owner_)
             return;
-        later(view_, [view = view_, row = row_, col = col_, toggle] {
+        later(owner_, [view = owner_, row = row_, col = col_, toggle] {
             if (IAccessibleTable* t = sourceOf(view))
                 toggle ? t->ToggleCell(row, col) : t->FocusCell(row, col);
         });
@@ -364,16 +352,15 @@ public:
 
 private:
     bool isCheckBox() const {
-        IAccessibleTable* t = sourceOf(view_);
+        IAccessibleTable* t = sourceOf(owner_);
         return t && answer(false, [&] { return t->CellCheckState(row_, col_) != IAccessibleTable::NoCheckBox; });
     }
     bool isCurrent() const {
-        IAccessibleTable* t = sourceOf(view_);
+        IAccessibleTable* t = sourceOf(owner_);
         int row = -1, col = -1;
         return t && answer(false, [&] { return t->CurrentCell(row, col); }) && row == row_ && col == col_;
     }
 
-    QPointer<QWidget> view_;
     int row_;
     int col_;
 };
@@ -582,9 +569,11 @@ QAccessibleInterface* factory(const QString& classname, QObject* object) {
     if (classname == QLatin1String("QWidget"))
         return c->AccessibleTable() ? static_cast<QAccessibleInterface*>(new TableAccessible(w))
                                     : new ContainerAccessible(w);
-    // An edit box keeps Qt's own object (its text is the value), named by its label.
-    if (dynamic_cast<TCustomEdit*>(c) && w->accessibleName().isEmpty())
-        w->setAccessibleName(labelFor(c));
+    // An edit box keeps Qt's own object (its text is the value), named by its label. Naming it asks
+    // for its object again (Qt announces the new name), which then finds the name given.
+    if (dynamic_cast<TCustomEdit*>(c))
+        if (const QString name = labelFor(c); !name.isEmpty() && name != w->accessibleName())
+            w->setAccessibleName(name);
     return nullptr;
 }
 
