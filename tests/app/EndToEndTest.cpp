@@ -224,11 +224,17 @@ TEST(EndToEnd, AScreenReaderReadsTheCustomerTableAndTicksThroughTheBus) {
     // What the reader must find: the list's titles and first rows, as the same window holds them here.
     WriteConnectionFiles(DemoDatabase().Dir(), DemoDatabase().Path());
     std::vector<std::string> codes, names;
-    int customers = 0;
+    int customers = 0, billLines = 0;
+    std::string product;
     {
         StartApplication();
         TFormMorvane form(Application);
         customers = form.CDS_CUST->RecordCount();
+        form.CDS_SaleSub->Close();
+        form.CDS_SaleSub->SetCommandText(BillStatement("SAL_SUB", "S0607240001"));
+        form.CDS_SaleSub->Open();
+        billLines = form.CDS_SaleSub->RecordCount();
+        product = codepage::ToUtf8(form.CDS_SaleSub->FieldByName("PROD_NAME")->DisplayText());
         for (form.CDS_CUST->First(); codes.size() < 3; form.CDS_CUST->Next()) {
             codes.push_back(codepage::ToUtf8(form.CDS_CUSTCUST_ID->AsString()));
             names.push_back(codepage::ToUtf8(form.CDS_CUSTCUST_NAME->AsString()));
@@ -298,6 +304,7 @@ TEST(EndToEnd, AScreenReaderReadsTheCustomerTableAndTicksThroughTheBus) {
     }
     EXPECT_EQ(r["edits"][0].toArray(), QJsonArray({U("來源單號"), "S0607240001"}));
     EXPECT_EQ(r["edits"][2][0].toString(), "CUST_ID");
+    EXPECT_EQ(r["lines"].toArray(), QJsonArray({billLines, "PROD_NAME", utf8(product)}));
     // The focus went to the first customer's code, then Down moved it to the second's.
     const QJsonArray focus = r["heard"].toArray();
     ASSERT_GE(focus.size(), 2);

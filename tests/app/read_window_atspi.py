@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 # A screen reader's reading of the window over the accessibility bus: finds the customer table,
-# reads its titles, the first rows and their tick boxes, the edits and their labels; puts the focus
+# reads its titles, the first rows and their tick boxes, the edits and their labels, the bill lines; puts the focus
 # on a customer code, presses Down (real X input) and listens for the focus to move; ticks the
 # second customer through the box's own action and reads the new state; presses 確定 through the
 # button's action. Prints the registry daemon's process id, then what it read and heard, as JSON
@@ -84,6 +84,8 @@ def main():
         "boxes": [[t.getAccessibleAt(r, 0).getRoleName(), checked(t.getAccessibleAt(r, 0))] for r in range(3)],
         "edits": [[e.name, e.queryText().getText(0, -1)] for e in all_of(app, "text", [])],
     }
+    lines = find(app, "table", "DBGrid1").queryTable()
+    report["lines"] = [lines.nRows, lines.getColumnHeader(1).name, lines.getAccessibleAt(0, 1).name]
 
     heard = []
     pyatspi.Registry.registerEventListener(
