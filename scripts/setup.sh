@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev libgl-dev libgtest-dev libgmock-dev
   firebird3.0-server-core firebird3.0-server firebird3.0-utils libfbclient2 firebird-dev
   fonts-arphic-uming xvfb xauth xdotool libx11-dev libc-bin procps
+  dbus dbus-x11 at-spi2-core python3-pyatspi
 )
 missing=()
 for p in "${packages[@]}"; do

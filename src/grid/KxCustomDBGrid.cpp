@@ -3,6 +3,7 @@
 #include "grid/KxCustomDBGrid.h"
 
 #include "data/DataSource.h"
+#include "grid/KxGridAccessible.h"
 #include "grid/KxGridDataLink.h"
 #include "ui/Canvas.h"
 #include "ui/ImageList.h"

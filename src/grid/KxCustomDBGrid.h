@@ -35,6 +35,7 @@
 class TDataSource;
 class TkxCustomDBGrid;
 class TkxGridDataLink;
+class TkxGridAccessibleFace;
 
 // ---- option sets (the stored value is the set's bits; the default grid options store 7421) ----
 
@@ -537,6 +538,9 @@ public:
     // The record at a position of the link's buffer is selected.
     bool IsRowSelected(int bufferRow) const;
 
+    // ---- assistive technology (KxGridAccessible.h): made the first time a client asks ----
+    IAccessibleTable* AccessibleTable() override;
+
     // ---- export (KxGridExport.cpp) ----
     // SelectedBookmarks (multi-selection, below) answers the selection's records.
 
@@ -774,6 +778,7 @@ protected:
     AnsiString editText_;         // the text last handed to the in-place editor
     TWinControl* currentEmbeddedControl_ = nullptr;
     TWinControl* dateTimePicker_ = nullptr; // created by the editor for date/time cells
+    std::unique_ptr<TkxGridAccessibleFace> accessible_;
 
     // ---- mouse and keys (KxGridInput.cpp), sizing and moving (KxGridSizing.cpp) ----
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;

@@ -20,6 +20,7 @@
 #include "data/DataSource.h"
 #include "grid/KxCustomDBGrid.h"
 #include "grid/support/KxIntl.h"
+#include "ui/Accessible.h"
 #include "ui/Dialogs.h"
 #include "ui/Form.h"
 #include "ui/InplaceEdit.h"
@@ -266,6 +267,7 @@ void TkxCustomDBGrid::RecordChanged(TField* field) {
     }
     TDataSet* ds = DataSet();
     if (field && ds && IsEditState(ds->State()) && OnFieldChanged) OnFieldChanged(this, field);
+    accessibility::TableChanged(this);
 }
 
 void TkxCustomDBGrid::UpdateData() {
@@ -418,6 +420,7 @@ void TkxCustomDBGrid::DetectRowChange() {
     }
     // A hint shown over the rows no longer belongs to their records.
     HideCellHint();
+    accessibility::TableChanged(this);
 }
 
 void TkxCustomDBGrid::CheckFooter() {

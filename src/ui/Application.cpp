@@ -5,6 +5,7 @@
 #include "data/DataSet.h"
 #include "data/Field.h"
 #include "data/SQLConnection.h"
+#include "ui/Accessible.h"
 #include "ui/Bitmap.h"
 #include "ui/Dialogs.h"
 #include "ui/Form.h"
@@ -118,6 +119,7 @@ void TApplication::Initialize(int argc, char** argv) {
         std::setlocale(LC_NUMERIC, "C");
     }
     bridge::InstallFontSubstitutions();
+    accessibility::InstallFactory();
     impl_->filter = std::make_unique<KeyFilter>();
     qApp->installEventFilter(impl_->filter.get());
     // Connecting shows the hourglass; nested busy spells keep it until the outermost ends.

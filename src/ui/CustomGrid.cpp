@@ -1,6 +1,7 @@
 #include "ui/CustomGrid.h"
 
 #include "core/Exception.h"
+#include "ui/Accessible.h"
 #include "ui/Form.h"
 #include "ui/InplaceEdit.h"
 
@@ -402,6 +403,7 @@ void TCustomGrid::moveCurrent(int col, int row, bool moveAnchor, bool show) {
     if (!SelectCell(col, row))
         return;
     TGridRect old = Selection();
+    const int oldCol = current_.X;
     current_ = {col, row};
     if (!options_.Contains(goAlwaysShowEditor))
         HideEditor();
@@ -411,6 +413,9 @@ void TCustomGrid::moveCurrent(int col, int row, bool moveAnchor, bool show) {
         ClampInView(current_);
     invalidateSelection(old);
     invalidateSelection(Selection());
+    // A reader hears the new column; a new record is announced where the grid follows its dataset.
+    if (col != oldCol)
+        accessibility::TableChanged(this);
 }
 
 void TCustomGrid::MoveColRow(int col, int row, bool moveAnchor, bool show) {

@@ -4,6 +4,7 @@
 #include "data/DataLink.h"
 #include "data/DataSource.h"
 #include "data/Field.h"
+#include "ui/DBGridAccessible.h"
 #include "ui/Dialogs.h"
 #include "ui/InplaceEdit.h"
 
@@ -192,6 +193,8 @@ TField* TDBGrid::SelectedField() const {
 
 int TDBGrid::ActiveRecord() const { return link_->ActiveRecord(); }
 
+TDataLink& TDBGrid::dataLink() const { return *link_; }
+
 int TDBGrid::dataRows() const {
     const int lw = DrawInfo().Vert.EffectiveLineWidth;
     int avail = ClientHeight() - (titleOffset() ? RowHeights(0) + lw : 0);
@@ -303,6 +306,7 @@ void TDBGrid::dataChanged() {
     UpdateScrollRange();
     refreshEditor();
     Invalidate();
+    accessibility::TableChanged(this);
 }
 
 void TDBGrid::scrolled(int distance) {
@@ -322,6 +326,7 @@ void TDBGrid::scrolled(int distance) {
     }
     updateActive();
     UpdateScrollRange();
+    accessibility::TableChanged(this);
     if (!moved) {
         Invalidate();
         return;
@@ -335,6 +340,7 @@ void TDBGrid::recordChanged(TField* field) {
     InvalidateRow(Row());
     if (!field || field == SelectedField())
         refreshEditor();
+    accessibility::TableChanged(this);
 }
 
 void TDBGrid::editingChanged() {

@@ -14,6 +14,8 @@ class TDataSource;
 class TDataSet;
 class TField;
 class TDBGrid;
+class TDataLink;
+class TDBGridAccessibleFace;
 
 enum class TDBGridOption {
     dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
@@ -101,6 +103,8 @@ public:
     TField* SelectedField() const;
     // The current record's row in the grid's record window (the data link's active record).
     int ActiveRecord() const;
+    // What the grid tells assistive technology (DBGridAccessible.cpp), made when a client asks.
+    IAccessibleTable* AccessibleTable() override;
 
     void KeyPress(char& key) override;
     void WMVScroll(int code, int pos) override;
@@ -135,6 +139,7 @@ protected:
 
 private:
     friend class DBGridLink;
+    friend class TDBGridAccessibleFace;
     friend class TDBGridColumns;
     void layoutChanged();
     void linkActive();
@@ -158,7 +163,9 @@ private:
     void drawIndicator(TCanvas& canvas, const TRect& rect, int dataRow);
     void writeText(TCanvas& canvas, const TRect& rect, const AnsiString& text, TAlignment alignment);
 
+    TDataLink& dataLink() const;
     std::unique_ptr<class DBGridLink> link_;
+    std::unique_ptr<TDBGridAccessibleFace> accessible_;
     TDBGridColumns columns_{this};
     TDBGridOptions dbOptions_;
     TFont titleFont_;

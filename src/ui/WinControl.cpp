@@ -1,6 +1,7 @@
 #include "ui/WinControl.h"
 
 #include "core/Guard.h"
+#include "ui/Accessible.h"
 #include "ui/Bitmap.h"
 #include "ui/Canvas.h"
 #include "ui/Dialogs.h"
@@ -871,6 +872,8 @@ void WidgetEvents::Focus(TWinControl* c, bool in) {
     } else {
         c->WMKillFocus();
     }
+    // A table that gains the focus tells a listening reader its current cell.
+    accessibility::TableChanged(c);
 }
 
 void WidgetEvents::Resized(TWinControl* c, QWidget* w) {

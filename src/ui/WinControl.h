@@ -12,6 +12,7 @@ class QWidget;
 class QEvent;
 class QTimer;
 class TBitmap;
+class IAccessibleTable;
 
 using TKeyEvent = std::function<void(TObject* sender, Word& key, TShiftState shift)>;
 using TKeyPressEvent = std::function<void(TObject* sender, char& key)>;
@@ -78,6 +79,8 @@ public:
     bool Focused() const;
     // Which keys this control handles itself (DLGC_...); the rest navigate the form.
     virtual int DialogCode() const { return 0; }
+    // What a control that paints a table tells assistive technology (ui/Accessible.h); null for others.
+    virtual IAccessibleTable* AccessibleTable() { return nullptr; }
     TImeMode ImeMode() const { return imeMode_; }
     void SetImeMode(TImeMode v);
     const AnsiString& ImeName() const { return imeName_; }

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -429,4 +431,112 @@ TEST(EndToEnd, TheWorkingProcessObeysStopSignals) {
         p.pid = -1;
         EXPECT_EQ(p.errors().find("Application Error"), std::string::npos) << p.errors();
     }
+}
+
+// The window as a screen reader reads it: the program on a real X server with a session bus and the
+// accessibility bus (started here and stopped by their process ids), read by a client of the bus
+// (read_window_atspi.py beside this file, run by the system's Python with Debian's pyatspi).
+TEST(EndToEnd, AScreenReaderReadsTheCustomerTableAndTicksThroughTheBus) {
+    const std::string launcher = "/usr/libexec/at-spi-bus-launcher", python = "/usr/bin/python3";
+    if (!onPath("Xvfb") || !onPath("xdotool") || !onPath("dbus-daemon") || !fs::exists(launcher) ||
+        !fs::exists("/usr/lib/python3/dist-packages/pyatspi"))
+        GTEST_SKIP() << "Xvfb, xdotool, dbus, at-spi2-core and python3-pyatspi come with scripts/setup.sh";
+    const char* sqlDir = std::getenv("MORVANE_TEST_SQL_DIR");
+    const fs::path reader = fs::path(sqlDir ? sqlDir : "db").parent_path() / "tests/app/read_window_atspi.py";
+
+    // What the reader must find: the list's titles and first rows, as the same window holds them here.
+    WriteConnectionFiles(DemoDatabase().Dir(), DemoDatabase().Path());
+    std::vector<std::string> codes, names;
+    int customers = 0, billLines = 0;
+    std::string product;
+    {
+        StartApplication();
+        TFormMorvane form(Application);
+        customers = form.CDS_CUST->RecordCount();
+        form.CDS_SaleSub->Close();
+        form.CDS_SaleSub->SetCommandText(BillStatement("SAL_SUB", "S0607240001"));
+        form.CDS_SaleSub->Open();
+        billLines = form.CDS_SaleSub->RecordCount();
+        product = codepage::ToUtf8(form.CDS_SaleSub->FieldByName("PROD_NAME")->DisplayText());
+        for (form.CDS_CUST->First(); codes.size() < 3; form.CDS_CUST->Next()) {
+            codes.push_back(codepage::ToUtf8(form.CDS_CUSTCUST_ID->AsString()));
+            names.push_back(codepage::ToUtf8(form.CDS_CUSTCUST_NAME->AsString()));
+        }
+    }
+
+    const TestDatabase shop(ReadDbFile("demo.sql"));
+    WriteConnectionFiles(shop.Dir(), shop.Path());
+    XServer x;
+    ASSERT_FALSE(x.display.empty()) << "no X server could be started";
+    const std::string dir = MakeTempDir(), bus = dir + "/bus";
+    struct Child {
+        pid_t pid;
+        void end() {
+            if (pid > 0) stop(pid);
+            pid = -1;
+        }
+        ~Child() { end(); }
+    };
+    // Declared in starting order, stopped in the reverse one.
+    Child session{spawn({"dbus-daemon", "--session", "--nofork", "--address", "unix:path=" + bus},
+                        environmentWith({}), "/dev/null", "/dev/null")};
+    for (auto end = std::chrono::steady_clock::now() + 10s; !fs::exists(bus) && std::chrono::steady_clock::now() < end;)
+        std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(fs::exists(bus)) << "no session bus";
+    const std::vector<std::string> desktop = {"DISPLAY=" + x.display, "DBUS_SESSION_BUS_ADDRESS=unix:path=" + bus};
+    Child a11y{spawn({launcher, "--launch-immediately"}, environmentWith(desktop), "/dev/null", "/dev/null")};
+    std::vector<std::string> env = desktop;
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    env.insert(env.end(), {"QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1",
+                           std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"});
+    const std::string out = dir + "/out.txt", err = dir + "/err.txt", heard = dir + "/heard.txt";
+    Child program{spawn({ExeDir() + "morvane", "S0607240001"}, environmentWith(env), out.c_str(), err.c_str())};
+    ASSERT_GT(program.pid, 0);
+
+    Child client{spawn({python, reader.string(), "kxDBGrid1"}, environmentWith(desktop), heard.c_str(), nullptr)};
+    const int readerCode = waitFor(client.pid, 180s);
+    if (readerCode != -1) client.pid = -1;
+    QJsonObject lines;
+    for (const QString& line : QString::fromStdString(readFile(heard)).split('\n', Qt::SkipEmptyParts)) {
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        for (auto it = o.begin(); it != o.end(); ++it) lines[it.key()] = it.value();
+    }
+    const QJsonObject r = lines;
+    // The registry daemon is the accessibility bus's child; it must not outlive the buses.
+    const pid_t registry = r["registry"].toInt(-1);
+    for (auto end = std::chrono::steady_clock::now() + 60s;
+         readFile(out).find("\n\n") == std::string::npos && std::chrono::steady_clock::now() < end;)
+        std::this_thread::sleep_for(100ms);
+    const std::string block = readFile(out);
+    program.end();
+    a11y.end();
+    session.end();
+    if (registry > 0) {
+        for (int i = 0; i < 100 && kill(registry, 0) == 0; ++i) std::this_thread::sleep_for(50ms);
+        if (kill(registry, 0) == 0) kill(registry, SIGTERM);
+    }
+    ASSERT_EQ(readerCode, 0) << readFile(heard) << readFile(err);
+
+    auto utf8 = [](const std::string& s) { return QString::fromStdString(s); };
+    EXPECT_EQ(r["window"].toString(), "FormMorvane");
+    EXPECT_EQ(r["rows"].toInt(), customers) << "every customer is a row, not only those painted";
+    EXPECT_EQ(r["titles"].toArray(), QJsonArray({U("選擇"), U("客戶代號"), U("客戶名稱"), U("客戶類別")}));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(r["first"][i].toArray(), QJsonArray({utf8(codes[i]), utf8(names[i])}));
+        EXPECT_EQ(r["boxes"][i].toArray(), QJsonArray({"check box", false}));
+    }
+    EXPECT_EQ(r["edits"][0].toArray(), QJsonArray({U("來源單號"), "S0607240001"}));
+    EXPECT_EQ(r["edits"][2][0].toString(), "CUST_ID");
+    EXPECT_EQ(r["lines"].toArray(), QJsonArray({billLines, "PROD_NAME", utf8(product)}));
+    // The focus went to the first customer's code, then Down moved it to the second's.
+    const QJsonArray focus = r["heard"].toArray();
+    ASSERT_GE(focus.size(), 2);
+    EXPECT_EQ(focus[focus.size() - 2].toArray(), QJsonArray({"table cell", utf8(codes[0])}));
+    EXPECT_EQ(focus[focus.size() - 1].toArray(), QJsonArray({"table cell", utf8(codes[1])}));
+    EXPECT_EQ(r["boxActions"][0].toString(), "Toggle");
+    EXPECT_EQ(r["checkedHeard"].toArray(), QJsonArray({1}));
+    EXPECT_TRUE(r["boxAfter"].toBool());
+    EXPECT_EQ(r["button"].toArray(), QJsonArray({U("確定"), "Press"}));
+    EXPECT_EQ(block, codes[1] + "\t" + names[1] + "\n\n") << readFile(err);
+    fs::remove_all(dir);
 }
