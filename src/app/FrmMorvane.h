@@ -8,6 +8,7 @@
 // all exist, scales the layout to the screen, sends the loaded notifications in description order
 // (the connection connects, the bill lines and the customers open), then runs FormCreate. A failure
 // before FormCreate leaves the constructor; FormCreate's own failure is shown and building goes on.
+#include "app/CustomerGridMenu.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
 #include "data/Provider.h"
@@ -105,6 +106,8 @@ public:
     const std::vector<AnsiString>& TickedCustomers() const { return tickedCustomers_; }
     // Where the confirmation hands the selection on: standard output unless a test says otherwise.
     void SetSelectionOutput(std::FILE* out) { selectionOut_ = out; }
+    // The customer grid's context menu: copy, copy the ticked customers, export.
+    TCustomerGridMenu& CustomerGridMenu() { return customerGridMenu_; }
 
 private:
     // Creates a component of the description: owned by the window, named, loading until its
@@ -119,4 +122,5 @@ private:
     std::vector<TComponent*> dataOrder_;
     std::vector<AnsiString> tickedCustomers_;
     std::FILE* selectionOut_ = stdout;
+    TCustomerGridMenu customerGridMenu_{*this};
 };

@@ -49,20 +49,25 @@ AnsiString defaultFormat(TFieldType t) {
     }
 }
 
-// Text values: ";" doubled, line breaks as blanks, at most 255 bytes, never cut inside a
-// double-byte character or between the two halves of a doubled ";".
+// A line break inside a text value: the escape that spreadsheets read as a break within the cell
+// (a bare line end would end the record, and every record after it would be misread).
+constexpr std::string_view kSylkLineBreak = "\x1B :";
+
+// Text values: ";" doubled, each line break (CR LF, LF or CR) as the line-break escape, quotes as
+// they are (a reader takes the text up to the closing quote), at most 255 bytes, never cut inside
+// a double-byte character, a doubled ";" or an escape.
 AnsiString sylkText(std::string_view text) {
-    if (text.size() <= 255 && text.find_first_of(";\r") == std::string_view::npos) return AnsiString(text);
+    if (text.size() <= 255 && text.find_first_of(";\r\n") == std::string_view::npos) return AnsiString(text);
     AnsiString r;
     for (size_t i = 0; i < text.size();) {
-        if (text.compare(i, 2, "\r\n") == 0) {
-            if (r.size() + 1 > 255) break;
-            r += ' ';
-            i += 2;
-            continue;
+        size_t n = codepage::CharLength(text, i);
+        std::string_view piece = text.substr(i, n);
+        if (text[i] == ';') {
+            piece = ";;";
+        } else if (text[i] == '\r' || text[i] == '\n') {
+            n = text.compare(i, 2, "\r\n") == 0 ? 2 : 1;
+            piece = kSylkLineBreak;
         }
-        const size_t n = codepage::CharLength(text, i);
-        const std::string_view piece = n == 1 && text[i] == ';' ? std::string_view(";;") : text.substr(i, n);
         if (r.size() + piece.size() > 255) break;
         r += piece;
         i += n;
@@ -299,10 +304,12 @@ private:
             body_ += shortest(v - std::trunc(v));
             return;
         }
-        default: {
-            const AnsiString text = sylkText(g_.CellText(c.col));
-            body_ += text.empty() ? AnsiString("\"\"") : cx_.options.QuoteField(text);
-        }
+        default:
+            // Text is always quoted: unquoted, a reader takes it for a number or a name and reads
+            // 0 or nothing.
+            body_ += '"';
+            body_ += sylkText(g_.CellText(c.col));
+            body_ += '"';
         }
     }
 
