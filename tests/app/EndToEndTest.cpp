@@ -337,7 +337,8 @@ TEST(EndToEnd, CopyAndExportFromTheCustomerGridsMenuOnARealXServer) {
          readFile(file).empty() && std::chrono::steady_clock::now() < end;)
         std::this_thread::sleep_for(200ms);
     const std::string exported = readFile(file);
-    EXPECT_EQ(exported.substr(0, std::min(exported.size(), header.size())), codepage::FromUtf8(header));
+    const AnsiString titles = codepage::FromUtf8(header);
+    EXPECT_EQ(exported.substr(0, std::min(exported.size(), titles.size())), titles);
     EXPECT_NE(exported.find(codepage::FromUtf8(ticked)), std::string::npos);
 
     AskWindowToClose(x.display, std::stoul(window));

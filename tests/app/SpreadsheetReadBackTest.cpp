@@ -133,9 +133,11 @@ TEST(SpreadsheetReadBack, EveryExportOfTheWindowReadsBackCellByCell) {
     TestDatabase db(kCustomers);
     WriteConnectionFiles(db.Dir(), db.Path());
     TFormMorvane form(Application);
+    form.Show();
     TkxDBGrid* g = form.kxDBGrid1;
     TkxGridExportFace face(*g);
     const int cols = g->MappedFieldCount();
+    ASSERT_EQ(cols, 4);
     // What the grid shows: the titles, then each customer.
     Table shown(1);
     std::vector<int> widths; // fixed-width columns in bytes
@@ -200,9 +202,11 @@ TEST(SpreadsheetReadBack, EveryExportOfTheWindowReadsBackCellByCell) {
                 std::string expected = shown[r][size_t(c)];
                 const std::string got = size_t(c) < read[at].size() ? read[at][size_t(c)] : std::string();
                 if (f.filter == 1) expected = replaceAll(expected, "\t", " ");
-                if (fixed &&
-                    (expected.find('\n') != std::string::npos ||
-                     int(codepage::FromUtf8(expected).size()) > widths[size_t(c)] - 2))
+                // Fixed width: a value longer than its column pushes the next ones aside, a line
+                // break moves the rest of its record to another line.
+                if (fixed && (int(codepage::FromUtf8(expected).size()) > widths[size_t(c)] - 2 ||
+                              std::any_of(shown[r].begin(), shown[r].end(),
+                                          [](auto& v) { return v.find('\n') != std::string::npos; })))
                     continue;
                 EXPECT_EQ(got, expected) << "row " << r << ", column " << c;
             }
