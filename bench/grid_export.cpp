@@ -166,6 +166,7 @@ int main(int argc, char** argv) {
 
         // Copying the ticked customers: every 100th ticked.
         TField* tick = scene.cds->FieldByName("SELECT_YN");
+        tick->SetReadOnly(false); // a column of the statement's own: the window's field is not read-only
         int ticked = 0, n = 0;
         scene.cds->DisableControls();
         for (scene.cds->First(); !scene.cds->Eof(); scene.cds->Next())

@@ -99,8 +99,8 @@ constexpr std::string_view kTextCell = " SDNUM=\"1033;0;@\"";
 // A value as cell text: escaped, each line break (CR LF, LF or CR) as <BR>, and a blank that starts
 // the text or a line or follows another blank as &nbsp;, which a reader keeps where it folds blanks.
 AnsiString cellText(std::string_view text) {
+    if (text.find_first_of("&<>\"\r\n ") == std::string_view::npos) return AnsiString(text);
     const AnsiString escaped = HtmlEscape(text);
-    if (escaped.find_first_of("\r\n ") == AnsiString::npos) return escaped;
     AnsiString r;
     r.reserve(escaped.size() + 16);
     bool lineStart = true;
@@ -150,7 +150,11 @@ public:
                 width = "0*";
             widthParts_.push_back(" WIDTH=\"" + width + "\" SCOPE=\"row\">");
             const bool control = cx.Has(esoAddControls) && (c.type == "CheckBox" || c.type == "CustomEdit");
-            textCells_.push_back(!control && !isNumeric(c.field->DataType()));
+            // A cell's start up to its colours: alignment (none for a check box), the text mark.
+            AnsiString open = "<TD NOWRAP";
+            if (c.type != "CheckBox") open += AnsiString(" ALIGN=\"") + word(c.field->Alignment()) + "\"";
+            if (!control && !isNumeric(c.field->DataType())) open += kTextCell;
+            cellOpen_.push_back(std::move(open));
         }
     }
 
@@ -186,17 +190,12 @@ public:
                     bg(g_.TitleColor()) + ">" + IntToStr(recordNo) + "</TD>\r\n");
         const TColor alternating = g_.AlternatingRowColor();
         const bool alternate = cx_.Has(esoShowAlternating) && recordNo % 2 == 0 && alternating != clNone;
+        const TColor background = alternate ? alternating : g_.Color();
+        const AnsiString rowBg = ColorToRGB(background) != gridRgb_ ? " " + bg(background) : AnsiString();
         for (size_t i = 0; i < cx_.columns.size(); ++i) {
             const TkxExportColumn& c = cx_.columns[i];
             const AnsiString value = cellValue(c, recordNo);
-            out.Put("<TD NOWRAP");
-            if (c.type != "CheckBox") {
-                out.Put(" ALIGN=\"");
-                out.Put(word(c.field->Alignment()));
-                out.Put("\"");
-            }
-            if (textCells_[i]) out.Put(kTextCell);
-            TColor background = alternate ? alternating : g_.Color();
+            out.Put(cellOpen_[i]);
             if (cx_.Has(esoDynamicColors)) {
                 TFont font(g_.Font());
                 TBrush brush;
@@ -207,7 +206,7 @@ public:
                 out.Put(widthParts_[i]);
                 putEm(out, value, font);
             } else {
-                if (ColorToRGB(background) != gridRgb_) out.Put(" " + bg(background));
+                out.Put(rowBg);
                 out.Put(widthParts_[i]);
                 putEm(out, value, g_.Font());
             }
@@ -363,7 +362,7 @@ private:
     TColor gridRgb_;
     AnsiString spanned_;
     std::vector<AnsiString> widthParts_;
-    std::vector<bool> textCells_; // per exported column: its cells are marked as text
+    std::vector<AnsiString> cellOpen_; // per exported column: "<TD NOWRAP", its alignment and text mark
 };
 } // namespace
 

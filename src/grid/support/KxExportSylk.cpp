@@ -90,7 +90,7 @@ class SylkWriter : public TkxExportWriter {
 public:
     explicit SylkWriter(TkxExportContext& cx) : cx_(cx), g_(cx.grid) {
         fontNo(g_.TitleFont());
-        fontNo(g_.Font());
+        gridFont_ = fontNo(g_.Font());
         formats_.push_back("General");
         for (int col = 0; col < cx.fieldCount; ++col) {
             TField* f = g_.Field(col);
@@ -134,28 +134,19 @@ public:
             body_ += IntToStr(recordNo);
             body_ += "\r\n";
         }
-        const int gridFont = fontNo(g_.Font());
         for (size_t i = 0; i < cx_.columns.size(); ++i) {
             const TkxExportColumn& c = cx_.columns[i];
-            int font = gridFont;
             if (cx_.Has(esoDynamicColors)) {
                 TFont f(g_.Font());
                 TBrush brush;
                 brush.SetColor(g_.Color());
                 g_.CalcCellColors(c.col, f, brush);
-                font = fontNo(f);
+                body_ += cellFormat(c, fontNo(f));
+            } else {
+                // The grid font's cell format of each column is made once.
+                if (cellFormats_.size() <= i) cellFormats_.push_back(cellFormat(c, gridFont_));
+                body_ += cellFormats_[i];
             }
-            body_ += "F;";
-            if (isNumberFormatted(c.field->DataType())) {
-                body_ += 'P';
-                body_ += IntToStr(fieldFormat_[size_t(c.col)]);
-                body_ += ';';
-            }
-            body_ += "SLTRBM";
-            body_ += IntToStr(font);
-            body_ += ";FG0";
-            body_ += letter(c.field->Alignment());
-            body_ += ";Y";
             body_ += y;
             body_ += ";X";
             body_ += position_[i];
@@ -186,6 +177,13 @@ public:
     }
 
 private:
+    // The start of a data cell's format record, up to its row number.
+    AnsiString cellFormat(const TkxExportColumn& c, int font) const {
+        AnsiString r = "F;";
+        if (isNumberFormatted(c.field->DataType())) r += "P" + IntToStr(fieldFormat_[size_t(c.col)]) + ";";
+        return r + "SLTRBM" + IntToStr(font) + ";FG0" + letter(c.field->Alignment()) + ";Y";
+    }
+
     int fontNo(const TFont& font) {
         const FontKey key = keyOf(font);
         for (size_t i = 0; i < fonts_.size(); ++i)
@@ -320,6 +318,8 @@ private:
     std::vector<int> fieldFormat_;     // per data column
     std::vector<AnsiString> position_; // per exported column: its X
     std::vector<int> combo_;           // per exported column: -1 no combo box, 0 plain, 1 with a map list
+    std::vector<AnsiString> cellFormats_; // per exported column: cellFormat in the grid font
+    int gridFont_ = 0;
     int titleLines_ = 0;
     int records_ = 0;
     AnsiString body_;
