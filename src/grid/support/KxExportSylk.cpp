@@ -5,6 +5,7 @@
 #include "core/SysUtils.h"
 #include "grid/support/KxExportWriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -74,6 +75,29 @@ AnsiString sylkText(std::string_view text) {
     }
     return r;
 }
+
+// The cells gathered until the trailer, in parts of about a megabyte: growing never moves what was
+// gathered (one string of many megabytes would be copied at each growth, into fresh pages each time).
+class Gathered {
+public:
+    Gathered& operator+=(std::string_view text) {
+        if (parts_.empty() || parts_.back().size() + text.size() > kPart) {
+            parts_.emplace_back();
+            parts_.back().reserve(std::max(kPart, text.size()));
+        }
+        parts_.back().append(text);
+        return *this;
+    }
+    Gathered& operator+=(char c) { return *this += std::string_view(&c, 1); }
+    void WriteTo(TkxExportSink& out) const {
+        for (const std::string& part : parts_)
+            out.Put(part);
+    }
+
+private:
+    static constexpr size_t kPart = 1 << 20;
+    std::vector<std::string> parts_;
+};
 
 struct FontKey {
     AnsiString name;
@@ -172,7 +196,7 @@ public:
             const int width = cx_.Has(esoBestColFit) ? c.field->DisplayWidth() : g_.WidthInChars(c.col);
             out.Put("F;W" + position_[i] + " " + position_[i] + " " + IntToStr(width) + "\r\n");
         }
-        out.Put(body_);
+        body_.WriteTo(out);
         out.Put("E");
     }
 
@@ -322,7 +346,7 @@ private:
     int gridFont_ = 0;
     int titleLines_ = 0;
     int records_ = 0;
-    AnsiString body_;
+    Gathered body_;
 };
 } // namespace
 
