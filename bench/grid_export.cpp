@@ -3,13 +3,17 @@
 // references measured in the same run: walking the dataset alone (First, Next to the end, controls
 // disabled, as the export walks it) and one buffered fwrite loop writing the same bytes line by line.
 // The step that lets the application handle pending messages is measured on its own: what one call
-// costs, and what it would add if it ran after every record rather than every 10 ms.
+// costs, and what it would add if it ran after every record rather than every 10 ms. Last, copying
+// the ticked customers (1,000 of them, every 100th) to the clipboard as the window's menu does, against
+// a walk that reads each customer's tick (what finding them costs) and the export of those 1,000 to a
+// file.
 //
 //   grid_export [DATABASE] [RUNS]
 //
 // Without a database the large one of scripts/make-db.sh is taken from the cache (made there once).
 // The grid is the window's (its list, control type, size and font) on the offscreen platform, the
-// customers' rows in memory. Targets: each format within 3 x the walk; text and HTML under 1 s.
+// customers' rows in memory. Targets: each format within 3 x the walk and under 0.2 s; copying the
+// ticked customers under 0.1 s.
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
 #include "grid/KxDBGrid.h"
@@ -18,6 +22,7 @@
 #include "support/DataChain.h"
 #include "support/FbReference.h"
 #include "ui/Application.h"
+#include "ui/Clipboard.h"
 #include "ui/Form.h"
 
 #include <algorithm>
@@ -141,7 +146,7 @@ int main(int argc, char** argv) {
         bool met = true;
         for (const Format& f : formats) {
             const bool textOrHtml = f.type != kxgetSYLK;
-            const bool ok = f.seconds <= 3 * walkSeconds && (!textOrHtml || f.seconds < 1.0);
+            const bool ok = f.seconds <= 3 * walkSeconds && (!textOrHtml || f.seconds < 1.0) && f.seconds < 0.2;
             met = met && ok;
             std::printf("%-18s %5.1f MB %7.1f ms: %5.2f x the walk, %4.2f x the walk with texts, %5.2f x the "
                         "fwrite loop's %.1f ms  %s\n",
@@ -158,7 +163,51 @@ int main(int argc, char** argv) {
                                   [](const Format& a, const Format& b) { return a.seconds < b.seconds; })
                      ->seconds /
                  0.010));
-        std::printf("targets (each format within 3 x the walk, text and HTML under 1 s): %s\n",
+
+        // Copying the ticked customers: every 100th ticked.
+        TField* tick = scene.cds->FieldByName("SELECT_YN");
+        tick->SetReadOnly(false); // a column of the statement's own: the window's field is not read-only
+        int ticked = 0, n = 0;
+        scene.cds->DisableControls();
+        for (scene.cds->First(); !scene.cds->Eof(); scene.cds->Next())
+            if (++n % 100 == 0) {
+                scene.cds->Edit();
+                tick->SetAsString("Y");
+                scene.cds->Post();
+                ++ticked;
+            }
+        scene.cds->First();
+        scene.cds->EnableControls();
+        auto isTicked = [tick] { return tick->AsString() == "Y"; };
+        double copySeconds = 1e300, tickWalkSeconds = 1e300, fileSeconds = 1e300;
+        size_t copied = 0;
+        eo.SetExportType(kxgetTxt);
+        eo.SetDelimiter(",");
+        for (int run = 0; run < runs; ++run) {
+            double start = NowSeconds();
+            int found = 0;
+            scene.cds->DisableControls();
+            for (scene.cds->First(); !scene.cds->Eof(); scene.cds->Next())
+                found += isTicked();
+            scene.cds->EnableControls();
+            tickWalkSeconds = std::min(tickWalkSeconds, NowSeconds() - start);
+            if (found != ticked) throw std::runtime_error("ticks lost");
+            start = NowSeconds();
+            scene.grid->CopyToClipboard(isTicked);
+            copySeconds = std::min(copySeconds, NowSeconds() - start);
+            copied = Clipboard().AsText().size();
+            start = NowSeconds();
+            eo.RunExportWhere(isTicked);
+            fileSeconds = std::min(fileSeconds, NowSeconds() - start);
+        }
+        const bool copyMet = copySeconds < 0.1 && copied > 0;
+        met = met && copyMet;
+        std::printf("copying the %d ticked customers (%.1f KB of text) to the clipboard %7.1f ms: %5.2f x the walk "
+                    "reading each tick (%.1f ms), %5.2f x their export to a file (%.1f ms)  %s\n",
+                    ticked, double(copied) / 1e3, copySeconds * 1e3, copySeconds / tickWalkSeconds,
+                    tickWalkSeconds * 1e3, copySeconds / fileSeconds, fileSeconds * 1e3, copyMet ? "met" : "MISSED");
+        std::printf("targets (each format within 3 x the walk and under 0.2 s, text and HTML under 1 s; copying the "
+                    "ticked customers under 0.1 s): %s\n",
                     met ? "met" : "MISSED");
         scene.form.reset();
         Application->Shutdown();

@@ -7,6 +7,9 @@ packages=(
   firebird3.0-server-core firebird3.0-server firebird3.0-utils libfbclient2 firebird-dev
   fonts-arphic-uming xvfb xauth xdotool libx11-dev libc-bin procps
   dbus dbus-x11 at-spi2-core python3-pyatspi
+  # The exports read back by a spreadsheet; a Big5 locale for its SYLK reader (localedef's sources);
+  # the clipboard read back on the X server.
+  libreoffice-calc-nogui locales xclip
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -228,6 +228,7 @@ void TFormMorvane::createControls() {
             kxDBGrid1->SetFixedCols(0);
             kxDBGrid1->SetShowHorzScrollBar(true);
             kxDBGrid1->SetDisableThemes(false);
+            kxDBGrid1->SetPopupMenu(&customerGridMenu_);
         }
     }
 

@@ -8,6 +8,7 @@
 // all exist, scales the layout to the screen, sends the loaded notifications in description order
 // (the connection connects, the bill lines and the customers open), then runs FormCreate. A failure
 // before FormCreate leaves the constructor; FormCreate's own failure is shown and building goes on.
+#include "app/CustomerGridMenu.h"
 #include "app/Handoff.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
@@ -111,6 +112,8 @@ public:
         selectionFd_ = fileno(out);
         handoff_.reset();
     }
+    // The customer grid's context menu: copy, copy the ticked customers, export.
+    TCustomerGridMenu& CustomerGridMenu() { return customerGridMenu_; }
 
 private:
     // Creates a component of the description: owned by the window, named, loading until its
@@ -126,4 +129,5 @@ private:
     std::vector<AnsiString> tickedCustomers_;
     int selectionFd_ = 1;
     std::unique_ptr<TSelectionHandoff> handoff_;  // made at the first confirmation
+    TCustomerGridMenu customerGridMenu_{*this};
 };

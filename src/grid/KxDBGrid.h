@@ -72,6 +72,11 @@ public:
     virtual void DoExportField(TField* field, bool& accept);
     virtual void DoExportSYLKFormat(TField* field, AnsiString& sylkFormat);
     TkxExportOptions* ExportOptions() const { return exportOptions_.get(); }
+    // Copy (KxGridCopy.cpp): the current record, or the records of the multi-selection when there
+    // is one, or the records `accept` takes (asked on each record in dataset order), to the
+    // clipboard through ExportOptions(). Ctrl+C copies the current record or the selection.
+    virtual void CopyToClipboard();
+    void CopyToClipboard(const std::function<bool()>& accept);
     TkxExportFieldEvent OnExportField;
     TkxExportSYLKFormatEvent OnExportSYLKFormat;
 

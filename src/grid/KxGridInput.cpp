@@ -783,6 +783,11 @@ void TkxDBGrid::GridKeyDown(Word& key, TShiftState shift) {
     }
     TkxCustomDBGrid::GridKeyDown(key, shift);
     if (key == 0 || !DataLink().Active()) return;
+    if (key == 'C' && shift == TShiftState{ssCtrl}) {
+        CopyToClipboard();
+        key = 0;
+        return;
+    }
     const int ind = IndicatorOffset();
     if (Options().Contains(dgRowSelect) && Options().Contains(dgMultiSelect)) {
         if (key == VK_SPACE) {

@@ -1,6 +1,7 @@
 #include "ui/Control.h"
 
 #include "ui/Form.h"
+#include "ui/PopupMenu.h"
 #include "ui/WinControl.h"
 
 #include <QGuiApplication>
@@ -278,6 +279,18 @@ void TControl::DispatchMouseUp(TMouseButton button, TShiftState shift, int x, in
     // A click is a release over the control after a press on it.
     if (click && ClientRect().Contains({x, y}) && !Destroying())
         Click();
+    // The platform asks for the context menu when the right button comes up over the control.
+    if (button == mbRight && popupMenu_ && ClientRect().Contains({x, y}) && !Destroying())
+        ContextPopup({x, y});
+}
+
+void TControl::ContextPopup(TPoint clientPos) {
+    if (!popupMenu_)
+        return;
+    const std::vector<TMenuItemInfo> items = popupMenu_->ContextMenuItems();
+    const int chosen = TrackPopupMenu(items, ClientToScreen(clientPos));
+    if (chosen >= 0 && size_t(chosen) < items.size() && items[size_t(chosen)].Enabled && items[size_t(chosen)].Action)
+        items[size_t(chosen)].Action();
 }
 
 void TControl::DispatchDblClick(TMouseButton button, TShiftState shift, int x, int y) {

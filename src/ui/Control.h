@@ -11,6 +11,7 @@
 
 class TWinControl;
 class TCanvas;
+class IContextMenu;
 class TForm;
 using TObject = TPersistent;
 
@@ -111,6 +112,14 @@ public:
     void DispatchMouseLeave();
     void DispatchDblClick(TMouseButton button, TShiftState shift, int x, int y);
 
+    // The context menu: the right button released over the control (and, for a window control, the
+    // Menu key or Shift+F10 while it has the focus) pops up the items PopupMenu() answers then and
+    // runs the chosen one's action. None by default; the menu is not owned.
+    IContextMenu* PopupMenu() const { return popupMenu_; }
+    void SetPopupMenu(IContextMenu* menu) { popupMenu_ = menu; }
+    // Pops the context menu up at a client point; nothing without one.
+    void ContextPopup(TPoint clientPos);
+
     // Painting of a windowless control into its parent's canvas, and of a window's client area.
     virtual void Paint(TCanvas& canvas);
     void Loaded() override;
@@ -155,6 +164,7 @@ private:
     TCursor cursor_ = crDefault;
     int tag_ = 0;
     bool pressed_ = false;
+    IContextMenu* popupMenu_ = nullptr;
 };
 
 // The control holding the mouse capture, or null.

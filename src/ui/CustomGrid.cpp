@@ -1169,3 +1169,10 @@ bool TCustomGrid::ScrollRowImages(int rows) {
     invalidateSelection(sel);
     return true;
 }
+
+TPoint TCustomGrid::KeyboardMenuPoint() const {
+    const TRect r = CellRect(Col(), Row());
+    if (r.Width() <= 0 || r.Height() <= 0)
+        return TCustomControl::KeyboardMenuPoint();
+    return {r.Left + r.Width() / 2, r.Bottom};
+}

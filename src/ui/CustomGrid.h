@@ -175,6 +175,8 @@ public:
     const TGridDrawInfo& DrawInfo() const;
     // The rectangle of a cell (without its lines); empty when the cell is not on the screen.
     // Constant time, as are BoxRect and the invalidations built on them.
+    // A context menu asked for from the keyboard opens at the current cell.
+    TPoint KeyboardMenuPoint() const override;
     TRect CellRect(int col, int row) const;
     // The rectangle covering the shown part of a block of cells.
     TRect BoxRect(int left, int top, int right, int bottom) const;

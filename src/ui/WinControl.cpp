@@ -420,6 +420,16 @@ void TWinControl::DispatchKeyDown(Word& key, TShiftState shift) {
             return;
         }
     KeyDown(key, shift);
+    // The Menu key and Shift+F10 ask for the context menu, when the control did not take the key.
+    if (PopupMenu() && ((key == VK_APPS && shift.Empty()) || (key == VK_F10 && shift == TShiftState{ssShift}))) {
+        key = 0;
+        ContextPopup(KeyboardMenuPoint());
+    }
+}
+
+TPoint TWinControl::KeyboardMenuPoint() const {
+    const TRect r = ClientRect();
+    return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
 }
 
 void TWinControl::DispatchKeyUp(Word& key, TShiftState shift) { KeyUp(key, shift); }

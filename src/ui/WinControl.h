@@ -151,6 +151,9 @@ public:
     virtual void WMHScroll(int code, int pos);
     virtual void WMVScroll(int code, int pos);
     virtual void KeyDown(Word& key, TShiftState shift);
+    // Where a context menu asked for from the keyboard opens, in client coordinates: the middle of
+    // the client area unless the control knows a better place (a grid: its current cell).
+    virtual TPoint KeyboardMenuPoint() const;
     virtual void KeyUp(Word& key, TShiftState shift);
     virtual void KeyPress(char& key);
 

@@ -7,6 +7,7 @@
 #include "app/XDisplay.h"
 #include "core/SysUtils.h"
 #include "grid/KxGridDataLink.h"
+#include "grid/KxGridExport.h"
 #include "ui/Application.h"
 
 #include <gtest/gtest.h>
@@ -538,5 +539,144 @@ TEST(EndToEnd, AScreenReaderReadsTheCustomerTableAndTicksThroughTheBus) {
     EXPECT_TRUE(r["boxAfter"].toBool());
     EXPECT_EQ(r["button"].toArray(), QJsonArray({U("確定"), "Press"}));
     EXPECT_EQ(block, codes[1] + "\t" + names[1] + "\n\n") << readFile(err);
+    fs::remove_all(dir);
+}
+
+namespace {
+// What the program put on the X server's clipboard, as another program reads it (UTF-8 text).
+std::string clipboard(const XServer& x) {
+    const std::string out = MakeTempDir() + "/clip.txt";
+    const pid_t pid = spawn({"xclip", "-selection", "clipboard", "-o"}, environmentWith({"DISPLAY=" + x.display}),
+                            out.c_str(), "/dev/null");
+    const int code = pid > 0 ? waitFor(pid, 10s) : 255;
+    if (code == -1) stop(pid);
+    std::string text = code == 0 ? readFile(out) : std::string();
+    fs::remove_all(fs::path(out).parent_path());
+    return text;
+}
+
+// Waits until the clipboard holds `expected` (at most 20 s); what it holds then.
+std::string clipboardOnceIt(const XServer& x, const std::string& expected) {
+    std::string text;
+    for (auto end = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < end;) {
+        text = clipboard(x);
+        if (text == expected) break;
+        std::this_thread::sleep_for(200ms);
+    }
+    return text;
+}
+} // namespace
+
+// The customer grid's context menu and Ctrl+C with real input: a right click on a customer opens the
+// menu there and "複製" copies that customer; the Menu key opens it on a freshly ticked customer and
+// "複製已選客戶" copies the ticked ones (the pending tick counted); Ctrl+C copies the current one;
+// Shift+F10 opens it again and "匯出…" asks for a file in the save dialog, where a name is typed. Other programs read the copies
+// from the X server's clipboard (xclip).
+TEST(EndToEnd, CopyAndExportFromTheCustomerGridsMenuOnARealXServer) {
+    if (!onPath("Xvfb") || !onPath("xdotool") || !onPath("xclip"))
+        GTEST_SKIP() << "Xvfb, xdotool and xclip come with scripts/setup.sh";
+    WriteConnectionFiles(DemoDatabase().Dir(), DemoDatabase().Path());
+    Spot box, name;
+    std::string header, rows[3];
+    {
+        StartApplication();
+        TFormMorvane form(Application);
+        form.Show();
+        TkxDBGrid* g = form.kxDBGrid1;
+        auto spot = [&](TRect r) {
+            const TPoint p = g->ClientToScreen({(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
+            const TPoint o = form.ClientToScreen({0, 0});
+            return Spot{p.X - o.X, p.Y - o.Y};
+        };
+        box = spot(g->CellRect(1, 2));
+        name = spot(g->CellRect(3, 3));
+        TkxGridExportFace face(*g);
+        auto line = [&](auto text) {
+            std::string l;
+            for (int c = 0; c < g->MappedFieldCount(); ++c)
+                l += (c ? ",\"" : "\"") + codepage::ToUtf8(text(c)) + "\"";
+            return l + "\r\n";
+        };
+        header = line([&](int c) { return face.Title(c); });
+        for (int r = 0; r < 3; ++r) {
+            TActiveRecordScope scope(g->DataLink(), r);
+            rows[r] = line([&](int c) { return g->GetCellText(c); });
+        }
+    }
+    const TestDatabase shop(ReadDbFile("demo.sql"));
+    WriteConnectionFiles(shop.Dir(), shop.Path());
+    XServer x;
+    ASSERT_FALSE(x.display.empty()) << "no X server could be started";
+    const std::string dir = MakeTempDir(), out = dir + "/out.txt", err = dir + "/err.txt";
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const pid_t program = spawn({ExeDir() + "morvane", "S0607240001"},
+                                environmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb",
+                                                 std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
+                                                     ":intercept_tls_get_addr=0"}),
+                                out.c_str(), err.c_str());
+    ASSERT_GT(program, 0);
+    std::string window;
+    for (auto end = std::chrono::steady_clock::now() + 60s;
+         window.empty() && std::chrono::steady_clock::now() < end;) {
+        std::stringstream found(xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
+        std::getline(found, window);
+        if (window.empty() && waitFor(program, 200ms) != -1) break;
+    }
+    if (window.empty()) stop(program);
+    ASSERT_FALSE(window.empty()) << readFile(err);
+    const auto at = [&](const Spot& s) {
+        return std::vector<std::string>{"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y)};
+    };
+    // The menu's items are chosen with the keys, sent to the focused window (the menu's).
+    const auto choose = [&](int item) {
+        std::this_thread::sleep_for(500ms);
+        for (int i = 0; i < item; ++i)
+            xdo(x, {"key", "Down"});
+        xdo(x, {"key", "Return"});
+    };
+
+    // A right click on the third customer's name: the third customer becomes current and is copied.
+    auto press = at(name);
+    press.insert(press.end(), {"click", "3"});
+    xdo(x, press);
+    choose(1);
+    EXPECT_EQ(clipboardOnceIt(x, header + rows[2]), header + rows[2]);
+
+    // The second customer ticked (left pending), then the Menu key: the ticked customers.
+    auto tick = at(box);
+    tick.insert(tick.end(), {"click", "1"});
+    xdo(x, tick);
+    std::this_thread::sleep_for(500ms);
+    xdo(x, {"key", "Menu"});
+    choose(2);
+    std::string ticked = rows[1];
+    ticked.replace(1, 1, "Y");
+    EXPECT_EQ(clipboardOnceIt(x, header + ticked), header + ticked);
+
+    // Down (posting the tick) and Ctrl+C: the third customer.
+    xdo(x, {"key", "--window", window, "Down"});
+    xdo(x, {"key", "--window", window, "ctrl+c"});
+    EXPECT_EQ(clipboardOnceIt(x, header + rows[2]), header + rows[2]);
+
+    // Shift+F10 and the export: the save dialog takes a typed name.
+    xdo(x, {"key", "shift+F10"});
+    choose(3);
+    std::this_thread::sleep_for(1500ms);
+    const std::string file = dir + "/customers.csv";
+    xdo(x, {"key", "ctrl+a"});
+    xdo(x, {"type", file});
+    xdo(x, {"key", "Return"});
+    for (auto end = std::chrono::steady_clock::now() + 20s;
+         readFile(file).empty() && std::chrono::steady_clock::now() < end;)
+        std::this_thread::sleep_for(200ms);
+    const std::string exported = readFile(file);
+    const AnsiString titles = codepage::FromUtf8(header);
+    EXPECT_EQ(exported.substr(0, std::min(exported.size(), titles.size())), titles);
+    EXPECT_NE(exported.find(codepage::FromUtf8(ticked)), std::string::npos);
+
+    AskWindowToClose(x.display, std::stoul(window));
+    const int code = waitFor(program, 60s);
+    if (code == -1) stop(program);
+    EXPECT_EQ(code, 0) << readFile(err);
     fs::remove_all(dir);
 }

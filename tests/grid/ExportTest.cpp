@@ -105,13 +105,14 @@ TEST(Export, TextDelimitedAndFixedWidth) {
                                      "\"N\",\"C002\",\"外功\"\"客\",\r\n"
                                      "\"N\",\"C003\",\"許功蓋\",\"B\"\r\n"));
 
-    // Fixed width: title or column width (bytes), + 2 for the quotes; the record number in 8.
+    // Fixed width: title or column width (bytes), + 2 for the quotes; the record number in 8. A
+    // quote inside a value stays single: the column is found by its place, not by its quotes.
     eo.SetDelimiter("");
     eo.SetOptions(eo.Options() + TkxExportSaveOptions{esoShowRecordNo});
     EXPECT_EQ(exportToFile(eo),
               Ansi("       # \"選擇\" \"客戶代號\" \"客戶名稱\"          \"客戶類別\"\r\n"
                    "     \"1\" \"N\"    \"C001\"     \"A&B <Ltd>\"         \"A\"       \r\n"
-                   "     \"2\" \"N\"    \"C002\"     \"外功\"\"客\"          \"\"        \r\n"
+                   "     \"2\" \"N\"    \"C002\"     \"外功\"客\"           \"\"        \r\n"
                    "     \"3\" \"N\"    \"C003\"     \"許功蓋\"            \"B\"       \r\n"));
 
     // A refused last field leaves the separator after the one before it; no header without
@@ -130,9 +131,10 @@ TEST(Export, TextDelimitedAndFixedWidth) {
     // QuoteField alone.
     eo.SetOptions({esoDblQuoteFields});
     EXPECT_EQ(eo.QuoteField(""), "\"\"");
-    EXPECT_EQ(eo.QuoteField("a\"\"b"), "\"a\"\"\"\"b\"");
+    EXPECT_EQ(eo.QuoteField("a\"\"b"), "\"a\"\"b\"");
     eo.SetDelimiter(",");
     EXPECT_EQ(eo.QuoteField(""), "");
+    EXPECT_EQ(eo.QuoteField("a\"\"b"), "\"a\"\"\"\"b\"");
     eo.SetOptions({});
     EXPECT_EQ(eo.QuoteField("\"x\""), "\"x\"");
 }
@@ -148,10 +150,12 @@ TEST(Export, HtmlTableWithoutGroups) {
     eo.RunExport();
     const AnsiString fs = Ansi(kFs);
     auto row = [&](const char* id, const char* name, const char* cls) {
-        return "<TR VALIGN=\"TOP\" " + fs + ">\r\n<TD NOWRAP WIDTH=\"" + width(h, 0) +
-               "\" SCOPE=\"row\">N</TD>\r\n" + "<TD NOWRAP ALIGN=\"left\" WIDTH=\"" + width(h, 1) +
-               "\" SCOPE=\"row\">" + id + "</TD>\r\n" + "<TD NOWRAP ALIGN=\"left\" WIDTH=\"" + width(h, 2) +
-               "\" SCOPE=\"row\">" + Ansi(name) + "</TD>\r\n" + "<TD NOWRAP ALIGN=\"left\" WIDTH=\"" +
+        // Text cells are marked as text for spreadsheets.
+        return "<TR VALIGN=\"TOP\" " + fs + ">\r\n<TD NOWRAP SDNUM=\"1033;0;@\" WIDTH=\"" + width(h, 0) +
+               "\" SCOPE=\"row\">N</TD>\r\n" + "<TD NOWRAP ALIGN=\"left\" SDNUM=\"1033;0;@\" WIDTH=\"" +
+               width(h, 1) + "\" SCOPE=\"row\">" + id + "</TD>\r\n" +
+               "<TD NOWRAP ALIGN=\"left\" SDNUM=\"1033;0;@\" WIDTH=\"" + width(h, 2) + "\" SCOPE=\"row\">" +
+               Ansi(name) + "</TD>\r\n" + "<TD NOWRAP ALIGN=\"left\" SDNUM=\"1033;0;@\" WIDTH=\"" +
                width(h, 3) + "\" SCOPE=\"row\">" + cls + "</TD>\r\n</TR>\r\n";
     };
     auto title = [&](const char* text) {
@@ -168,7 +172,7 @@ TEST(Export, HtmlTableWithoutGroups) {
         "<TH colspan=\"4\" scope=\"colgroup\">Customers &amp; &lt;more&gt;</TH>\r\n</TR>\r\n" + "<TR " + fs +
         " ALIGN=left>\r\n" + title("選擇") + title("客戶代號") + title("客戶名稱") + title("客戶類別") +
         "</TR>\r\n<TR></TR>\r\n</THEAD>\r\n<TBODY>\r\n" + row("C001", "A&amp;B &lt;Ltd&gt;", "A") +
-        row("C002", "外功&quot;客", "&nbsp;") + row("C003", "許功蓋", "B") +
+        row("C002", "外功&quot;客", "") + row("C003", "許功蓋", "B") +
         "</TBODY>\r\n</BODY>\r\n</TABLE>\r\n</HTML>\r\n";
     EXPECT_EQ(readFile(file), expected);
 }
@@ -282,7 +286,7 @@ TEST(Export, HtmlAlternatingRowsDynamicColoursControlsLinksAndWidths) {
     const std::string html = exportToFile(eo);
     EXPECT_NE(
         html.find(
-            Ansi("<TD NOWRAP ALIGN=\"left\" STYLE=\"font-family: 細明體;font-size: 11 pt;color:#FF0000;\" "
+            Ansi("<TD NOWRAP ALIGN=\"left\" SDNUM=\"1033;0;@\" STYLE=\"font-family: 細明體;font-size: 11 pt;color:#FF0000;\" "
                  "BGCOLOR=#00FFFF WIDTH=\"") +
             width(h, 2) + "\" SCOPE=\"row\"><B><I>A&amp;B &lt;Ltd&gt;</I></B></TD>"),
         std::string::npos)
@@ -410,7 +414,7 @@ TEST(Export, SylkGroupsOverTwoTitleLinesAndDynamicFonts) {
                                "F;SLRM0;FG0L;Y3;X3\r\n"
                                "F;SLRBM1;FG0C;Y4;X1\r\nF;SLRBM0;FG0L;Y4;X2\r\nC;K\"Full\"\r\n"
                                "F;SLRBM0;FG0L;Y4;X3\r\n\r\n"
-                               "F;SLTRBM0;FG0L;Y5;X1\r\nC;KC001\r\nF;SLTRBM2;FG0L;Y5;X2\r\n";
+                               "F;SLTRBM0;FG0L;Y5;X1\r\nC;K\"C001\"\r\nF;SLTRBM2;FG0L;Y5;X2\r\n";
     EXPECT_NE(s.find(titles), std::string::npos) << s;
 }
 

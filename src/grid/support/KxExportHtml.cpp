@@ -2,8 +2,10 @@
 // footer) and one body row per record. Every text that comes from the data or the settings (values,
 // titles, group names, footer texts, the title row, addresses, font names) is escaped; the markup
 // the format writes itself is not. The head declares the code page, so that a browser reads Big5
-// as Big5. A row costs one cell text per column; the pieces that do not change per record are
-// made once.
+// as Big5. Cells of text fields are marked as text and keep their blanks and line breaks, so that a
+// spreadsheet reads them back as the grid shows them ("007" stays "007", "=1+2" is no formula, an
+// empty cell stays empty). A row costs one cell text per column; the pieces that do not change per
+// record are made once.
 #include "core/SysUtils.h"
 #include "grid/support/KxExportWriter.h"
 #include "ui/Screen.h"
@@ -68,6 +70,57 @@ AnsiString titleHtml(const AnsiString& title) {
     return ReplaceText(HtmlEscape(title), "~", "<BR>");
 }
 
+// Fields whose cells a spreadsheet may read as numbers, dates or truth values.
+bool isNumeric(TFieldType t) {
+    switch (t) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftBoolean:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+    case ftAutoInc:
+    case ftLargeint:
+    case ftTimeStamp:
+    case ftFMTBcd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Marks a cell as text for spreadsheets, which otherwise read "007" as 7 and "=1+2" as a formula.
+constexpr std::string_view kTextCell = " SDNUM=\"1033;0;@\"";
+
+// A value as cell text: escaped, each line break (CR LF, LF or CR) as <BR>, and a blank that starts
+// the text or a line or follows another blank as &nbsp;, which a reader keeps where it folds blanks.
+AnsiString cellText(std::string_view text) {
+    if (text.find_first_of("&<>\"\r\n ") == std::string_view::npos) return AnsiString(text);
+    const AnsiString escaped = HtmlEscape(text);
+    AnsiString r;
+    r.reserve(escaped.size() + 16);
+    bool lineStart = true;
+    for (size_t i = 0; i < escaped.size(); ++i) {
+        const char c = escaped[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < escaped.size() && escaped[i + 1] == '\n') ++i;
+            r += "<BR>";
+            lineStart = true;
+            continue;
+        }
+        if (c == ' ' && (lineStart || r.back() == ' ' || r.ends_with("&nbsp;")))
+            r += "&nbsp;";
+        else
+            r += c;
+        lineStart = false;
+    }
+    return r;
+}
+
 struct TitleLook {
     TFont font;
     TColor background = clNone;
@@ -96,6 +149,12 @@ public:
             else
                 width = "0*";
             widthParts_.push_back(" WIDTH=\"" + width + "\" SCOPE=\"row\">");
+            const bool control = cx.Has(esoAddControls) && (c.type == "CheckBox" || c.type == "CustomEdit");
+            // A cell's start up to its colours: alignment (none for a check box), the text mark.
+            AnsiString open = "<TD NOWRAP";
+            if (c.type != "CheckBox") open += AnsiString(" ALIGN=\"") + word(c.field->Alignment()) + "\"";
+            if (!control && !isNumeric(c.field->DataType())) open += kTextCell;
+            cellOpen_.push_back(std::move(open));
         }
     }
 
@@ -131,16 +190,12 @@ public:
                     bg(g_.TitleColor()) + ">" + IntToStr(recordNo) + "</TD>\r\n");
         const TColor alternating = g_.AlternatingRowColor();
         const bool alternate = cx_.Has(esoShowAlternating) && recordNo % 2 == 0 && alternating != clNone;
+        const TColor background = alternate ? alternating : g_.Color();
+        const AnsiString rowBg = ColorToRGB(background) != gridRgb_ ? " " + bg(background) : AnsiString();
         for (size_t i = 0; i < cx_.columns.size(); ++i) {
             const TkxExportColumn& c = cx_.columns[i];
             const AnsiString value = cellValue(c, recordNo);
-            out.Put("<TD NOWRAP");
-            if (c.type != "CheckBox") {
-                out.Put(" ALIGN=\"");
-                out.Put(word(c.field->Alignment()));
-                out.Put("\"");
-            }
-            TColor background = alternate ? alternating : g_.Color();
+            out.Put(cellOpen_[i]);
             if (cx_.Has(esoDynamicColors)) {
                 TFont font(g_.Font());
                 TBrush brush;
@@ -151,7 +206,7 @@ public:
                 out.Put(widthParts_[i]);
                 putEm(out, value, font);
             } else {
-                if (ColorToRGB(background) != gridRgb_) out.Put(" " + bg(background));
+                out.Put(rowBg);
                 out.Put(widthParts_[i]);
                 putEm(out, value, g_.Font());
             }
@@ -244,8 +299,8 @@ private:
         out.Put("</TFOOT>\r\n");
     }
 
-    // The value of a cell as markup: a form control, or the escaped text (a link with
-    // esoEmbedURL), line breaks as <BR>.
+    // The value of a cell as markup: a form control, or the cell text (a link with esoEmbedURL),
+    // line breaks as <BR>.
     AnsiString cellValue(const TkxExportColumn& c, int recordNo) const {
         const AnsiString text = TrimRight(g_.CellText(c.col));
         AnsiString value;
@@ -271,7 +326,8 @@ private:
             }
             value += "</Select>\r\n";
         } else {
-            value = text.empty() ? AnsiString("&nbsp;") : HtmlEscape(text);
+            // An empty cell stays empty: a blank in it would read back as a blank.
+            value = cellText(text);
         }
         if (cx_.Has(esoEmbedURL) && c.type == "URL-Link")
             value = "<A href=\"" + linkAddress(c) + "\">" + value + "</A>";
@@ -306,6 +362,7 @@ private:
     TColor gridRgb_;
     AnsiString spanned_;
     std::vector<AnsiString> widthParts_;
+    std::vector<AnsiString> cellOpen_; // per exported column: "<TD NOWRAP", its alignment and text mark
 };
 } // namespace
 

@@ -49,8 +49,10 @@ AnsiString TkxExportOptions::QuoteField(const AnsiString& text) const {
     AnsiString quoted;
     quoted.reserve(text.size() + 2);
     quoted += '"';
-    // A quote inside the value is doubled, so that the value reads back whole.
-    if (text.find('"') == AnsiString::npos)
+    // Delimited text doubles a quote inside the value, so that a reader finds where the value ends
+    // and reads it back whole. Fixed-width columns are found by position: a reader takes what lies
+    // between the outer quotes as it stands, so a doubled quote would come back doubled.
+    if (text.find('"') == AnsiString::npos || exportType_ != kxgetTxt || delimiter_.empty())
         quoted += text;
     else
         quoted += ReplaceText(text, "\"", "\"\"");
@@ -341,8 +343,9 @@ void TkxExportOptions::RunExport() {
         ds->DisableControls();
         const TBookmark mark = ds->GetBookmark();
         const int row = grid_->VisibleRow();
+        moved_ = false;
         auto restore = [&] {
-            if (ds->Active() && ds->BookmarkValid(mark)) {
+            if (moved_ && ds->Active() && ds->BookmarkValid(mark)) {
                 ds->GotoBookmark(mark);
                 grid_->MoveRecordToRow(row);
             }
@@ -380,6 +383,28 @@ void TkxExportOptions::RunExport() {
     }
 }
 
+void TkxExportOptions::RunExportOf(std::vector<TBookmark> records) {
+    records_ = &records;
+    try {
+        RunExport();
+    } catch (...) {
+        records_ = nullptr;
+        throw;
+    }
+    records_ = nullptr;
+}
+
+void TkxExportOptions::RunExportWhere(const std::function<bool()>& accept) {
+    accept_ = &accept;
+    try {
+        RunExport();
+    } catch (...) {
+        accept_ = nullptr;
+        throw;
+    }
+    accept_ = nullptr;
+}
+
 void TkxExportOptions::exportRecords(TkxExportSink& out) {
     if (!grid_->LinkActive()) return;
     TDataSet* ds = grid_->DataSet();
@@ -411,22 +436,28 @@ void TkxExportOptions::exportRecords(TkxExportSink& out) {
     writer->Header();
     MessagePump pump;
     int recordNo = 0;
-    if (options_.Contains(esoSaveSelectedOnly)) {
+    if (records_ || (options_.Contains(esoSaveSelectedOnly) && !accept_)) {
         // Dataset order; a bookmark whose record is gone is left out.
-        std::vector<TBookmark> marks = grid_->SelectedBookmarks();
+        std::vector<TBookmark> marks = records_ ? std::move(*records_) : grid_->SelectedBookmarks();
         std::erase_if(marks, [&](const TBookmark& m) { return !ds->BookmarkValid(m); });
         std::sort(marks.begin(), marks.end(),
                   [&](const TBookmark& a, const TBookmark& b) { return ds->CompareBookmarks(a, b) == -1; });
+        // The current record alone is read where it is.
+        const bool here = marks.size() == 1 && ds->CompareBookmarks(marks[0], ds->GetBookmark()) == 0;
         for (const TBookmark& m : marks) {
-            ds->GotoBookmark(m);
+            if (!here) {
+                moved_ = true;
+                ds->GotoBookmark(m);
+            }
             writer->Row(++recordNo);
             pump();
         }
         if (recordNo == 0) writer->NoSelection();
     } else {
+        moved_ = true;
         ds->First();
         while (!ds->Eof()) {
-            writer->Row(++recordNo);
+            if (!accept_ || (*accept_)()) writer->Row(++recordNo);
             pump();
             ds->Next();
         }

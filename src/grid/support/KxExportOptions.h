@@ -15,6 +15,7 @@
 #include "data/DataSet.h"
 #include "ui/Graphics.h"
 
+#include <functional>
 #include <vector>
 
 enum TkxGridExportType { kxgetTxt, kxgetHTML, kxgetSYLK, kxgetXML };
@@ -135,16 +136,28 @@ public:
     TComponent* Owner() const { return owner_; }
     IkxExportGrid* Grid() const { return grid_; }
 
-    // With esoDblQuoteFields: a non-empty text in double quotes, quotes inside it doubled; an empty
-    // text as two double quotes in fixed-width text only. Without: the text unchanged.
+    // With esoDblQuoteFields: a non-empty text in double quotes (quotes inside it doubled in
+    // delimited text only); an empty text as two double quotes in fixed-width text only. Without:
+    // the text unchanged.
     virtual AnsiString QuoteField(const AnsiString& text) const;
     // Writes the export. Fails with "Cannot create file "%s". %s" before anything else when the
     // file cannot be made; any later failure passes on after the dataset is back on its record, on
     // its row, with its controls enabled, and the file is closed with what was written.
     virtual void RunExport();
+    // RunExport over chosen records instead of all of them or the selection: the records of
+    // `records` (bookmarks, visited in dataset order), or those for which `accept`, asked on each
+    // record in dataset order, answers true. An export of the current record alone moves no record,
+    // so a pending change of it is neither posted nor lost.
+    void RunExportOf(std::vector<TBookmark> records);
+    void RunExportWhere(const std::function<bool()>& accept);
 
 private:
     void exportRecords(class TkxExportSink& out);
+    // The records of the export under way when chosen (RunExportOf, RunExportWhere), else null.
+    std::vector<TBookmark>* records_ = nullptr;
+    const std::function<bool()>* accept_ = nullptr;
+    // The export moved the dataset (the record it was on must be found again).
+    bool moved_ = false;
 
     TComponent* owner_;
     IkxExportGrid* grid_;

@@ -5,6 +5,7 @@
 #include "core/SysUtils.h"
 #include "grid/support/KxExportWriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -49,26 +50,54 @@ AnsiString defaultFormat(TFieldType t) {
     }
 }
 
-// Text values: ";" doubled, line breaks as blanks, at most 255 bytes, never cut inside a
-// double-byte character or between the two halves of a doubled ";".
+// A line break inside a text value: the escape that spreadsheets read as a break within the cell
+// (a bare line end would end the record, and every record after it would be misread).
+constexpr std::string_view kSylkLineBreak = "\x1B :";
+
+// Text values: ";" doubled, each line break (CR LF, LF or CR) as the line-break escape, quotes as
+// they are (a reader takes the text up to the closing quote), at most 255 bytes, never cut inside
+// a double-byte character, a doubled ";" or an escape.
 AnsiString sylkText(std::string_view text) {
-    if (text.size() <= 255 && text.find_first_of(";\r") == std::string_view::npos) return AnsiString(text);
+    if (text.size() <= 255 && text.find_first_of(";\r\n") == std::string_view::npos) return AnsiString(text);
     AnsiString r;
     for (size_t i = 0; i < text.size();) {
-        if (text.compare(i, 2, "\r\n") == 0) {
-            if (r.size() + 1 > 255) break;
-            r += ' ';
-            i += 2;
-            continue;
+        size_t n = codepage::CharLength(text, i);
+        std::string_view piece = text.substr(i, n);
+        if (text[i] == ';') {
+            piece = ";;";
+        } else if (text[i] == '\r' || text[i] == '\n') {
+            n = text.compare(i, 2, "\r\n") == 0 ? 2 : 1;
+            piece = kSylkLineBreak;
         }
-        const size_t n = codepage::CharLength(text, i);
-        const std::string_view piece = n == 1 && text[i] == ';' ? std::string_view(";;") : text.substr(i, n);
         if (r.size() + piece.size() > 255) break;
         r += piece;
         i += n;
     }
     return r;
 }
+
+// The cells gathered until the trailer, in parts of about a megabyte: growing never moves what was
+// gathered (one string of many megabytes would be copied at each growth, into fresh pages each time).
+class Gathered {
+public:
+    Gathered& operator+=(std::string_view text) {
+        if (parts_.empty() || parts_.back().size() + text.size() > kPart) {
+            parts_.emplace_back();
+            parts_.back().reserve(std::max(kPart, text.size()));
+        }
+        parts_.back().append(text);
+        return *this;
+    }
+    Gathered& operator+=(char c) { return *this += std::string_view(&c, 1); }
+    void WriteTo(TkxExportSink& out) const {
+        for (const std::string& part : parts_)
+            out.Put(part);
+    }
+
+private:
+    static constexpr size_t kPart = 1 << 20;
+    std::vector<std::string> parts_;
+};
 
 struct FontKey {
     AnsiString name;
@@ -85,7 +114,7 @@ class SylkWriter : public TkxExportWriter {
 public:
     explicit SylkWriter(TkxExportContext& cx) : cx_(cx), g_(cx.grid) {
         fontNo(g_.TitleFont());
-        fontNo(g_.Font());
+        gridFont_ = fontNo(g_.Font());
         formats_.push_back("General");
         for (int col = 0; col < cx.fieldCount; ++col) {
             TField* f = g_.Field(col);
@@ -129,28 +158,19 @@ public:
             body_ += IntToStr(recordNo);
             body_ += "\r\n";
         }
-        const int gridFont = fontNo(g_.Font());
         for (size_t i = 0; i < cx_.columns.size(); ++i) {
             const TkxExportColumn& c = cx_.columns[i];
-            int font = gridFont;
             if (cx_.Has(esoDynamicColors)) {
                 TFont f(g_.Font());
                 TBrush brush;
                 brush.SetColor(g_.Color());
                 g_.CalcCellColors(c.col, f, brush);
-                font = fontNo(f);
+                body_ += cellFormat(c, fontNo(f));
+            } else {
+                // The grid font's cell format of each column is made once.
+                if (cellFormats_.size() <= i) cellFormats_.push_back(cellFormat(c, gridFont_));
+                body_ += cellFormats_[i];
             }
-            body_ += "F;";
-            if (isNumberFormatted(c.field->DataType())) {
-                body_ += 'P';
-                body_ += IntToStr(fieldFormat_[size_t(c.col)]);
-                body_ += ';';
-            }
-            body_ += "SLTRBM";
-            body_ += IntToStr(font);
-            body_ += ";FG0";
-            body_ += letter(c.field->Alignment());
-            body_ += ";Y";
             body_ += y;
             body_ += ";X";
             body_ += position_[i];
@@ -176,11 +196,18 @@ public:
             const int width = cx_.Has(esoBestColFit) ? c.field->DisplayWidth() : g_.WidthInChars(c.col);
             out.Put("F;W" + position_[i] + " " + position_[i] + " " + IntToStr(width) + "\r\n");
         }
-        out.Put(body_);
+        body_.WriteTo(out);
         out.Put("E");
     }
 
 private:
+    // The start of a data cell's format record, up to its row number.
+    AnsiString cellFormat(const TkxExportColumn& c, int font) const {
+        AnsiString r = "F;";
+        if (isNumberFormatted(c.field->DataType())) r += "P" + IntToStr(fieldFormat_[size_t(c.col)]) + ";";
+        return r + "SLTRBM" + IntToStr(font) + ";FG0" + letter(c.field->Alignment()) + ";Y";
+    }
+
     int fontNo(const TFont& font) {
         const FontKey key = keyOf(font);
         for (size_t i = 0; i < fonts_.size(); ++i)
@@ -299,10 +326,12 @@ private:
             body_ += shortest(v - std::trunc(v));
             return;
         }
-        default: {
-            const AnsiString text = sylkText(g_.CellText(c.col));
-            body_ += text.empty() ? AnsiString("\"\"") : cx_.options.QuoteField(text);
-        }
+        default:
+            // Text is always quoted: unquoted, a reader takes it for a number or a name and reads
+            // 0 or nothing.
+            body_ += '"';
+            body_ += sylkText(g_.CellText(c.col));
+            body_ += '"';
         }
     }
 
@@ -313,9 +342,11 @@ private:
     std::vector<int> fieldFormat_;     // per data column
     std::vector<AnsiString> position_; // per exported column: its X
     std::vector<int> combo_;           // per exported column: -1 no combo box, 0 plain, 1 with a map list
+    std::vector<AnsiString> cellFormats_; // per exported column: cellFormat in the grid font
+    int gridFont_ = 0;
     int titleLines_ = 0;
     int records_ = 0;
-    AnsiString body_;
+    Gathered body_;
 };
 } // namespace
 
