@@ -345,12 +345,14 @@ void TkxCustomDBGrid::SyncScrollBar() {
     }
     const TScrollInfo now = GetScrollInfo(sbVertical);
     if (s.Min == now.Min && s.Max == now.Max && s.Page == now.Page && s.Pos == now.Pos) return;
-    if (s.Max - s.Min <= 1) {
-        // Nothing to scroll: a thumb the length of the bar.
+    const bool scrolls = s.Max - s.Min > 1;
+    if (!scrolls) {
+        // Nothing to scroll: a thumb the length of the bar, which does not move.
         s.Min = 1;
         s.Max = 1001;
         s.Page = 1000;
     }
+    EnableScrollBar(sbVertical, scrolls);
     SetScrollInfo(sbVertical, s);
 }
 

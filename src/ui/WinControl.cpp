@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 using namespace bridge;
 
@@ -484,6 +485,13 @@ void TWinControl::SetScrollInfo(TScrollBarKind bar, const TScrollInfo& info) {
     layoutScrollBars();
 }
 
+void TWinControl::EnableScrollBar(TScrollBarKind bar, bool enabled) {
+    if (scrollBarEnabled_[bar] == enabled)
+        return;
+    scrollBarEnabled_[bar] = enabled;
+    layoutScrollBars();
+}
+
 void TWinControl::SetScrollPos(TScrollBarKind bar, int pos) {
     TScrollInfo s = scrollInfo_[bar];
     s.Pos = pos;
@@ -509,7 +517,18 @@ void TWinControl::layoutScrollBars() {
             sb->setFocusPolicy(Qt::NoFocus);
             scrollBarWidgets_[k] = sb;
             const auto kind = TScrollBarKind(k);
-            QObject::connect(sb, &QAbstractSlider::actionTriggered, sb, [this, sb, kind](int action) {
+            auto send = [this, kind](int code, int pos) {
+                Guard([&] { return (kind == sbVertical ? WMVScroll(code, pos) : WMHScroll(code, pos)), true; });
+            };
+            // The thumb follows the pointer while it is dragged (the control hears each track position
+            // and may ignore it); every other action leaves the position to the control, which sets
+            // it as it answers. After a release the thumb stands where the control put the position.
+            auto answering = std::make_shared<bool>(false);
+            auto settle = [this, sb, kind] {
+                QSignalBlocker block(sb);
+                sb->setValue(scrollInfo_[kind].Pos);
+            };
+            QObject::connect(sb, &QAbstractSlider::actionTriggered, sb, [sb, send, answering](int action) {
                 int code;
                 switch (action) {
                 case QAbstractSlider::SliderSingleStepAdd:
@@ -536,25 +555,37 @@ void TWinControl::layoutScrollBars() {
                 default:
                     return;
                 }
-                int pos = sb->sliderPosition();
-                // The position is the control's to set, as it answers the action.
-                sb->setSliderPosition(scrollInfo_[kind].Pos);
-                Guard([&] { return (kind == sbVertical ? WMVScroll(code, pos) : WMHScroll(code, pos)), true; });
+                const int pos = sb->sliderPosition();
+                *answering = true;
+                if (!(action == QAbstractSlider::SliderMove && sb->isSliderDown()))
+                    sb->setSliderPosition(sb->value());
+                send(code, pos);
+                *answering = false;
             });
-            QObject::connect(sb, &QAbstractSlider::sliderReleased, sb, [this, sb, kind] {
-                int pos = sb->sliderPosition();
-                Guard([&] {
-                    kind == sbVertical ? WMVScroll(SB_THUMBPOSITION, pos) : WMHScroll(SB_THUMBPOSITION, pos);
-                    kind == sbVertical ? WMVScroll(SB_ENDSCROLL, pos) : WMHScroll(SB_ENDSCROLL, pos);
-                    return true;
-                });
+            QObject::connect(sb, &QAbstractSlider::sliderReleased, sb, [sb, send, settle] {
+                const int pos = sb->sliderPosition();
+                send(SB_THUMBPOSITION, pos);
+                send(SB_ENDSCROLL, pos);
+                settle();
+            });
+            // A value set from outside an action and a drag is the menu's "Scroll here": the thumb is
+            // placed there, as if dragged and released.
+            QObject::connect(sb, &QAbstractSlider::valueChanged, sb, [sb, send, settle, answering](int value) {
+                if (*answering || sb->isSliderDown())
+                    return;
+                send(SB_THUMBPOSITION, value);
+                send(SB_ENDSCROLL, value);
+                settle();
             });
         }
         const TScrollInfo& s = scrollInfo_[k];
         QSignalBlocker block(sb);
         sb->setRange(s.Min, std::max(s.Min, s.Max - std::max(s.Page, 1) + 1));
         sb->setPageStep(std::max(s.Page, 1));
-        sb->setValue(s.Pos);
+        // A dragged thumb stays under the pointer until it is released.
+        if (!sb->isSliderDown())
+            sb->setValue(s.Pos);
+        sb->setEnabled(scrollBarEnabled_[k] && sb->maximum() > sb->minimum());
         if (k == sbVertical)
             sb->setGeometry(width_ - b - sw, b, sw, std::max(0, height_ - 2 * b - (show[0] ? sh : 0)));
         else

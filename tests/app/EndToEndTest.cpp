@@ -11,135 +11,14 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
-#include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <spawn.h>
-#include <sstream>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
-
-extern char** environ;
-
 namespace {
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-
-bool onPath(const std::string& tool) {
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path ? path : "");
-    for (std::string dir; std::getline(dirs, dir, ':');)
-        if (!dir.empty() && fs::exists(fs::path(dir) / tool)) return true;
-    return false;
-}
-
-std::string readFile(const std::string& path) {
-    std::stringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
-
-// The test's environment with `set` (NAME=value entries) in place of its own entries of those
-// names; the program's automation switches and the test's platform are left out.
-std::vector<std::string> environmentWith(const std::vector<std::string>& set) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string v = *e;
-        bool replaced = v.rfind("MORVANE_", 0) == 0 || v.rfind("QT_QPA_PLATFORM=", 0) == 0;
-        for (const std::string& s : set)
-            replaced = replaced || v.rfind(s.substr(0, s.find('=') + 1), 0) == 0;
-        if (!replaced) env.push_back(v);
-    }
-    env.insert(env.end(), set.begin(), set.end());
-    return env;
-}
-
-// Starts a child with standard output and error in files (null: inherited).
-pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const char* out,
-            const char* err) {
-    std::vector<char*> argv, envp;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    for (const std::string& e : env)
-        envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (out) posix_spawn_file_actions_addopen(&actions, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (err) posix_spawn_file_actions_addopen(&actions, 2, err, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// The child's exit code once it ended within `limit` (128 + signal when killed); -1 while it runs.
-int waitFor(pid_t pid, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        int status = 0;
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        if (done < 0) return 255; // not a child of ours (any more)
-        if (std::chrono::steady_clock::now() > end) return -1;
-        std::this_thread::sleep_for(50ms);
-    }
-}
-
-void stop(pid_t pid) {
-    kill(pid, SIGTERM);
-    if (waitFor(pid, 10s) == -1) {
-        kill(pid, SIGKILL);
-        waitFor(pid, 10s);
-    }
-}
-
-// An X server of the test's own on the first free display number, stopped by its process id.
-struct XServer {
-    std::string display;
-    pid_t pid = -1;
-    XServer() {
-        for (int n = 91; n < 160 && pid < 0; ++n) {
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-            if (fs::exists(socket) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
-            pid = spawn({"Xvfb", ":" + std::to_string(n), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                         "-dpi", "96"},
-                        environmentWith({}), "/dev/null", "/dev/null");
-            // Taken meanwhile, or failing: the server ends; else its socket appears.
-            while (pid > 0 && !fs::exists(socket))
-                if (waitFor(pid, 100ms) != -1) pid = -1;
-            if (pid > 0) display = ":" + std::to_string(n);
-        }
-    }
-    ~XServer() {
-        if (pid > 0) stop(pid);
-    }
-};
-
-// xdotool on the display; what it printed.
-std::string xdo(const XServer& x, std::vector<std::string> args) {
-    const std::string out = MakeTempDir() + "/xdo.txt";
-    args.insert(args.begin(), "xdotool");
-    const pid_t pid = spawn(args, environmentWith({"DISPLAY=" + x.display}), out.c_str(), "/dev/null");
-    const int code = pid > 0 ? waitFor(pid, 30s) : 255;
-    if (code == -1) stop(pid);
-    std::string text = code == 0 ? readFile(out) : std::string();
-    fs::remove_all(fs::path(out).parent_path());
-    return text;
-}
-
 struct Spot {
     int x, y;
 };
 } // namespace
 
 TEST(EndToEnd, TicksConfirmedOnARealXServerReachStandardOutput) {
-    if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
+    if (!OnPath("Xvfb") || !OnPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
     WriteConnectionFiles(DemoDatabase().Dir(), DemoDatabase().Path());
 
     // Where the boxes and the button are, and what the rows hold: the same window built here.
@@ -171,39 +50,19 @@ TEST(EndToEnd, TicksConfirmedOnARealXServerReachStandardOutput) {
     WriteConnectionFiles(shop.Dir(), shop.Path());
     XServer x;
     ASSERT_FALSE(x.display.empty()) << "no X server could be started";
-    const std::string dir = MakeTempDir(), out = dir + "/out.txt", err = dir + "/err.txt";
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    const std::vector<std::string> env =
-        environmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto",
-                         std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"});
-    const pid_t program = spawn({ExeDir() + "morvane", "S0607240001"}, env, out.c_str(), err.c_str());
-    ASSERT_GT(program, 0);
-
-    std::string window;
-    for (auto end = std::chrono::steady_clock::now() + 60s;
-         window.empty() && std::chrono::steady_clock::now() < end;) {
-        std::stringstream found(xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
-        std::getline(found, window);
-        if (window.empty() && waitFor(program, 200ms) != -1) break;
-    }
-    if (window.empty()) stop(program);
-    ASSERT_FALSE(window.empty()) << readFile(err);
+    XProgram program(x, {"S0607240001"});
+    ASSERT_FALSE(program.window.empty()) << program.Errors();
+    const std::string& window = program.window;
 
     for (const Spot& s : boxes)
-        xdo(x, {"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y), "click", "1"});
-    xdo(x, {"key", "--window", window, "Down"});
-    xdo(x, {"key", "--window", window, "space"});
-    xdo(x, {"mousemove", "--window", window, std::to_string(confirm.x), std::to_string(confirm.y), "click",
+        Xdo(x, {"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y), "click", "1"});
+    Xdo(x, {"key", "--window", window, "Down"});
+    Xdo(x, {"key", "--window", window, "space"});
+    Xdo(x, {"mousemove", "--window", window, std::to_string(confirm.x), std::to_string(confirm.y), "click",
             "1"});
     // The block is closed by an empty line.
-    for (auto end = std::chrono::steady_clock::now() + 60s;
-         readFile(out).find("\n\n") == std::string::npos && std::chrono::steady_clock::now() < end;)
-        std::this_thread::sleep_for(100ms);
-
-    AskWindowToClose(x.display, std::stoul(window));
-    const int code = waitFor(program, 60s);
-    if (code == -1) stop(program);
-    EXPECT_EQ(code, 0) << readFile(err);
-    EXPECT_EQ(readFile(out), expected) << readFile(err);
-    fs::remove_all(dir);
+    program.WaitForOutput("\n\n");
+    const int code = program.Close();
+    EXPECT_EQ(code, 0) << program.Errors();
+    EXPECT_EQ(program.Output(), expected) << program.Errors();
 }
