@@ -47,6 +47,7 @@ class TFormMorvane : public TForm {
     MORVANE_CLASS(TFormMorvane, TForm)
 public:
     explicit TFormMorvane(TComponent* owner);
+    ~TFormMorvane() override;
 
     // ---- controls ----
     TPanel* Panel1 = nullptr;
@@ -119,4 +120,5 @@ private:
     std::vector<TComponent*> dataOrder_;
     std::vector<AnsiString> tickedCustomers_;
     std::FILE* selectionOut_ = stdout;
+    int findKeys_ = 0;  // the keyboard hook of the customer find
 };

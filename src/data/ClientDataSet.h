@@ -49,6 +49,8 @@ public:
 
     int GetRecNo() const override;
     void SetRecNoValue(int value) override;
+    // Reads the engine's rows through a cursor of its own, made at the first call.
+    int ScanRecords(int from, int to, const std::vector<TField*>& fields, const TRecordTextVisitor& visit) override;
 
 protected:
     void Notification(TComponent* component, Operation operation) override;
@@ -117,4 +119,5 @@ private:
     int bookmarkSize_ = 0;
     int recordSize_ = 0;
     mutable std::vector<char> scratch_;  // one value of any column
+    DSPtr<IDSCursor> scanCursor_;        // ScanRecords' own, on table_
 };

@@ -5,6 +5,7 @@
 #include "data/DataSource.h"
 #include "grid/KxGridDataLink.h"
 #include "ui/Canvas.h"
+#include "ui/FindBar.h"
 #include "ui/ImageList.h"
 
 TkxCustomDBGrid::TkxCustomDBGrid(TComponent* owner)
@@ -59,6 +60,7 @@ void TkxCustomDBGrid::Notification(TComponent* component, Operation operation) {
     if (component == indicatorButton_) indicatorButton_ = nullptr;
     if (component == titleImageList_) titleImageList_ = nullptr;
     if (component == imageList_) imageList_ = nullptr;
+    if (component == static_cast<TComponent*>(findBar_)) findBar_ = nullptr;
 }
 
 void TkxCustomDBGrid::Loaded() {

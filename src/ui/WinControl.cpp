@@ -477,12 +477,30 @@ void TWinControl::SetScrollBars(TScrollStyle v) {
     Invalidate();
 }
 
+namespace {
+// The bar's range, page and position as the control set them; a dragged thumb stays under the
+// pointer until it is released.
+void applyScrollInfo(QScrollBar* sb, const TScrollInfo& s, bool enabled) {
+    QSignalBlocker block(sb);
+    sb->setRange(s.Min, std::max(s.Min, s.Max - std::max(s.Page, 1) + 1));
+    sb->setPageStep(std::max(s.Page, 1));
+    if (!sb->isSliderDown())
+        sb->setValue(s.Pos);
+    sb->setEnabled(enabled && sb->maximum() > sb->minimum());
+}
+} // namespace
+
 void TWinControl::SetScrollInfo(TScrollBarKind bar, const TScrollInfo& info) {
     TScrollInfo& s = scrollInfo_[bar];
     s = info;
     s.Max = std::max(s.Max, s.Min);
     s.Pos = std::clamp(s.Pos, s.Min, std::max(s.Min, s.Max - std::max(s.Page, 1) + 1));
-    layoutScrollBars();
+    // A bar already in place takes the new values alone (a record walk sets them at every record).
+    auto* sb = static_cast<QScrollBar*>(scrollBarWidgets_[bar]);
+    if (sb && !sb->isHidden())
+        applyScrollInfo(sb, s, scrollBarEnabled_[bar]);
+    else
+        layoutScrollBars();
 }
 
 void TWinControl::EnableScrollBar(TScrollBarKind bar, bool enabled) {
@@ -556,9 +574,15 @@ void TWinControl::layoutScrollBars() {
                     return;
                 }
                 const int pos = sb->sliderPosition();
+                const bool dragged = action == QAbstractSlider::SliderMove && sb->isSliderDown();
                 *answering = true;
-                if (!(action == QAbstractSlider::SliderMove && sb->isSliderDown()))
+                if (!dragged)
                     sb->setSliderPosition(sb->value());
+                // The thumb moved without a drag (the wheel over the bar): as if dragged there.
+                if (action == QAbstractSlider::SliderMove && !dragged) {
+                    send(SB_THUMBPOSITION, pos);
+                    code = SB_ENDSCROLL;
+                }
                 send(code, pos);
                 *answering = false;
             });
@@ -568,7 +592,7 @@ void TWinControl::layoutScrollBars() {
                 send(SB_ENDSCROLL, pos);
                 settle();
             });
-            // A value set from outside an action and a drag is the menu's "Scroll here": the thumb is
+            // A value set from outside an action and a drag (the menu's "Scroll here"): the thumb is
             // placed there, as if dragged and released.
             QObject::connect(sb, &QAbstractSlider::valueChanged, sb, [sb, send, settle, answering](int value) {
                 if (*answering || sb->isSliderDown())
@@ -578,14 +602,7 @@ void TWinControl::layoutScrollBars() {
                 settle();
             });
         }
-        const TScrollInfo& s = scrollInfo_[k];
-        QSignalBlocker block(sb);
-        sb->setRange(s.Min, std::max(s.Min, s.Max - std::max(s.Page, 1) + 1));
-        sb->setPageStep(std::max(s.Page, 1));
-        // A dragged thumb stays under the pointer until it is released.
-        if (!sb->isSliderDown())
-            sb->setValue(s.Pos);
-        sb->setEnabled(scrollBarEnabled_[k] && sb->maximum() > sb->minimum());
+        applyScrollInfo(sb, scrollInfo_[k], scrollBarEnabled_[k]);
         if (k == sbVertical)
             sb->setGeometry(width_ - b - sw, b, sw, std::max(0, height_ - 2 * b - (show[0] ? sh : 0)));
         else
