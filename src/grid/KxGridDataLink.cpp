@@ -206,13 +206,12 @@ void TkxCustomDBGrid::RecordsScrolled(int distance) {
     // a record move invalidates nothing more: its cost stays the same however long the walk.
     const bool rowsInvalid = rowsInvalid_;
     if (HandleAllocated()) {
-        TRect before = BoxRect(0, Row(), ColCount() - 1, Row());
+        const TRect before = rowsInvalid ? TRect{} : BoxRect(0, Row(), ColCount() - 1, Row());
         SyncScrollBar();
         SyncCurrentRow();
-        TRect after = BoxRect(0, Row(), ColCount() - 1, Row());
-        if (!rowsInvalid)
-            for (const TRect& r : {before, after})
-                if (!r.IsEmpty()) InvalidateRect(InflateRect(r, 1, 1));
+        const TRect after = rowsInvalid ? TRect{} : BoxRect(0, Row(), ColCount() - 1, Row());
+        for (const TRect& r : {before, after})
+            if (!r.IsEmpty()) InvalidateRect(InflateRect(r, 1, 1));
         HideEditor();
     }
     auto editorRule = [&] {
