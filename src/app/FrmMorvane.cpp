@@ -86,7 +86,15 @@ TFormMorvane::TFormMorvane(TComponent* owner) : TForm(owner) {
     EndLoading(dataOrder_);
     // With OldCreateOrder off the creation handler runs once the whole window is built.
     DoCreate();
+    // Ctrl+F and F3, wherever the focus is in the window, find in the customer list: a code by its
+    // start, a name anywhere in it.
+    kxDBGrid1->SetFindFields({{"CUST_ID", true}, {"CUST_NAME", false}});
+    findKeys_ = Application->AddKeyHook([this](TWinControl* target, Word key, TShiftState shift) {
+        return target && target->GetParentForm() == this && kxDBGrid1->FindKey(key, shift);
+    });
 }
+
+TFormMorvane::~TFormMorvane() { Application->RemoveKeyHook(findKeys_); }
 
 void TFormMorvane::createControls() {
     Panel1 = create<TPanel>("Panel1");

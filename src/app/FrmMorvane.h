@@ -50,6 +50,7 @@ class TFormMorvane : public TForm {
     MORVANE_CLASS(TFormMorvane, TForm)
 public:
     explicit TFormMorvane(TComponent* owner);
+    ~TFormMorvane() override;
 
     // ---- controls ----
     TPanel* Panel1 = nullptr;
@@ -130,4 +131,5 @@ private:
     int selectionFd_ = 1;
     std::unique_ptr<TSelectionHandoff> handoff_;  // made at the first confirmation
     TCustomerGridMenu customerGridMenu_{*this};
+    int findKeys_ = 0;  // the keyboard hook of the customer find
 };

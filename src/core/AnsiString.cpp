@@ -374,3 +374,51 @@ size_t AnsiLeftLength(std::string_view s, size_t maxBytes) {
 AnsiString AnsiLeft(std::string_view s, size_t maxBytes) {
     return AnsiString(s.substr(0, AnsiLeftLength(s, maxBytes)));
 }
+
+namespace {
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+} // namespace
+
+AnsiTextMatcher::AnsiTextMatcher(std::string_view text) : text_(text), single_(text.size(), 0) {
+    for (int b = 0; b < 256; ++b) {
+        lead_[b] = codepage::IsLeadByte(static_cast<unsigned char>(b));
+        trail_[b] = codepage::IsTrailByte(static_cast<unsigned char>(b));
+    }
+    for (size_t i = 0; i < text_.size();) {
+        const size_t n = codepage::CharLength(text_, i);
+        if (n == 1) {
+            single_[i] = 1;
+            text_[i] = asciiLower(text_[i]);
+            endsInLead_ = lead_[static_cast<unsigned char>(text_[i])];
+        } else {
+            endsInLead_ = false;
+        }
+        i += n;
+    }
+}
+
+bool AnsiTextMatcher::matchesAt(std::string_view s, size_t i) const {
+    const size_t n = text_.size();
+    if (s.size() - i < n)
+        return false;
+    for (size_t k = 0; k < n; ++k) {
+        const char c = single_[k] ? asciiLower(s[i + k]) : s[i + k];
+        if (c != text_[k])
+            return false;
+    }
+    // A lone lead byte at the text's end matches only where `s` has no trail byte after it.
+    return !(endsInLead_ && i + n < s.size() && trail_[static_cast<unsigned char>(s[i + n])]);
+}
+
+bool AnsiTextMatcher::In(std::string_view s) const {
+    if (text_.empty())
+        return true;
+    const char first = text_[0];
+    for (size_t i = 0; i + text_.size() <= s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if ((single_[0] ? asciiLower(char(c)) : char(c)) == first && matchesAt(s, i))
+            return true;
+        i += lead_[c] && i + 1 < s.size() && trail_[static_cast<unsigned char>(s[i + 1])] ? 2 : 1;
+    }
+    return false;
+}

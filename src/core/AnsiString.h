@@ -61,3 +61,25 @@ size_t AnsiCharCount(std::string_view s);
 AnsiString AnsiLeft(std::string_view s, size_t maxBytes);
 // The bytes AnsiLeft keeps.
 size_t AnsiLeftLength(std::string_view s, size_t maxBytes);
+
+// One text looked for in others as a user's search looks: by whole characters of the code page (a
+// match starts and ends on character boundaries, so a trail byte never starts one) with the case of
+// ASCII letters ignored (a letter byte inside a double-byte character is compared as it is). Made
+// once per text; a test walks the other text's characters once and compares bytes, with no copy.
+class AnsiTextMatcher {
+public:
+    explicit AnsiTextMatcher(std::string_view text);
+    bool Empty() const { return text_.empty(); }
+    // `s` starts with the text.
+    bool StartOf(std::string_view s) const { return matchesAt(s, 0); }
+    // The text stands somewhere in `s`.
+    bool In(std::string_view s) const;
+
+private:
+    bool matchesAt(std::string_view s, size_t i) const;
+    AnsiString text_;        // single-byte letters in lower case
+    std::string single_;     // per byte of text_: 1 for a character of one byte
+    bool endsInLead_ = false; // the last character is a lead byte standing alone
+    bool lead_[256];
+    bool trail_[256];
+};

@@ -3,6 +3,7 @@
 #include "core/Exception.h"
 #include "core/Format.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -285,6 +286,7 @@ void TClientDataSet::openTable(TDataPacket& packet) {
 }
 
 void TClientDataSet::InternalClose() {
+    scanCursor_.reset();
     cursor_.reset();
     // Tell the provider, unless the dataset goes with its owner or the packet asked for no reset. A read
     // still open is ended in every case: its statement's cursor closes and nothing more is fetched.
@@ -656,4 +658,58 @@ void TClientDataSet::SetRecNoValue(int value) {
     Resync(rmCenter);
     if (AfterScroll)
         AfterScroll(this);
+}
+
+int TClientDataSet::ScanRecords(int from, int to, const std::vector<TField*>& fields,
+                                const TRecordTextVisitor& visit) {
+    CheckActive();
+    const int step = to >= from ? 1 : -1;
+    from = std::max(from, 1);
+    if (step < 0)
+        fetchUpTo(from);
+    if (!scanCursor_) {
+        scanCursor_ = CreateDSCursor();
+        check(scanCursor_->InitCursor(table_.get()));
+    }
+    std::vector<char> record(static_cast<size_t>(engineRecordSize_));
+    std::vector<std::vector<char>> values(fields.size(), std::vector<char>(scratch_.size()));
+    std::vector<std::string_view> texts(fields.size());
+    // Past the last row held the provider's next packet has the rows that follow, if any.
+    DBResult r = scanCursor_->MoveToSeqNo(static_cast<uint32_t>(from));
+    while (r == DBERR_OUTOFRANGE && step > 0 && !providerEOF_ && fetchesOnDemand()) {
+        fetchPacket(nextPacketSize());
+        r = scanCursor_->MoveToSeqNo(static_cast<uint32_t>(from));
+    }
+    if (r == DBERR_OUTOFRANGE)
+        return 0;
+    check(r);
+    r = scanCursor_->GetCurrentRecord(record.data());
+    for (int recNo = from; r == DBERR_NONE; recNo += step) {
+        for (size_t i = 0; i < fields.size(); ++i) {
+            bool isNull = true;
+            uint32_t length = 0;
+            const TField* f = fields[i];
+            texts[i] = {};
+            if (f->FieldNo() > 0 && (f->DataType() == ftString || f->DataType() == ftFixedChar) &&
+                scanCursor_->GetField(record.data(), static_cast<uint32_t>(f->FieldNo()), values[i].data(), &length,
+                                      &isNull) == DBERR_NONE && !isNull) {
+                texts[i] = std::string_view(values[i].data(), strnlen(values[i].data(), length));
+                // As the field reads it: whole characters up to its size.
+                if (texts[i].size() > size_t(f->Size()))
+                    texts[i] = texts[i].substr(0, AnsiLeftLength(texts[i], size_t(f->Size())));
+            }
+        }
+        if (visit(recNo, texts.data()))
+            return recNo;
+        if (recNo == to)
+            break;
+        r = step > 0 ? scanCursor_->GetNextRecord(record.data()) : scanCursor_->GetPriorRecord(record.data());
+        while (r == DBERR_EOF && step > 0 && !providerEOF_ && fetchesOnDemand()) {
+            fetchPacket(nextPacketSize());
+            r = scanCursor_->GetNextRecord(record.data());
+        }
+    }
+    if (r != DBERR_NONE && r != DBERR_EOF && r != DBERR_BOF)
+        check(r);
+    return 0;
 }

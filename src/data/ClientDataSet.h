@@ -60,6 +60,8 @@ public:
 
     int GetRecNo() const override;
     void SetRecNoValue(int value) override;
+    // Reads the engine's rows through a cursor of its own, made at the first call.
+    int ScanRecords(int from, int to, const std::vector<TField*>& fields, const TRecordTextVisitor& visit) override;
 
 protected:
     void Notification(TComponent* component, Operation operation) override;
@@ -133,4 +135,5 @@ private:
     // both by bookmark, both dropped on close.
     std::map<TBookmark, std::vector<char>> provided_;
     std::set<TBookmark> inserted_;
+    DSPtr<IDSCursor> scanCursor_;        // ScanRecords' own, on table_
 };

@@ -812,3 +812,5 @@ bool TDataSet::GetBlobData(const TField*, AnsiString&) const { return false; }
 void TDataSet::SetBlobData(TField* field, const AnsiString*) {
     DatabaseError(Format("Field '%s' cannot be modified", field->DisplayName()));
 }
+
+int TDataSet::ScanRecords(int, int, const std::vector<TField*>&, const TRecordTextVisitor&) { return -1; }

@@ -108,6 +108,16 @@ public:
     void UpdateRecord();
     bool CanModify() const { return GetCanModify(); }
 
+    // Reads records without moving to them: for each record from number `from` towards number `to`
+    // (both included, RecNo's numbers; `to` beyond the last record reads to the last), `visit` gets
+    // the record's number and the stored text of each of `fields` (a text field's bytes as AsString
+    // reads them; empty for null and for other kinds of field). Rows not fetched yet are fetched as
+    // the reading reaches them. Neither the current record, its pending edit nor the controls are
+    // touched. Answers the number of the record for which `visit` answered true; 0 when it never
+    // did; -1 when this dataset cannot read records without moving to them (the default).
+    using TRecordTextVisitor = std::function<bool(int recNo, const std::string_view* texts)>;
+    virtual int ScanRecords(int from, int to, const std::vector<TField*>& fields, const TRecordTextVisitor& visit);
+
     // Control notifications stop while disabled; enabling sends one change notification.
     void DisableControls();
     void EnableControls();

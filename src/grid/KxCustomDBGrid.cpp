@@ -6,6 +6,7 @@
 #include "grid/KxGridAccessible.h"
 #include "grid/KxGridDataLink.h"
 #include "ui/Canvas.h"
+#include "ui/FindBar.h"
 #include "ui/ImageList.h"
 
 TkxCustomDBGrid::TkxCustomDBGrid(TComponent* owner)
@@ -60,6 +61,7 @@ void TkxCustomDBGrid::Notification(TComponent* component, Operation operation) {
     if (component == indicatorButton_) indicatorButton_ = nullptr;
     if (component == titleImageList_) titleImageList_ = nullptr;
     if (component == imageList_) imageList_ = nullptr;
+    if (component == static_cast<TComponent*>(findBar_)) findBar_ = nullptr;
 }
 
 void TkxCustomDBGrid::Loaded() {

@@ -11,6 +11,7 @@
 //                           link values, picture masks
 //   KxGridDataLink.cpp      the data link, layout rebuild, activation, the record window (row count,
 //                           current row, scroll bar), scroll messages, row and footer change checks
+//   KxGridFind.cpp          the find over the records' stored text and the find bar that asks it
 //   KxDBGrid.cpp            TkxDBGrid, the published face the window stores its settings into
 //
 // Indices, as every topic uses them: a grid column counts from the left edge, indicator included; a
@@ -33,6 +34,7 @@
 #include <vector>
 
 class TDataSource;
+class TFindBar;
 class TkxCustomDBGrid;
 class TkxGridDataLink;
 class TkxGridAccessibleFace;
@@ -540,6 +542,27 @@ public:
 
     // ---- assistive technology (KxGridAccessible.h): made the first time a client asks ----
     IAccessibleTable* AccessibleTable() override;
+    // ---- find (KxGridFind.cpp) ----
+    // The fields the find looks in, each by the start of its text or anywhere in it; none: no find.
+    struct FindField {
+        AnsiString FieldName;
+        bool Prefix;
+    };
+    const std::vector<FindField>& FindFields() const { return findFields_; }
+    void SetFindFields(std::vector<FindField> fields) { findFields_ = std::move(fields); }
+    // Goes to the first record whose find fields hold `text`, from the current record on (direction
+    // 1, or backwards with -1) and wrapping at the ends; with skipCurrent the current record is passed
+    // over. The move is the dataset's own (a pending edit is posted first); true when found, false
+    // leaves the record where it was.
+    bool FindRecord(const AnsiString& text, int direction, bool skipCurrent);
+    // The find bar, docked at the grid's bottom edge in the grid's parent; made when first opened.
+    TFindBar* FindBar() const { return findBar_; }
+    void ShowFindBar();
+    // Hides the bar and gives the focus back to the grid; the record stays.
+    void CloseFindBar();
+    // Ctrl+F opens the bar; F3 opens it when it is closed, else goes to the next match (Shift+F3 the
+    // previous). True when the key was used.
+    bool FindKey(Word key, TShiftState shift);
 
     // ---- export (KxGridExport.cpp) ----
     // SelectedBookmarks (multi-selection, below) answers the selection's records.
@@ -885,6 +908,12 @@ private:
     bool controlInfoInDataset_ = true;
     bool pictureMaskFromDataSet_ = true;
     TScrollInfo vertBar_;              // the record bar as the grid last set it
+    std::vector<FindField> findFields_;
+    TFindBar* findBar_ = nullptr;
+    // Record moves since the last paint, and whether every data row is to be painted again: a walk
+    // over many records between two paints then has nothing more to invalidate per record.
+    int scrollsUnpainted_ = 0;
+    bool rowsInvalid_ = false;
     mutable TCanvas measure_{nullptr}; // measures text outside painting
 
     // ---- painting: state (KxGridPaint.cpp, KxGridLines.cpp) ----

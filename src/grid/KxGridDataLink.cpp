@@ -203,11 +203,14 @@ void TkxCustomDBGrid::RecordsChanged() {
 }
 
 void TkxCustomDBGrid::RecordsScrolled(int distance) {
+    // Once every data row waits to be painted again (a walk over many records between two paints),
+    // a record move invalidates nothing more: its cost stays the same however long the walk.
+    const bool rowsInvalid = rowsInvalid_;
     if (HandleAllocated()) {
-        TRect before = BoxRect(0, Row(), ColCount() - 1, Row());
+        const TRect before = rowsInvalid ? TRect{} : BoxRect(0, Row(), ColCount() - 1, Row());
         SyncScrollBar();
         SyncCurrentRow();
-        TRect after = BoxRect(0, Row(), ColCount() - 1, Row());
+        const TRect after = rowsInvalid ? TRect{} : BoxRect(0, Row(), ColCount() - 1, Row());
         for (const TRect& r : {before, after})
             if (!r.IsEmpty()) InvalidateRect(InflateRect(r, 1, 1));
         HideEditor();
@@ -229,12 +232,15 @@ void TkxCustomDBGrid::RecordsScrolled(int distance) {
     // The rows that stay keep their records: their picture moves by the distance and only the band
     // that comes in is painted (a paint that cannot move the picture paints the data rows again);
     // the indicator's mark moves from its row to the current one.
-    if (distance != 0 && HandleAllocated()) {
+    if (distance != 0 && HandleAllocated() && !rowsInvalid) {
         // (Over a background picture the rows' picture cannot move: the picture stays where it is.)
-        const bool fast = paintOptions_->FastRecordScrolling() && !backgroundFillsDataCells();
+        // A second move before a paint paints the rows again rather than moving their picture twice.
+        const bool fast =
+            paintOptions_->FastRecordScrolling() && !backgroundFillsDataCells() && scrollsUnpainted_++ == 0;
         if (!fast || !ScrollRowImages(distance)) {
             TRect rows = BoxRect(0, TitleRowCount(), ColCount() - 1, RowCount() - 1);
             if (!rows.IsEmpty()) InvalidateRect(InflateRect(rows, 1, 1));
+            rowsInvalid_ = true;
         }
         if (options_.Contains(dgIndicator)) {
             if (indicatorRow_ >= 0 && indicatorRow_ < RowCount()) InvalidateCell(0, indicatorRow_);
@@ -347,12 +353,14 @@ void TkxCustomDBGrid::SyncScrollBar() {
     }
     const TScrollInfo now = GetScrollInfo(sbVertical);
     if (s.Min == now.Min && s.Max == now.Max && s.Page == now.Page && s.Pos == now.Pos) return;
-    if (s.Max - s.Min <= 1) {
-        // Nothing to scroll: a thumb the length of the bar.
+    const bool scrolls = s.Max - s.Min > 1;
+    if (!scrolls) {
+        // Nothing to scroll: a thumb the length of the bar, which does not move.
         s.Min = 1;
         s.Max = 1001;
         s.Page = 1000;
     }
+    EnableScrollBar(sbVertical, scrolls);
     SetScrollInfo(sbVertical, s);
 }
 

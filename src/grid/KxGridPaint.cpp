@@ -112,6 +112,8 @@ bool TkxDBGrid::ThemedLook() const {
 void TkxCustomDBGrid::Paint() {
     TCanvas& window = *Canvas();
     const TRect area = UpdateRect();
+    scrollsUnpainted_ = 0;
+    rowsInvalid_ = false;
     if (paintStyle() == gpsBitmapCanvas) {
         // Every cell into the grid's own picture, at the window's device pixels; then the asked
         // area (the whole client area when none is asked) goes to the window.

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <exception>
 #include <cmath>
+#include <memory>
 
 using namespace bridge;
 
@@ -488,11 +489,36 @@ void TWinControl::SetScrollBars(TScrollStyle v) {
     Invalidate();
 }
 
+namespace {
+// The bar's range, page and position as the control set them; a dragged thumb stays under the
+// pointer until it is released.
+void applyScrollInfo(QScrollBar* sb, const TScrollInfo& s, bool enabled) {
+    QSignalBlocker block(sb);
+    sb->setRange(s.Min, std::max(s.Min, s.Max - std::max(s.Page, 1) + 1));
+    sb->setPageStep(std::max(s.Page, 1));
+    if (!sb->isSliderDown())
+        sb->setValue(s.Pos);
+    sb->setEnabled(enabled && sb->maximum() > sb->minimum());
+}
+} // namespace
+
 void TWinControl::SetScrollInfo(TScrollBarKind bar, const TScrollInfo& info) {
     TScrollInfo& s = scrollInfo_[bar];
     s = info;
     s.Max = std::max(s.Max, s.Min);
     s.Pos = std::clamp(s.Pos, s.Min, std::max(s.Min, s.Max - std::max(s.Page, 1) + 1));
+    // A bar already in place takes the new values alone (a record walk sets them at every record).
+    auto* sb = static_cast<QScrollBar*>(scrollBarWidgets_[bar]);
+    if (sb && !sb->isHidden())
+        applyScrollInfo(sb, s, scrollBarEnabled_[bar]);
+    else
+        layoutScrollBars();
+}
+
+void TWinControl::EnableScrollBar(TScrollBarKind bar, bool enabled) {
+    if (scrollBarEnabled_[bar] == enabled)
+        return;
+    scrollBarEnabled_[bar] = enabled;
     layoutScrollBars();
 }
 
@@ -521,7 +547,18 @@ void TWinControl::layoutScrollBars() {
             sb->setFocusPolicy(Qt::NoFocus);
             scrollBarWidgets_[k] = sb;
             const auto kind = TScrollBarKind(k);
-            QObject::connect(sb, &QAbstractSlider::actionTriggered, sb, [this, sb, kind](int action) {
+            auto send = [this, kind](int code, int pos) {
+                Guard([&] { return (kind == sbVertical ? WMVScroll(code, pos) : WMHScroll(code, pos)), true; });
+            };
+            // The thumb follows the pointer while it is dragged (the control hears each track position
+            // and may ignore it); every other action leaves the position to the control, which sets
+            // it as it answers. After a release the thumb stands where the control put the position.
+            auto answering = std::make_shared<bool>(false);
+            auto settle = [this, sb, kind] {
+                QSignalBlocker block(sb);
+                sb->setValue(scrollInfo_[kind].Pos);
+            };
+            QObject::connect(sb, &QAbstractSlider::actionTriggered, sb, [sb, send, answering](int action) {
                 int code;
                 switch (action) {
                 case QAbstractSlider::SliderSingleStepAdd:
@@ -548,25 +585,36 @@ void TWinControl::layoutScrollBars() {
                 default:
                     return;
                 }
-                int pos = sb->sliderPosition();
-                // The position is the control's to set, as it answers the action.
-                sb->setSliderPosition(scrollInfo_[kind].Pos);
-                Guard([&] { return (kind == sbVertical ? WMVScroll(code, pos) : WMHScroll(code, pos)), true; });
+                const int pos = sb->sliderPosition();
+                const bool dragged = action == QAbstractSlider::SliderMove && sb->isSliderDown();
+                *answering = true;
+                if (!dragged)
+                    sb->setSliderPosition(sb->value());
+                // The thumb moved without a drag (the wheel over the bar): as if dragged there.
+                if (action == QAbstractSlider::SliderMove && !dragged) {
+                    send(SB_THUMBPOSITION, pos);
+                    code = SB_ENDSCROLL;
+                }
+                send(code, pos);
+                *answering = false;
             });
-            QObject::connect(sb, &QAbstractSlider::sliderReleased, sb, [this, sb, kind] {
-                int pos = sb->sliderPosition();
-                Guard([&] {
-                    kind == sbVertical ? WMVScroll(SB_THUMBPOSITION, pos) : WMHScroll(SB_THUMBPOSITION, pos);
-                    kind == sbVertical ? WMVScroll(SB_ENDSCROLL, pos) : WMHScroll(SB_ENDSCROLL, pos);
-                    return true;
-                });
+            QObject::connect(sb, &QAbstractSlider::sliderReleased, sb, [sb, send, settle] {
+                const int pos = sb->sliderPosition();
+                send(SB_THUMBPOSITION, pos);
+                send(SB_ENDSCROLL, pos);
+                settle();
+            });
+            // A value set from outside an action and a drag (the menu's "Scroll here"): the thumb is
+            // placed there, as if dragged and released.
+            QObject::connect(sb, &QAbstractSlider::valueChanged, sb, [sb, send, settle, answering](int value) {
+                if (*answering || sb->isSliderDown())
+                    return;
+                send(SB_THUMBPOSITION, value);
+                send(SB_ENDSCROLL, value);
+                settle();
             });
         }
-        const TScrollInfo& s = scrollInfo_[k];
-        QSignalBlocker block(sb);
-        sb->setRange(s.Min, std::max(s.Min, s.Max - std::max(s.Page, 1) + 1));
-        sb->setPageStep(std::max(s.Page, 1));
-        sb->setValue(s.Pos);
+        applyScrollInfo(sb, scrollInfo_[k], scrollBarEnabled_[k]);
         if (k == sbVertical)
             sb->setGeometry(width_ - b - sw, b, sw, std::max(0, height_ - 2 * b - (show[0] ? sh : 0)));
         else

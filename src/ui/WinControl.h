@@ -93,6 +93,9 @@ public:
     void SetScrollInfo(TScrollBarKind bar, const TScrollInfo& info);
     int GetScrollPos(TScrollBarKind bar) const { return scrollInfo_[bar].Pos; }
     void SetScrollPos(TScrollBarKind bar, int pos);
+    // A bar that cannot scroll stays visible but disabled: one whose range is no longer than its page,
+    // and one the control disables here.
+    void EnableScrollBar(TScrollBarKind bar, bool enabled);
     // A sunken two-pixel frame around the client area (a grid's or an edit's border).
     bool Ctl3DBorder() const { return border_; }
     void SetCtl3DBorder(bool v);
@@ -202,6 +205,7 @@ private:
     bool border_ = false;
     TScrollStyle scrollBars_ = ssNone;
     TScrollInfo scrollInfo_[2];
+    bool scrollBarEnabled_[2] = {true, true};
     QWidget* scrollBarWidgets_[2] = {nullptr, nullptr};
     std::map<int, QTimer*> timers_;
     bool painting_ = false;

@@ -109,27 +109,6 @@ void stop(pid_t pid) {
     }
 }
 
-// An X server of the test's own on the first free display number, stopped by its process id.
-struct XServer {
-    std::string display;
-    pid_t pid = -1;
-    XServer() {
-        for (int n = 91; n < 160 && pid < 0; ++n) {
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-            if (fs::exists(socket) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
-            pid = spawn({"Xvfb", ":" + std::to_string(n), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                         "-dpi", "96"},
-                        environmentWith({}), "/dev/null", "/dev/null");
-            // Taken meanwhile, or failing: the server ends; else its socket appears.
-            while (pid > 0 && !fs::exists(socket))
-                if (waitFor(pid, 100ms) != -1) pid = -1;
-            if (pid > 0) display = ":" + std::to_string(n);
-        }
-    }
-    ~XServer() {
-        if (pid > 0) stop(pid);
-    }
-};
 
 // xdotool on the display; what it printed.
 std::string xdo(const XServer& x, std::vector<std::string> args) {
@@ -149,7 +128,7 @@ struct Spot {
 } // namespace
 
 TEST(EndToEnd, TicksConfirmedOnARealXServerReachStandardOutput) {
-    if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
+    if (!OnPath("Xvfb") || !OnPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
     WriteConnectionFiles(DemoDatabase().Dir(), DemoDatabase().Path());
 
     // Where the boxes and the button are, and what the rows hold: the same window built here.
@@ -181,41 +160,21 @@ TEST(EndToEnd, TicksConfirmedOnARealXServerReachStandardOutput) {
     WriteConnectionFiles(shop.Dir(), shop.Path());
     XServer x;
     ASSERT_FALSE(x.display.empty()) << "no X server could be started";
-    const std::string dir = MakeTempDir(), out = dir + "/out.txt", err = dir + "/err.txt";
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    const std::vector<std::string> env =
-        environmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto",
-                         std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"});
-    const pid_t program = spawn({ExeDir() + "morvane", "S0607240001"}, env, out.c_str(), err.c_str());
-    ASSERT_GT(program, 0);
-
-    std::string window;
-    for (auto end = std::chrono::steady_clock::now() + 60s;
-         window.empty() && std::chrono::steady_clock::now() < end;) {
-        std::stringstream found(xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
-        std::getline(found, window);
-        if (window.empty() && waitFor(program, 200ms) != -1) break;
-    }
-    if (window.empty()) stop(program);
-    ASSERT_FALSE(window.empty()) << readFile(err);
+    XProgram program(x, {"S0607240001"});
+    ASSERT_FALSE(program.window.empty()) << program.Errors();
+    const std::string& window = program.window;
 
     for (const Spot& s : boxes)
-        xdo(x, {"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y), "click", "1"});
-    xdo(x, {"key", "--window", window, "Down"});
-    xdo(x, {"key", "--window", window, "space"});
-    xdo(x, {"mousemove", "--window", window, std::to_string(confirm.x), std::to_string(confirm.y), "click",
+        Xdo(x, {"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y), "click", "1"});
+    Xdo(x, {"key", "--window", window, "Down"});
+    Xdo(x, {"key", "--window", window, "space"});
+    Xdo(x, {"mousemove", "--window", window, std::to_string(confirm.x), std::to_string(confirm.y), "click",
             "1"});
     // The block is closed by an empty line.
-    for (auto end = std::chrono::steady_clock::now() + 60s;
-         readFile(out).find("\n\n") == std::string::npos && std::chrono::steady_clock::now() < end;)
-        std::this_thread::sleep_for(100ms);
-
-    AskWindowToClose(x.display, std::stoul(window));
-    const int code = waitFor(program, 60s);
-    if (code == -1) stop(program);
-    EXPECT_EQ(code, 0) << readFile(err);
-    EXPECT_EQ(readFile(out), expected) << readFile(err);
-    fs::remove_all(dir);
+    program.WaitForOutput("\n\n");
+    const int code = program.Close();
+    EXPECT_EQ(code, 0) << program.Errors();
+    EXPECT_EQ(program.Output(), expected) << program.Errors();
 }
 
 namespace {

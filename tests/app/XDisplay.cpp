@@ -1,10 +1,161 @@
-// Asking a window of a real X server to close, as a window manager's close button does (the
-// WM_DELETE_WINDOW message of the window manager protocol). The X library is loaded when needed, so
-// the tests link nothing of X; its header gives the types only.
+// Xvfb, xdotool and the program in child processes; asking a window of a real X server to close, as
+// a window manager's close button does (the WM_DELETE_WINDOW message of the window manager protocol).
+// The X library is loaded when needed, so the tests link nothing of X; its header gives the types only.
 #include "app/XDisplay.h"
 
+#include "core/SysUtils.h"
+#include "support/FirebirdDb.h"
+
 #include <X11/Xlib.h>
+#include <csignal>
+#include <cstdlib>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+bool OnPath(const std::string& tool) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path ? path : "");
+    for (std::string dir; std::getline(dirs, dir, ':');)
+        if (!dir.empty() && fs::exists(fs::path(dir) / tool)) return true;
+    return false;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::stringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& set) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string v = *e;
+        bool replaced = v.rfind("MORVANE_", 0) == 0 || v.rfind("QT_QPA_PLATFORM=", 0) == 0;
+        for (const std::string& s : set)
+            replaced = replaced || v.rfind(s.substr(0, s.find('=') + 1), 0) == 0;
+        if (!replaced) env.push_back(v);
+    }
+    env.insert(env.end(), set.begin(), set.end());
+    return env;
+}
+
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const char* out,
+            const char* err) {
+    std::vector<char*> argv, envp;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    for (const std::string& e : env)
+        envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (out) posix_spawn_file_actions_addopen(&actions, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (err) posix_spawn_file_actions_addopen(&actions, 2, err, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int WaitFor(pid_t pid, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        int status = 0;
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (done < 0) return 255; // not a child of ours (any more)
+        if (std::chrono::steady_clock::now() > end) return -1;
+        std::this_thread::sleep_for(50ms);
+    }
+}
+
+void Stop(pid_t pid) {
+    kill(pid, SIGTERM);
+    if (WaitFor(pid, 10s) == -1) {
+        kill(pid, SIGKILL);
+        WaitFor(pid, 10s);
+    }
+}
+
+XServer::XServer() {
+    for (int n = 91; n < 160 && pid < 0; ++n) {
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+        if (fs::exists(socket) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
+        pid = Spawn({"Xvfb", ":" + std::to_string(n), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-dpi",
+                     "96"},
+                    EnvironmentWith({}), "/dev/null", "/dev/null");
+        // Taken meanwhile, or failing: the server ends; else its socket appears.
+        while (pid > 0 && !fs::exists(socket))
+            if (WaitFor(pid, 100ms) != -1) pid = -1;
+        if (pid > 0) display = ":" + std::to_string(n);
+    }
+}
+
+XServer::~XServer() {
+    if (pid > 0) Stop(pid);
+}
+
+std::string Xdo(const XServer& x, std::vector<std::string> args) {
+    const std::string out = MakeTempDir() + "/xdo.txt";
+    args.insert(args.begin(), "xdotool");
+    const pid_t pid = Spawn(args, EnvironmentWith({"DISPLAY=" + x.display}), out.c_str(), "/dev/null");
+    const int code = pid > 0 ? WaitFor(pid, 30s) : 255;
+    if (code == -1) Stop(pid);
+    std::string text = code == 0 ? ReadWholeFile(out) : std::string();
+    fs::remove_all(fs::path(out).parent_path());
+    return text;
+}
+
+XProgram::XProgram(const XServer& server, const std::vector<std::string>& args)
+    : x(server), dir(MakeTempDir()), out(dir + "/out.txt"), err(dir + "/err.txt") {
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const std::vector<std::string> env =
+        EnvironmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto",
+                         std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"});
+    std::vector<std::string> argv{ExeDir() + "morvane"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    pid = Spawn(argv, env, out.c_str(), err.c_str());
+    for (auto end = std::chrono::steady_clock::now() + 60s;
+         pid > 0 && window.empty() && std::chrono::steady_clock::now() < end;) {
+        std::stringstream found(Xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
+        std::getline(found, window);
+        if (window.empty() && WaitFor(pid, 200ms) != -1) pid = -1;
+    }
+}
+
+XProgram::~XProgram() {
+    if (pid > 0 && WaitFor(pid, 0ms) == -1) Stop(pid);
+    fs::remove_all(dir);
+}
+
+int XProgram::Close() {
+    if (!window.empty()) AskWindowToClose(x.display, std::stoul(window));
+    const int code = WaitFor(pid, 60s);
+    if (code == -1) Stop(pid);
+    pid = -1;
+    return code;
+}
+
+bool XProgram::WaitForOutput(const std::string& text) const {
+    for (auto end = std::chrono::steady_clock::now() + 60s; std::chrono::steady_clock::now() < end;) {
+        if (Output().find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(100ms);
+    }
+    return false;
+}
 
 bool AskWindowToClose(const std::string& display, unsigned long window) {
     void* lib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);

@@ -8,6 +8,7 @@
 #include "ui/Dialogs.h"
 #include "ui/Input.h"
 
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 namespace {
@@ -59,6 +60,9 @@ TEST(RecordWindow, AnEmptyDatasetShowsOneEmptyRowAndAFullThumb) {
     EXPECT_EQ(g->RowCount(), 2);
     EXPECT_EQ(g->Row(), 1);
     EXPECT_EQ(bar(g), (Bar{1, 1001, 1000, 1}));
+    // Shown, but the thumb cannot be moved.
+    for (QScrollBar* b : g->Widget()->findChildren<QScrollBar*>())
+        EXPECT_TRUE(b->orientation() != Qt::Vertical || !b->isEnabled());
     EXPECT_TRUE(h.ColumnTexts(1).empty());
 }
 
