@@ -42,6 +42,12 @@ public:
     int GetNextPacket();
     // Every row of the result is held: the provider has reached its end.
     bool AllFetched() const { return providerEOF_; }
+    // The rows held; all are held once the provider has sent its last or reading does not ask it for
+    // more by itself (FetchOnDemand False with a packet size: GetNextPacket alone fetches).
+    int HeldRecordCount() const override;
+    bool AllRecordsHeld() const override { return !cursor_ || providerEOF_ || !fetchesOnDemand(); }
+    // Fetches a packet of `count` rows (at least 1) when rows are still owed.
+    int ReadMoreRecords(int count) override;
     // Entries of the in-memory change log (posted edits, inserts and deletes).
     int ChangeCount() const;
     // Bytes the engine holds for the rows, their index and the change log; 0 while closed.
