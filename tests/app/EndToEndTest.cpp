@@ -207,3 +207,59 @@ TEST(EndToEnd, TicksConfirmedOnARealXServerReachStandardOutput) {
     EXPECT_EQ(readFile(out), expected) << readFile(err);
     fs::remove_all(dir);
 }
+
+TEST(EndToEnd, ALongCustomerListTakesKeysWhileItIsStillBeingRead) {
+    if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
+    // Far more customers than the first packet: the window shows before the rest are read in idle time.
+    const TestDatabase shop("SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= 50000) DO "
+                            "BEGIN INSERT INTO CUSTOMER (CUST_ID, CUST_NAME) VALUES ('C' || LPAD(:i, 5, '0'), "
+                            "'客戶' || :i); i = i + 1; END END^\nSET TERM ; ^\n");
+    WriteConnectionFiles(shop.Dir(), shop.Path());
+    Spot first, confirm;
+    {
+        StartApplication();
+        TFormMorvane form(Application);
+        form.Show();
+        const TPoint o = form.ClientToScreen({0, 0});
+        const TRect box = form.kxDBGrid1->CellRect(1, 1);
+        const TPoint p = form.kxDBGrid1->ClientToScreen({(box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2});
+        const TPoint q = form.SpeedButton1->ClientToScreen({10, 10});
+        first = {p.X - o.X, p.Y - o.Y};
+        confirm = {q.X - o.X, q.Y - o.Y};
+    }
+    XServer x;
+    ASSERT_FALSE(x.display.empty()) << "no X server could be started";
+    const std::string dir = MakeTempDir(), out = dir + "/out.txt", err = dir + "/err.txt";
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const pid_t program = spawn({ExeDir() + "morvane"},
+                                environmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto",
+                                                 std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
+                                                     ":intercept_tls_get_addr=0"}),
+                                out.c_str(), err.c_str());
+    ASSERT_GT(program, 0);
+    std::string window;
+    for (auto end = std::chrono::steady_clock::now() + 60s;
+         window.empty() && std::chrono::steady_clock::now() < end;) {
+        std::stringstream found(xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
+        std::getline(found, window);
+        if (window.empty() && waitFor(program, 100ms) != -1) break;
+    }
+    if (window.empty()) stop(program);
+    ASSERT_FALSE(window.empty()) << readFile(err);
+
+    // The first customer ticked, Ctrl+End to the last of all, ticked too, confirmed.
+    xdo(x, {"mousemove", "--window", window, std::to_string(first.x), std::to_string(first.y), "click", "1"});
+    xdo(x, {"key", "--window", window, "ctrl+End"});
+    xdo(x, {"key", "--window", window, "space"});
+    xdo(x, {"mousemove", "--window", window, std::to_string(confirm.x), std::to_string(confirm.y), "click",
+            "1"});
+    for (auto end = std::chrono::steady_clock::now() + 60s;
+         readFile(out).find("\n\n") == std::string::npos && std::chrono::steady_clock::now() < end;)
+        std::this_thread::sleep_for(100ms);
+    AskWindowToClose(x.display, std::stoul(window));
+    const int code = waitFor(program, 60s);
+    if (code == -1) stop(program);
+    EXPECT_EQ(code, 0) << readFile(err);
+    EXPECT_EQ(readFile(out), "C00001\t客戶1\nC50000\t客戶50000\n\n") << readFile(err);
+    fs::remove_all(dir);
+}
