@@ -1,7 +1,8 @@
 // The real program on a real X server (Xvfb), driven with xdotool as a clerk drives it: two
 // customers ticked with a click each, a third with Down and Space, 確定 clicked, the window closed.
 // The program that started the tool must find the selection block on standard output, and the
-// program must end with code 0.
+// program must end with code 0. On a long customer list the same keys work while the list is still
+// being read, and Ctrl+End reaches the last customer of all.
 #include "app/AppSupport.h"
 #include "app/FrmMorvane.h"
 #include "app/XDisplay.h"
@@ -136,6 +137,43 @@ std::string xdo(const XServer& x, std::vector<std::string> args) {
 struct Spot {
     int x, y;
 };
+
+// The program started on the display, standard output and error in files of a folder of its own.
+struct ProgramOnX {
+    std::string dir = MakeTempDir(), out = dir + "/out.txt", err = dir + "/err.txt", window;
+    pid_t pid = -1;
+
+    ProgramOnX(const XServer& x, std::vector<std::string> args) {
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        args.insert(args.begin(), ExeDir() + "morvane");
+        pid = spawn(args,
+                    environmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto",
+                                     std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"}),
+                    out.c_str(), err.c_str());
+        for (auto end = std::chrono::steady_clock::now() + 60s;
+             pid > 0 && window.empty() && std::chrono::steady_clock::now() < end;) {
+            std::stringstream found(xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
+            std::getline(found, window);
+            if (window.empty() && waitFor(pid, 200ms) != -1) break;
+        }
+        if (pid > 0 && window.empty()) stop(pid);
+    }
+    ~ProgramOnX() { fs::remove_all(dir); }
+    void Click(const XServer& x, Spot s) const {
+        xdo(x, {"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y), "click", "1"});
+    }
+    void Key(const XServer& x, const char* key) const { xdo(x, {"key", "--window", window, key}); }
+    // Waits for a selection block (closed by an empty line), closes the window and answers the exit code.
+    int CloseAfterBlock(const XServer& x) {
+        for (auto end = std::chrono::steady_clock::now() + 60s;
+             readFile(out).find("\n\n") == std::string::npos && std::chrono::steady_clock::now() < end;)
+            std::this_thread::sleep_for(100ms);
+        AskWindowToClose(x.display, std::stoul(window));
+        const int code = waitFor(pid, 60s);
+        if (code == -1) stop(pid);
+        return code;
+    }
+};
 } // namespace
 
 TEST(EndToEnd, TicksConfirmedOnARealXServerReachStandardOutput) {
@@ -171,41 +209,16 @@ TEST(EndToEnd, TicksConfirmedOnARealXServerReachStandardOutput) {
     WriteConnectionFiles(shop.Dir(), shop.Path());
     XServer x;
     ASSERT_FALSE(x.display.empty()) << "no X server could be started";
-    const std::string dir = MakeTempDir(), out = dir + "/out.txt", err = dir + "/err.txt";
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    const std::vector<std::string> env =
-        environmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto",
-                         std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"});
-    const pid_t program = spawn({ExeDir() + "morvane", "S0607240001"}, env, out.c_str(), err.c_str());
-    ASSERT_GT(program, 0);
-
-    std::string window;
-    for (auto end = std::chrono::steady_clock::now() + 60s;
-         window.empty() && std::chrono::steady_clock::now() < end;) {
-        std::stringstream found(xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
-        std::getline(found, window);
-        if (window.empty() && waitFor(program, 200ms) != -1) break;
-    }
-    if (window.empty()) stop(program);
-    ASSERT_FALSE(window.empty()) << readFile(err);
+    ProgramOnX program(x, {"S0607240001"});
+    ASSERT_FALSE(program.window.empty()) << readFile(program.err);
 
     for (const Spot& s : boxes)
-        xdo(x, {"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y), "click", "1"});
-    xdo(x, {"key", "--window", window, "Down"});
-    xdo(x, {"key", "--window", window, "space"});
-    xdo(x, {"mousemove", "--window", window, std::to_string(confirm.x), std::to_string(confirm.y), "click",
-            "1"});
-    // The block is closed by an empty line.
-    for (auto end = std::chrono::steady_clock::now() + 60s;
-         readFile(out).find("\n\n") == std::string::npos && std::chrono::steady_clock::now() < end;)
-        std::this_thread::sleep_for(100ms);
-
-    AskWindowToClose(x.display, std::stoul(window));
-    const int code = waitFor(program, 60s);
-    if (code == -1) stop(program);
-    EXPECT_EQ(code, 0) << readFile(err);
-    EXPECT_EQ(readFile(out), expected) << readFile(err);
-    fs::remove_all(dir);
+        program.Click(x, s);
+    program.Key(x, "Down");
+    program.Key(x, "space");
+    program.Click(x, confirm);
+    EXPECT_EQ(program.CloseAfterBlock(x), 0) << readFile(program.err);
+    EXPECT_EQ(readFile(program.out), expected) << readFile(program.err);
 }
 
 TEST(EndToEnd, ALongCustomerListTakesKeysWhileItIsStillBeingRead) {
@@ -229,37 +242,14 @@ TEST(EndToEnd, ALongCustomerListTakesKeysWhileItIsStillBeingRead) {
     }
     XServer x;
     ASSERT_FALSE(x.display.empty()) << "no X server could be started";
-    const std::string dir = MakeTempDir(), out = dir + "/out.txt", err = dir + "/err.txt";
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    const pid_t program = spawn({ExeDir() + "morvane"},
-                                environmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto",
-                                                 std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
-                                                     ":intercept_tls_get_addr=0"}),
-                                out.c_str(), err.c_str());
-    ASSERT_GT(program, 0);
-    std::string window;
-    for (auto end = std::chrono::steady_clock::now() + 60s;
-         window.empty() && std::chrono::steady_clock::now() < end;) {
-        std::stringstream found(xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
-        std::getline(found, window);
-        if (window.empty() && waitFor(program, 100ms) != -1) break;
-    }
-    if (window.empty()) stop(program);
-    ASSERT_FALSE(window.empty()) << readFile(err);
+    ProgramOnX program(x, {});
+    ASSERT_FALSE(program.window.empty()) << readFile(program.err);
 
     // The first customer ticked, Ctrl+End to the last of all, ticked too, confirmed.
-    xdo(x, {"mousemove", "--window", window, std::to_string(first.x), std::to_string(first.y), "click", "1"});
-    xdo(x, {"key", "--window", window, "ctrl+End"});
-    xdo(x, {"key", "--window", window, "space"});
-    xdo(x, {"mousemove", "--window", window, std::to_string(confirm.x), std::to_string(confirm.y), "click",
-            "1"});
-    for (auto end = std::chrono::steady_clock::now() + 60s;
-         readFile(out).find("\n\n") == std::string::npos && std::chrono::steady_clock::now() < end;)
-        std::this_thread::sleep_for(100ms);
-    AskWindowToClose(x.display, std::stoul(window));
-    const int code = waitFor(program, 60s);
-    if (code == -1) stop(program);
-    EXPECT_EQ(code, 0) << readFile(err);
-    EXPECT_EQ(readFile(out), "C00001\t客戶1\nC50000\t客戶50000\n\n") << readFile(err);
-    fs::remove_all(dir);
+    program.Click(x, first);
+    program.Key(x, "ctrl+End");
+    program.Key(x, "space");
+    program.Click(x, confirm);
+    EXPECT_EQ(program.CloseAfterBlock(x), 0) << readFile(program.err);
+    EXPECT_EQ(readFile(program.out), "C00001\t客戶1\nC50000\t客戶50000\n\n") << readFile(program.err);
 }
