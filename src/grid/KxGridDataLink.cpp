@@ -166,7 +166,7 @@ void TkxCustomDBGrid::RebuildLayout() {
 
 void TkxCustomDBGrid::ActivationChanged(bool active) {
     // The records of a dataset no longer shown are not read for the grid (the bar asks again).
-    IdleReader()->Forget(this);
+    ForgetIdleReading(this);
     if (!active) HideEditor();
     RebuildLayout();
     SyncScrollBar();

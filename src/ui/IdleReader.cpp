@@ -42,6 +42,11 @@ TIdleReader* IdleReader() {
     return theReader;
 }
 
+void ForgetIdleReading(TComponent* client) {
+    if (theReader)
+        theReader->Forget(client);
+}
+
 TIdleReader::TIdleReader(TComponent* owner) : TComponent(owner), impl_(std::make_unique<Impl>()) {
     impl_->timer.setInterval(0);
     QObject::connect(&impl_->timer, &QTimer::timeout, [this] { Step(); });

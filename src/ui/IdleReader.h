@@ -61,5 +61,7 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// The application's idle reader, owned by the application object.
+// The application's idle reader, owned by the application object (made at the first call).
 TIdleReader* IdleReader();
+// Forgets every request of `client`, making no reader when there is none.
+void ForgetIdleReading(TComponent* client);
