@@ -1,13 +1,14 @@
 /* Large volumes for benchmarks: 100,000 customers, 10,000 bills of 100 lines each (1,000,000 bill
    lines). Run after schema.sql; like demo.sql it is written in UTF-8 and converted to Big5 first.
    scripts/make-db.sh changes the number of bills on the line that declares `bills`, for a shop with a
-   longer history. */
+   longer history, and the number of customers on the line that declares `customers`, for a chain. */
 SET TERM ^ ;
 
 EXECUTE BLOCK AS
   DECLARE i INTEGER = 1;
+  DECLARE customers INTEGER = 100000;
 BEGIN
-  WHILE (i <= 100000) DO
+  WHILE (i <= customers) DO
   BEGIN
     INSERT INTO CUSTOMER (CUST_ID, CUST_NAME, CUST_CLASSID)
     VALUES ('G' || LPAD(:i, 7, '0'), '客戶' || :i || '號 股份有限公司', SUBSTRING('ABCV' FROM MOD(:i, 4) + 1 FOR 1));

@@ -20,22 +20,25 @@ BenchFolder::~BenchFolder() {
     fs::remove_all(dir_, ec);
 }
 
-std::string BenchFolder::LargeDatabase(const std::string& given, long lines) {
+std::string BenchFolder::LargeDatabase(const std::string& given, long lines, long customers) {
     if (!given.empty())
         return fs::absolute(given).string();
     const char* cache = std::getenv("MORVANE_BENCH_CACHE");
     const char* home = std::getenv("HOME");
     fs::path folder =
         cache && *cache ? fs::path(cache) : fs::path(home ? home : "/tmp") / ".cache/morvane/bench";
-    fs::path database = folder / ("large-" + std::to_string(lines) + ".fdb");
+    // The generator's own number of customers keeps the name it always had.
+    std::string name = "large-" + std::to_string(lines);
+    if (customers != 100000)
+        name += "-" + std::to_string(customers) + "-customers";
+    fs::path database = folder / (name + ".fdb");
     if (fs::exists(database))
         return database.string();
     fs::create_directories(folder);
     // Made under another name and renamed when complete: an interrupted run leaves no half database.
-    std::string name = "large-" + std::to_string(lines);
     fs::path making = folder / (name + ".making." + std::to_string(getpid()) + ".fdb");
     std::string cmd = std::string("'") + MORVANE_SOURCE_DIR + "/scripts/make-db.sh' '" + making.string() +
-                      "' large " + std::to_string(lines);
+                      "' large " + std::to_string(lines) + " " + std::to_string(customers);
     std::printf("creating the large database once (kept in %s): %s\n", folder.c_str(), cmd.c_str());
     std::fflush(stdout);
     if (std::system(cmd.c_str()) != 0) {

@@ -16,8 +16,8 @@ public:
 
     const std::string& Path() const { return dir_; }
     // `given` when it is not empty; else the large database of scripts/make-db.sh with `lines` bill
-    // lines from the cache, made there first when it is not yet.
-    std::string LargeDatabase(const std::string& given, long lines = 1000000);
+    // lines and `customers` customers from the cache, made there first when it is not yet.
+    std::string LargeDatabase(const std::string& given, long lines = 1000000, long customers = 100000);
     // Points the program's connection at `database` through settings files in this folder.
     void UseDatabase(const std::string& database);
 

@@ -32,8 +32,13 @@ int runMorvane(int argc, char** argv, const AnsiString& codePageProblem) {
     int exitCode = 0;
     try {
         TFormMorvane* form = Application->CreateForm<TFormMorvane>();
-        // The customer grid as the state file shows it to a calling program.
-        Application->AddStateSection("kxDBGrid1", [form] { return GridStateJson(*form->kxDBGrid1); });
+        // The customer grid as the state file shows it to a calling program. The state counts every
+        // customer, customers still to be read in idle time included: the bar spans them all too.
+        Application->AddStateSection("kxDBGrid1", [form] {
+            form->CDS_CUST->RecordCount();
+            form->kxDBGrid1->SyncScrollBar();
+            return GridStateJson(*form->kxDBGrid1);
+        });
         supervisor::NoteStarted();
         supervisor::ObeyStopSignals();
     } catch (const std::exception& e) {

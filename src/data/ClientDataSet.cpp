@@ -218,6 +218,23 @@ int TClientDataSet::GetNextPacket() {
     return rows;
 }
 
+int TClientDataSet::HeldRecordCount() const {
+    uint32_t held = 0;
+    if (!cursor_)
+        return -1;
+    check(cursor_->GetRecordCount(&held));
+    return static_cast<int>(held);
+}
+
+int TClientDataSet::ReadMoreRecords(int count) {
+    CheckActive();
+    if (AllRecordsHeld())
+        return 0;
+    // The record window never waits at the end of the rows held while more are owed (reading on
+    // fetches them), so the new rows change nothing shown: no resynchronisation.
+    return fetchPacket(std::max(count, 1));
+}
+
 void TClientDataSet::InternalOpen() {
     TLocalAppServer* server = appServer();
     TDataPacket packet;

@@ -7,7 +7,9 @@
 // prepared and run, and every error of that, the field binding included, is raised by the open
 // itself; the provider keeps the statement open on the next row. Reading past the last row held
 // (moving, filling a data link's record window) asks for the next packet; the record count, the last
-// record, a record number beyond the rows held and an appended record ask for all that are left.
+// record, a record number beyond the rows held and an appended record ask for all that are left;
+// ReadMoreRecords takes them a packet of a given size at a time (a reader in idle time does so), and
+// HeldRecordCount counts the rows held without asking for more.
 // Closing ends the provider's read, so rows never read are never fetched. With PacketRecords -1 (all
 // rows) this is invisible but for its cost: an open that nothing reads costs one small packet, not
 // the whole result. PacketRecords above 0 fixes the packet size; FetchOnDemand False then leaves
@@ -53,6 +55,12 @@ public:
     // over it since.
     bool RecordFromProvider() const;
     AnsiString ProvidedText(const TField* field) const;
+    // The rows held; all are held once the provider has sent its last or reading does not ask it for
+    // more by itself (FetchOnDemand False with a packet size: GetNextPacket alone fetches).
+    int HeldRecordCount() const override;
+    bool AllRecordsHeld() const override { return !cursor_ || providerEOF_ || !fetchesOnDemand(); }
+    // Fetches a packet of `count` rows (at least 1) when rows are still owed.
+    int ReadMoreRecords(int count) override;
     // Entries of the in-memory change log (posted edits, inserts and deletes).
     int ChangeCount() const;
     // Bytes the engine holds for the rows, their index and the change log; 0 while closed.

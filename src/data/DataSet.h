@@ -77,6 +77,14 @@ public:
     int RecNo() const { return GetRecNo(); }
     void SetRecNo(int value) { SetRecNoValue(value); }
     int RecordCount() const { return GetRecordCount(); }
+    // Records held so far, reading none: the record count once AllRecordsHeld(). A dataset that reads
+    // its records as they are needed holds fewer until it has read them all; RecordCount reads them
+    // all first, so an exact count always means every record read.
+    virtual int HeldRecordCount() const { return RecordCount(); }
+    virtual bool AllRecordsHeld() const { return true; }
+    // Reads up to `count` more records after those held (a reader in the background takes the rest
+    // this way, a packet at a time); answers how many came, 0 once every record is held.
+    virtual int ReadMoreRecords(int count) { (void)count; return 0; }
     virtual bool IsSequenced() const { return true; }
     // A forward-only dataset keeps one buffer and cannot move back.
     virtual bool IsUniDirectional() const { return false; }

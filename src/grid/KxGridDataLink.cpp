@@ -13,7 +13,9 @@
 // CheckRecordWindow asserts them in debug builds. Costs: a scroll by d records reads |d| records
 // (at most one window) and repaints two rows or, past a window, the grid; a dataset change repaints
 // the grid and reads nothing; a rebuild reads at most one window (when the buffer grows). None of it
-// depends on the dataset's record count.
+// depends on the dataset's record count: the vertical bar spans the records the dataset holds, and a
+// dataset still owed records has them read in idle time (ui/IdleReader.h), the bar growing with each
+// packet until it settles on the count.
 #include "grid/KxGridDataLink.h"
 #include "core/Exception.h"
 #include "core/Guard.h"
@@ -23,6 +25,7 @@
 #include "ui/Accessible.h"
 #include "ui/Dialogs.h"
 #include "ui/Form.h"
+#include "ui/IdleReader.h"
 #include "ui/InplaceEdit.h"
 
 #include <algorithm>
@@ -163,6 +166,8 @@ void TkxCustomDBGrid::RebuildLayout() {
 }
 
 void TkxCustomDBGrid::ActivationChanged(bool active) {
+    // The records of a dataset no longer shown are not read for the grid (the bar asks again).
+    ForgetIdleReading(this);
     if (!active) HideEditor();
     RebuildLayout();
     SyncScrollBar();
@@ -338,13 +343,17 @@ void TkxCustomDBGrid::SyncCurrentRow() {
 
 void TkxCustomDBGrid::SyncScrollBar() {
     TDataSet* ds = DataSet();
-    if (!showVertScrollBar_ || !link_->Active() || !ds || !ds->Active() || !HandleAllocated()) return;
+    if (!link_->Active() || !ds || !ds->Active() || !HandleAllocated()) return;
+    // Records the dataset still owes are read in idle time; the bar grows as they come.
+    if (!ds->AllRecordsHeld()) IdleReader()->Read(ds, this, [this] { SyncScrollBar(); });
+    if (!showVertScrollBar_) return;
     TScrollInfo s;
     if (ds->IsSequenced()) {
         ds->UpdateCursorPos();
         s.Min = 1;
         s.Page = VisibleRowCount();
-        s.Max = ds->RecordCount() + s.Page - 1;
+        // The records held: the record count once every record is.
+        s.Max = ds->HeldRecordCount() + s.Page - 1;
         const TDataSetState st = ds->State();
         s.Pos = st == dsInactive || st == dsBrowse || st == dsEdit ? ds->RecNo() : GetScrollPos(sbVertical);
     } else {
@@ -546,9 +555,10 @@ void TkxCustomDBGrid::WMVScroll(int code, int pos) {
         if (ds->IsSequenced()) {
             ds->CheckBrowseMode();
             const int before = ds->RecNo();
+            // The bar spans the records held: its end is the last record, which reads them all.
             if (pos <= 1)
                 ds->First();
-            else if (pos < ds->RecordCount())
+            else if (pos < ds->HeldRecordCount())
                 ds->SetRecNo(pos);
             else
                 ds->Last();

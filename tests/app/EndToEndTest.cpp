@@ -125,6 +125,43 @@ std::string xdo(const XServer& x, std::vector<std::string> args) {
 struct Spot {
     int x, y;
 };
+
+// The program started on the display, standard output and error in files of a folder of its own.
+struct ProgramOnX {
+    std::string dir = MakeTempDir(), out = dir + "/out.txt", err = dir + "/err.txt", window;
+    pid_t pid = -1;
+
+    ProgramOnX(const XServer& x, std::vector<std::string> args) {
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        args.insert(args.begin(), ExeDir() + "morvane");
+        pid = spawn(args,
+                    environmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto",
+                                     std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"}),
+                    out.c_str(), err.c_str());
+        for (auto end = std::chrono::steady_clock::now() + 60s;
+             pid > 0 && window.empty() && std::chrono::steady_clock::now() < end;) {
+            std::stringstream found(xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
+            std::getline(found, window);
+            if (window.empty() && waitFor(pid, 200ms) != -1) break;
+        }
+        if (pid > 0 && window.empty()) stop(pid);
+    }
+    ~ProgramOnX() { fs::remove_all(dir); }
+    void Click(const XServer& x, Spot s) const {
+        xdo(x, {"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y), "click", "1"});
+    }
+    void Key(const XServer& x, const char* key) const { xdo(x, {"key", "--window", window, key}); }
+    // Waits for a selection block (closed by an empty line), closes the window and answers the exit code.
+    int CloseAfterBlock(const XServer& x) {
+        for (auto end = std::chrono::steady_clock::now() + 60s;
+             readFile(out).find("\n\n") == std::string::npos && std::chrono::steady_clock::now() < end;)
+            std::this_thread::sleep_for(100ms);
+        AskWindowToClose(x.display, std::stoul(window));
+        const int code = waitFor(pid, 60s);
+        if (code == -1) stop(pid);
+        return code;
+    }
+};
 } // namespace
 
 TEST(EndToEnd, TicksConfirmedOnARealXServerReachStandardOutput) {
@@ -638,4 +675,37 @@ TEST(EndToEnd, CopyAndExportFromTheCustomerGridsMenuOnARealXServer) {
     if (code == -1) stop(program);
     EXPECT_EQ(code, 0) << readFile(err);
     fs::remove_all(dir);
+}
+
+TEST(EndToEnd, ALongCustomerListTakesKeysWhileItIsStillBeingRead) {
+    if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
+    // Far more customers than the first packet: the window shows before the rest are read in idle time.
+    const TestDatabase shop("SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= 50000) DO "
+                            "BEGIN INSERT INTO CUSTOMER (CUST_ID, CUST_NAME) VALUES ('C' || LPAD(:i, 5, '0'), "
+                            "'客戶' || :i); i = i + 1; END END^\nSET TERM ; ^\n");
+    WriteConnectionFiles(shop.Dir(), shop.Path());
+    Spot first, confirm;
+    {
+        StartApplication();
+        TFormMorvane form(Application);
+        form.Show();
+        const TPoint o = form.ClientToScreen({0, 0});
+        const TRect box = form.kxDBGrid1->CellRect(1, 1);
+        const TPoint p = form.kxDBGrid1->ClientToScreen({(box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2});
+        const TPoint q = form.SpeedButton1->ClientToScreen({10, 10});
+        first = {p.X - o.X, p.Y - o.Y};
+        confirm = {q.X - o.X, q.Y - o.Y};
+    }
+    XServer x;
+    ASSERT_FALSE(x.display.empty()) << "no X server could be started";
+    ProgramOnX program(x, {});
+    ASSERT_FALSE(program.window.empty()) << readFile(program.err);
+
+    // The first customer ticked, Ctrl+End to the last of all, ticked too, confirmed.
+    program.Click(x, first);
+    program.Key(x, "ctrl+End");
+    program.Key(x, "space");
+    program.Click(x, confirm);
+    EXPECT_EQ(program.CloseAfterBlock(x), 0) << readFile(program.err);
+    EXPECT_EQ(readFile(program.out), "C00001\t客戶1\nC50000\t客戶50000\n\n") << readFile(program.err);
 }

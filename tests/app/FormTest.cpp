@@ -127,6 +127,37 @@ TEST_F(FormTest, ConfirmationPostsAPendingTickAndWalksToTheLastCustomer) {
     EXPECT_EQ(form->CDS_CUSTSELECT_YN->AsString(), "Y");
 }
 
+TEST_F(FormTest, TheWindowShowsBeforeEveryCustomerIsReadAndWhatNeedsThemAllReadsThemAtOnce) {
+    constexpr int kCustomers = 3000;
+    TestDatabase db("SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= " +
+                    std::to_string(kCustomers) +
+                    ") DO BEGIN INSERT INTO CUSTOMER (CUST_ID, CUST_NAME) VALUES ('C' || LPAD(:i, 4, '0'), "
+                    "'客戶' || :i); i = i + 1; END END^\nSET TERM ; ^\n");
+    // The state file counts every customer.
+    auto form = Build(db);
+    form->Show();
+    EXPECT_FALSE(form->CDS_CUST->AllRecordsHeld());
+    EXPECT_NE(Application->StateJson(form.get()).find("\"recordCount\": 3000"), std::string::npos);
+
+    // A tick on the first customer, confirmed before the rest are read: the walk reads them and ends
+    // on the last, the bar spanning them all.
+    form.reset();
+    form = Build(db);
+    form->Show();
+    TkxDBGrid* grid = form->kxDBGrid1;
+    const int page = grid->VisibleRowCount();
+    ASSERT_FALSE(form->CDS_CUST->AllRecordsHeld());
+    EXPECT_LT(grid->GetScrollInfo(sbVertical).Max, kCustomers + page - 1);
+    TRect box = grid->CellRect(1, 1);
+    SendClick(grid, box.Left + 5, box.Top + 5);
+    SendClick(form->SpeedButton1, 5, 5);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(form->TickedCustomers(), std::vector<AnsiString>{"C0001"});
+    EXPECT_EQ(form->CDS_CUST->RecNo(), kCustomers);
+    EXPECT_EQ(grid->GetScrollInfo(sbVertical).Max, kCustomers + page - 1);
+    EXPECT_EQ(grid->GetScrollInfo(sbVertical).Pos, kCustomers);
+}
+
 namespace {
 // Everything written to a temporary file, as the calling program would read it.
 std::string readBack(std::FILE* f) {

@@ -305,6 +305,37 @@ TEST(FetchOnDemand, FetchOnDemandOffLeavesFurtherPacketsToGetNextPacket) {
     EXPECT_EQ(walk(cds), expected);
 }
 
+TEST(FetchOnDemand, ReadingMoreInPacketsHoldsTheRowsAndCountsExactlyOnlyAtTheEnd) {
+    const std::vector<std::string>& expected = statementRows();
+    Chain chain(linesDb());
+    TClientDataSet* cds = chain.client();
+    cds->Open();
+    int held = cds->HeldRecordCount();
+    EXPECT_LT(held, kRows);
+    EXPECT_EQ(chain.sql->delivered, held);  // counting what is held reads nothing
+    cds->MoveBy(3);
+    while (!cds->AllRecordsHeld()) {
+        EXPECT_EQ(cds->ReadMoreRecords(250), std::min(250, kRows - held));
+        held = std::min(held + 250, kRows);
+        EXPECT_EQ(cds->HeldRecordCount(), held);
+    }
+    EXPECT_EQ(cds->ReadMoreRecords(250), 0);
+    EXPECT_EQ(cds->RecNo(), 4);  // the current record stays
+    EXPECT_EQ(cds->RecordCount(), kRows);
+    EXPECT_EQ(chain.sql->delivered, kRows);
+    EXPECT_FALSE(chain.sql->Active());
+    EXPECT_EQ(walk(cds), expected);
+    cds->Close();
+
+    // A dataset that fetches only when told holds all it will ever hold by itself.
+    cds->SetPacketRecords(300);
+    cds->SetFetchOnDemand(false);
+    cds->Open();
+    EXPECT_TRUE(cds->AllRecordsHeld());
+    EXPECT_EQ(cds->ReadMoreRecords(250), 0);
+    EXPECT_EQ(cds->HeldRecordCount(), 300);
+}
+
 TEST(FetchOnDemand, EditsAndNewRowsAmongRowsStillToCome) {
     const std::vector<std::string>& expected = statementRows();
     Chain chain(linesDb());
