@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libgtest-dev libgmock-dev
   firebird3.0-server-core firebird3.0-server firebird3.0-utils libfbclient2 firebird-dev
-  fonts-arphic-uming xvfb xauth xdotool libx11-dev libc-bin procps
+  fonts-arphic-uming xvfb xauth xdotool xclip libx11-dev libc-bin procps
 )
 missing=()
 for p in "${packages[@]}"; do
