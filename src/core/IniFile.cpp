@@ -39,8 +39,7 @@ bool SplitIniEntry(std::string_view entry, AnsiString& name, AnsiString& value) 
 AnsiString TIniFile::ProfileDir() {
     if (const char* dir = std::getenv("KESTRIN_PROFILE_DIR"); dir && *dir)
         return AnsiString(dir) + (AnsiString(dir).back() == '/' ? "" : "/");
-    const char* home = std::getenv("HOME");
-    return AnsiString(home && *home ? home : "/tmp") + "/.config/kestrin/";
+    return HomeDir() + "/.config/kestrin/";
 }
 
 TIniFile::TIniFile(const AnsiString& fileName) : path_(fileName) {
@@ -50,11 +49,12 @@ TIniFile::TIniFile(const AnsiString& fileName) : path_(fileName) {
 }
 
 namespace {
-// The whole text of a regular file; empty for anything else. Opened without waiting, so a pipe
-// named in its place cannot hold the caller.
+// The whole text of a regular file; empty for anything else, and for a file others could have
+// written (a planted hive or profile is as good as none). Opened without waiting, so a pipe named
+// in its place cannot hold the caller.
 std::string readRegularFile(const AnsiString& path) {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !WritableOnlyByOwner(path))
         return {};
     if (st.st_size > MaxIniFileSize)
         throw EInOutError(Format("File '%s' is larger than 16 MB", path));

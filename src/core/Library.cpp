@@ -13,11 +13,24 @@ ModuleHandle LoadModule(const AnsiString& fileName) {
         lastError = "no library name";
         return nullptr;
     }
+    // A library file that users other than its owner and root could have written is not loaded:
+    // a settings file may name it.
+    auto trusted = [&](const AnsiString& path) {
+        if (WritableOnlyByOwner(path))
+            return true;
+        lastError = path + ": writable by other users";
+        return false;
+    };
     if (fileName.find('/') == AnsiString::npos) {
         AnsiString beside = ExeDir() + fileName;
-        if (FileExists(beside))
+        if (FileExists(beside)) {
+            if (!trusted(beside))
+                return nullptr;
             if (void* h = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL))
                 return h;
+        }
+    } else if (FileExists(fileName) && !trusted(fileName)) {
+        return nullptr;
     }
     void* h = ::dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!h) {

@@ -10,8 +10,7 @@
 AnsiString TRegistry::Dir() {
     if (const char* dir = std::getenv("KESTRIN_REGISTRY_DIR"); dir && *dir)
         return AnsiString(dir) + (AnsiString(dir).back() == '/' ? "" : "/");
-    const char* home = std::getenv("HOME");
-    return AnsiString(home && *home ? home : "/tmp") + "/.config/kestrin/registry/";
+    return HomeDir() + "/.config/kestrin/registry/";
 }
 
 AnsiString TRegistry::HiveFile(RegistryHive root) {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -136,6 +137,24 @@ AnsiString ExeName() {
 }
 
 AnsiString ExeDir() { return ExtractFilePath(ExeName()); }
+
+AnsiString HomeDir() {
+    if (const char* home = std::getenv("HOME"); home && home[0] == '/')
+        return home;
+    struct passwd entry, *found = nullptr;
+    char buf[4096];
+    if (::getpwuid_r(::getuid(), &entry, buf, sizeof buf, &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
+        return found->pw_dir;
+    return "/nonexistent";
+}
+
+bool WritableOnlyByOwner(const AnsiString& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    return (st.st_uid == ::geteuid() || st.st_uid == 0) && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
 
 AnsiString ExeBaseName() {
     AnsiString name = ExtractFileName(ExeName());

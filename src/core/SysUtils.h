@@ -28,3 +28,10 @@ AnsiString ExeDir();
 // The program's file name without its folder, cut before its first "." (report.old.exe: report);
 // default file names are made from it.
 AnsiString ExeBaseName();
+
+// The user's home folder: HOME when it names an absolute folder, else the password database's
+// entry for this user ("/nonexistent" when there is none); never a folder other users share.
+AnsiString HomeDir();
+// Whether only the file's owner, being this user or root, and root can change it (false for a
+// file that does not exist). Settings and libraries that others could plant are not trusted.
+bool WritableOnlyByOwner(const AnsiString& path);

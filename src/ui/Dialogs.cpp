@@ -4,11 +4,13 @@
 #include "ui/QtBridge.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,6 +57,31 @@ QMessageBox::StandardButton standardOf(int id) {
         return QMessageBox::Ok;
     }
 }
+// Keys a box ignores while it is open: a held key's repeats (a key held when the box came up never
+// answers it, and so never opens the next box), and, in a box without Cancel, Escape and the
+// window's close request, as the platform's Yes/No box has no way out but its buttons.
+class BoxKeys : public QObject {
+public:
+    BoxKeys(QMessageBox* box, bool cancellable) : box_(box), cancellable_(cancellable) {}
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (!w || (w != box_ && !box_->isAncestorOf(w)))
+            return false;
+        // The window system's close request only: an answered box closes itself too.
+        if (e->type() == QEvent::Close && e->spontaneous() && w == box_ && !cancellable_) {
+            e->ignore();
+            return true;
+        }
+        if (e->type() != QEvent::KeyPress)
+            return false;
+        auto* k = static_cast<QKeyEvent*>(e);
+        return k->isAutoRepeat() || (!cancellable_ && k->key() == Qt::Key_Escape);
+    }
+
+private:
+    QMessageBox* box_;
+    bool cancellable_;
+};
 } // namespace
 
 int DefaultButtonAnswer(unsigned flags) {
@@ -97,7 +124,11 @@ int MessageBox(const AnsiString& text, const AnsiString& caption, unsigned flags
     for (int id : ids)
         box.addButton(standardOf(id));
     box.setDefaultButton(standardOf(DefaultButtonAnswer(flags)));
+    const bool cancellable = std::find(ids.begin(), ids.end(), int(IDCANCEL)) != ids.end() || ids.size() == 1;
+    BoxKeys keys(&box, cancellable);
+    qApp->installEventFilter(&keys);
     box.exec();
+    qApp->removeEventFilter(&keys);
     for (int id : ids)
         if (box.clickedButton() == box.button(standardOf(id)))
             return id;

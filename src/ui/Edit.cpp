@@ -5,9 +5,13 @@
 #include "ui/WidgetBridge.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTextCursor>
 #include <QValidator>
 
@@ -118,6 +122,100 @@ QString firstLine(const QString& s) {
 }
 } // namespace
 
+// What the native widget would otherwise do by itself: the middle button's paste, its context menu,
+// drag and drop. Each is taken here and done through the box's own operations, which ask
+// AcceptsComposition first. (A native paste inserted mime data behind the box's back: it crashed
+// with no clipboard owner and bypassed the in-place editor's grid.)
+class EditNativeInput : public QObject {
+public:
+    EditNativeInput(TCustomEdit* edit, QObject* parent) : QObject(parent), edit_(edit) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseButtonRelease: {
+            auto* m = static_cast<QMouseEvent*>(e);
+            if (m->button() != Qt::MiddleButton)
+                return false;
+            if (e->type() == QEvent::MouseButtonRelease && QGuiApplication::clipboard()->supportsSelection())
+                Guard([&] { return edit_->PasteSelection(), true; });
+            return true;
+        }
+        case QEvent::ContextMenu:
+            menu(static_cast<QContextMenuEvent*>(e)->globalPos());
+            return true;
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* d = static_cast<QDragMoveEvent*>(e);
+            if (d->mimeData()->hasText() && !edit_->ReadOnly()) {
+                d->setDropAction(Qt::CopyAction);
+                d->accept();
+            } else {
+                d->ignore();
+            }
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* d = static_cast<QDropEvent*>(e);
+            const QString text = d->mimeData()->text();
+            // Dropped text is copied: the source keeps it.
+            d->setDropAction(Qt::CopyAction);
+            d->accept();
+            Guard([&] { return edit_->insertPasted(text), true; });
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    // The edit box's menu, each entry doing what its key does.
+    void menu(const QPoint& at) {
+        QWidget* w = edit_->Widget();
+        const bool selected = edit_->SelLength() > 0, writable = !edit_->ReadOnly();
+        QMenu m;
+        QAction* undo = m.addAction(QStringLiteral("&Undo"));
+        QLineEdit* line = lineOf(w);
+        undo->setEnabled(writable && (line ? line->isUndoAvailable()
+                                           : memoOf(w)->document()->isUndoAvailable()));
+        m.addSeparator();
+        QAction* cut = m.addAction(QStringLiteral("Cu&t"));
+        cut->setEnabled(writable && selected);
+        QAction* copy = m.addAction(QStringLiteral("&Copy"));
+        copy->setEnabled(selected);
+        QAction* paste = m.addAction(QStringLiteral("&Paste"));
+        paste->setEnabled(writable && !QGuiApplication::clipboard()->text().isEmpty());
+        QAction* del = m.addAction(QStringLiteral("&Delete"));
+        del->setEnabled(writable && selected);
+        m.addSeparator();
+        QAction* all = m.addAction(QStringLiteral("Select &All"));
+        const QPointer<QWidget> alive(w);
+        QAction* chosen = m.exec(at);
+        if (!chosen || !alive || edit_->Widget() != w)
+            return;
+        Guard([&] {
+            if (chosen == undo)
+                edit_->Undo();
+            else if (chosen == cut)
+                edit_->CutToClipboard();
+            else if (chosen == copy)
+                edit_->CopyToClipboard();
+            else if (chosen == paste)
+                edit_->PasteFromClipboard();
+            else if (chosen == del)
+                edit_->ClearSelection();
+            else if (chosen == all)
+                edit_->SelectAll();
+            return true;
+        });
+    }
+
+    TCustomEdit* edit_;
+};
+
 void TCustomEdit::DefineProperties(ClassInfo& info) {
     info.Add("ReadOnly", &TCustomEdit::ReadOnly, &TCustomEdit::SetReadOnly);
     info.Add("MaxLength", &TCustomEdit::MaxLength, &TCustomEdit::SetMaxLength);
@@ -167,6 +265,11 @@ void TCustomEdit::CreateWnd() {
         m->setPlainText(boxTextOf(text_));
         QObject::connect(m, &QPlainTextEdit::textChanged, m, [this] { Guard([&] { return textEdited(), true; }); });
     }
+    // A plain text edit receives the mouse and drops in its viewport.
+    auto* input = new EditNativeInput(this, w);
+    w->installEventFilter(input);
+    if (QPlainTextEdit* m = memoOf(w))
+        m->viewport()->installEventFilter(input);
     settingText_ = false;
     applyFormatRect();
 }
@@ -346,7 +449,7 @@ void TCustomEdit::SelectAll() {
 }
 
 void TCustomEdit::ClearSelection() {
-    if (!Widget() || readOnly_ || SelLength() == 0)
+    if (!Widget() || SelLength() == 0 || !AcceptsComposition())
         return;
     boxInsert(Widget(), QString());
 }
@@ -355,8 +458,7 @@ void TCustomEdit::CutToClipboard() {
     if (!Widget())
         return;
     CopyToClipboard();
-    if (!readOnly_)
-        ClearSelection();
+    ClearSelection();
 }
 
 void TCustomEdit::CopyToClipboard() {
@@ -365,32 +467,53 @@ void TCustomEdit::CopyToClipboard() {
     QGuiApplication::clipboard()->setText(boxSelectedText(Widget()));
 }
 
-void TCustomEdit::PasteFromClipboard() {
-    if (!Widget() || readOnly_)
+void TCustomEdit::PasteFromClipboard() { insertPasted(QGuiApplication::clipboard()->text()); }
+
+void TCustomEdit::PasteSelection() { insertPasted(QGuiApplication::clipboard()->text(QClipboard::Selection)); }
+
+void TCustomEdit::insertPasted(const QString& text) {
+    if (!Widget() || text.isEmpty() || !AcceptsComposition())
         return;
     int refused = 0;
-    QString pasted = QGuiApplication::clipboard()->text();
+    QString pasted = text;
     // A box that holds line breaks takes every pasted line; one line takes the first.
     const bool breaks = multiLine_ || wordWrap_;
     if (breaks)
         pasted.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    AnsiString text = FromQStringRefusing(breaks ? pasted : firstLine(pasted), refused);
+    AnsiString bytes = FromQStringRefusing(breaks ? pasted : firstLine(pasted), refused);
     // What the code page lacks is refused as a wrong key is, with a beep; it never becomes "?".
     if (refused > 0)
         MessageBeep();
     if (maxLength_ > 0) {
         const int room = maxLength_ - int(text_.size()) + SelLength();
-        text = AnsiLeft(text, size_t(std::max(room, 0)));
+        bytes = AnsiLeft(bytes, size_t(std::max(room, 0)));
     }
-    if (!text.empty())
-        boxInsert(Widget(), ToQString(text));
+    if (!bytes.empty() && Widget())
+        boxInsert(Widget(), ToQString(bytes));
 }
 
 void TCustomEdit::Undo() {
+    QLineEdit* line = lineOf(Widget());
+    QPlainTextEdit* memo = memoOf(Widget());
+    if ((!line || !line->isUndoAvailable()) && (!memo || !memo->document()->isUndoAvailable()))
+        return;
+    if (!AcceptsComposition())
+        return;
     if (QLineEdit* e = lineOf(Widget()))
         e->undo();
     else if (QPlainTextEdit* m = memoOf(Widget()))
         m->undo();
+}
+
+void TCustomEdit::KeyDown(Word& key, TShiftState shift) {
+    TWinControl::KeyDown(key, shift);
+    if (shift != TShiftState{ssShift} || (key != VK_INSERT && key != VK_DELETE))
+        return;
+    if (key == VK_INSERT)
+        PasteFromClipboard();
+    else
+        CutToClipboard();
+    key = 0;
 }
 
 void TCustomEdit::DoEnter() {

@@ -6,6 +6,11 @@
 // text the code page can hold: a character it lacks, from an input method, the clipboard or a drop,
 // is refused with a beep and never becomes "?".
 //
+// Text enters by keys, an input method, Ctrl+V and Shift+Insert, the box's own menu, the middle
+// button (the primary selection) and drag and drop. Every way but keys and the input method's
+// composition is this class's own code, never the native widget's, and each asks AcceptsComposition
+// first: a box that refuses it takes no text by any of them.
+//
 // One line by default; with WordWrap a long text wraps at the box's width and scrolls up and down
 // instead of sideways (the window is made again when the setting changes). Enter is the form's or the
 // owner's, never the text's. A one-line box has no line breaks; a wrapped box takes a line feed
@@ -13,6 +18,8 @@
 // a lone CR given to SetText reads back as LF). TMemo is the multi-line kind, where Enter types a
 // break and the text keeps the break style it was given.
 #include "ui/WinControl.h"
+
+class QString;
 
 class TCustomEdit : public TWinControl {
     MORVANE_CLASS_PROPS(TCustomEdit, TWinControl)
@@ -52,8 +59,10 @@ public:
     void CutToClipboard();
     void CopyToClipboard();
     // Inserts the clipboard's text over the selection: what the code page lacks is left out with a
-    // beep, what the limit leaves no room for is not inserted.
+    // beep, what the limit leaves no room for is not inserted. Nothing when AcceptsComposition refuses.
     virtual void PasteFromClipboard();
+    // The same with the primary selection's text: the middle button's paste.
+    void PasteSelection();
     void Undo();
 
     TNotifyEvent OnChange;
@@ -66,8 +75,11 @@ protected:
     QWidget* CreateWidget(QWidget* parent) override;
     void CreateWnd() override;
     bool OwnerDrawn() const override { return false; }
+    // Whether text may change now, by any way it enters (an in-place editor asks its grid).
     bool AcceptsComposition() override { return !readOnly_; }
     void DefaultChar(char key) override;
+    // Shift+Insert pastes and Shift+Delete cuts through this class's own operations.
+    void KeyDown(Word& key, TShiftState shift) override;
     // Inserts one whole typed character over the selection, when the box is not read-only and the
     // limit leaves room for all of it.
     void InsertTyped(std::string_view ch);
@@ -75,6 +87,9 @@ protected:
     virtual void Change();
 
 private:
+    friend class EditNativeInput;
+    // Inserts pasted or dropped text over the selection by the paste rules above.
+    void insertPasted(const QString& text);
     void textEdited();
     void applyFormatRect();
     mutable AnsiString text_;

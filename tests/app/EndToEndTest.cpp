@@ -709,3 +709,101 @@ TEST(EndToEnd, ALongCustomerListTakesKeysWhileItIsStillBeingRead) {
     EXPECT_EQ(program.CloseAfterBlock(x), 0) << readFile(program.err);
     EXPECT_EQ(readFile(program.out), "C00001\t客戶1\nC50000\t客戶50000\n\n") << readFile(program.err);
 }
+
+// Text reaches a customer's name by every way a user pastes it, on a real X server with real
+// clipboard owners: Shift+Insert, the middle button (the primary selection) and the editor's own
+// menu; each pasted name is posted and handed on by 確定. Then Escape held on a ticked row asks
+// "Discard changes to this record?" once: the Yes/No box ignores Escape, so a held key stacks nothing.
+TEST(EndToEnd, PasteByEveryPathReachesTheRecordAndHeldEscapeAsksOnce) {
+    if (!onPath("Xvfb") || !onPath("xdotool") || !onPath("xclip"))
+        GTEST_SKIP() << "Xvfb, xdotool and xclip come with scripts/setup.sh";
+    WriteConnectionFiles(DemoDatabase().Dir(), DemoDatabase().Path());
+    Spot box[4], name[4], confirm;
+    std::vector<std::string> ids, names;
+    {
+        StartApplication();
+        TFormMorvane form(Application);
+        form.Show();
+        TkxDBGrid* g = form.kxDBGrid1;
+        int nameCol = 0;
+        while (g->MappedField(nameCol - g->IndicatorOffset()) != form.CDS_CUSTCUST_NAME) ++nameCol;
+        auto spot = [&](TControl* c, TRect r) {
+            const TPoint p = c->ClientToScreen({(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
+            const TPoint o = form.ClientToScreen({0, 0});
+            return Spot{p.X - o.X, p.Y - o.Y};
+        };
+        for (int i = 0; i < 4; ++i) {
+            box[i] = spot(g, g->CellRect(1, i + 2));
+            name[i] = spot(g, g->CellRect(nameCol, i + 2));
+            TActiveRecordScope scope(g->DataLink(), i + 1);
+            ids.push_back(codepage::ToUtf8(form.CDS_CUSTCUST_ID->AsString()));
+            names.push_back(codepage::ToUtf8(form.CDS_CUSTCUST_NAME->AsString()));
+        }
+        confirm = spot(form.SpeedButton1, form.SpeedButton1->ClientRect());
+    }
+    const TestDatabase shop(ReadDbFile("demo.sql"));
+    WriteConnectionFiles(shop.Dir(), shop.Path());
+    XServer x;
+    ASSERT_FALSE(x.display.empty()) << "no X server could be started";
+    const std::string dir = MakeTempDir(), out = dir + "/out.txt", err = dir + "/err.txt";
+    std::ofstream(dir + "/clip.txt") << "Cl\xF0\x9F\x98\x80ip"; // Big5 has no emoji
+    std::ofstream(dir + "/prim.txt") << "Prim";
+    const std::vector<std::string> xenv = environmentWith({"DISPLAY=" + x.display});
+    pid_t owners[2] = {
+        -1, spawn({"xclip", "-quiet", "-selection", "primary", "-i", dir + "/prim.txt"}, xenv, "/dev/null", "/dev/null")};
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const pid_t program =
+        spawn({ExeDir() + "morvane", "S0607240001"},
+              environmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb",
+                               std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"}),
+              out.c_str(), err.c_str());
+    ASSERT_GT(program, 0);
+    std::string window;
+    for (auto end = std::chrono::steady_clock::now() + 60s; window.empty() && std::chrono::steady_clock::now() < end;) {
+        std::stringstream found(xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
+        std::getline(found, window);
+        if (window.empty() && waitFor(program, 200ms) != -1) break;
+    }
+    auto at = [&](const Spot& s, const char* button) {
+        xdo(x, {"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y), "click", button});
+        std::this_thread::sleep_for(300ms);
+    };
+    auto key = [&](const char* k) { xdo(x, {"key", "--window", window, k}); };
+    if (!window.empty()) {
+        // F2 opens the editor, a second F2 puts the caret after the name.
+        // The first paste finds no clipboard owner at all.
+        at(name[0], "1"), key("F2"), key("F2"), key("shift+Insert");
+        owners[0] = spawn({"xclip", "-quiet", "-selection", "clipboard", "-i", dir + "/clip.txt"}, xenv, "/dev/null",
+                          "/dev/null");
+        std::this_thread::sleep_for(500ms);
+        key("shift+Insert");
+        at(name[1], "1"), key("F2"), key("F2"), at(name[1], "2");
+        at(name[2], "1"), key("F2"), key("F2"), at(name[2], "3");
+        xdo(x, {"key", "p"}); // the menu's Paste
+        for (const Spot& s : {box[0], box[1], box[2], confirm}) at(s, "1");
+        for (auto end = std::chrono::steady_clock::now() + 30s;
+             readFile(out).find("\n\n") == std::string::npos && std::chrono::steady_clock::now() < end;)
+            std::this_thread::sleep_for(100ms);
+        at(box[3], "1");
+        xdo(x, {"keydown", "Escape"});
+        std::this_thread::sleep_for(1500ms);
+        xdo(x, {"keyup", "Escape"});
+        std::this_thread::sleep_for(500ms);
+        xdo(x, {"key", "Return"}); // Yes: the tick goes
+        std::this_thread::sleep_for(500ms);
+        if (waitFor(program, 0ms) == -1) AskWindowToClose(x.display, std::stoul(window));
+    }
+    const int code = waitFor(program, 30s);
+    if (code == -1) stop(program);
+    for (pid_t p : owners)
+        if (p > 0) stop(p);
+    ASSERT_FALSE(window.empty()) << readFile(err);
+    EXPECT_EQ(code, 0) << readFile(err);
+    EXPECT_EQ(readFile(out), ids[0] + "\t" + names[0] + "Clip\n" + ids[1] + "\t" + names[1] + "Prim\n" + ids[2] + "\t" + names[2] + "Clip\n\n") << readFile(err);
+    const std::string boxes = readFile(err);
+    size_t asked = 0;
+    for (size_t at = boxes.find("Discard changes"); at != std::string::npos; at = boxes.find("Discard changes", at + 1))
+        ++asked;
+    EXPECT_EQ(asked, 1u) << boxes;
+    fs::remove_all(dir);
+}

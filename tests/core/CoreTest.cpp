@@ -3,6 +3,7 @@
 #include "core/Exception.h"
 #include "core/Format.h"
 #include "core/IniFile.h"
+#include "core/Library.h"
 #include "core/Registry.h"
 #include "core/StringList.h"
 #include "core/SysUtils.h"
@@ -217,6 +218,39 @@ TEST(Registry, KeysAndTypedValuesLiveInAFilePerHive) {
     EXPECT_THROW(reg.WriteString("x", "y"), ERegistryException);
     TRegistry classes(RegistryHive::ClassesRoot);
     EXPECT_FALSE(classes.KeyExists("Software\\Kestrin\\DbDriver"));
+}
+
+// Without a usable HOME the home folder is the password database's, never a shared one; a hive, a
+// profile or a library that others than its owner and root may write is as good as absent.
+TEST(Registry, NoSharedHomeAndNoFileOthersCanWrite) {
+    const char* saved = std::getenv("HOME");
+    const std::string home = saved ? saved : "";
+    for (const char* odd : {"", "relative"}) {
+        setenv("HOME", odd, 1);
+        EXPECT_EQ(HomeDir()[0], '/') << odd;
+        EXPECT_NE(HomeDir(), "/tmp") << odd;
+    }
+    setenv("HOME", home.c_str(), 1);
+    {
+        TRegistry reg(RegistryHive::ClassesRoot);
+        ASSERT_TRUE(reg.OpenKey("CLSID\\Planted", true));
+        reg.WriteString("", "x");
+    }
+    const AnsiString hive = TRegistry::HiveFile(RegistryHive::ClassesRoot);
+    const AnsiString lib = TIniFile::ProfileDir() + "libplanted.so";
+    std::filesystem::copy_file(ExeDir() + "libdsengine.so", lib, std::filesystem::copy_options::overwrite_existing);
+    for (auto perms : {std::filesystem::perms::owner_write, std::filesystem::perms::group_write,
+                       std::filesystem::perms::others_write}) {
+        const bool trusted = perms == std::filesystem::perms::owner_write;
+        for (const AnsiString& f : {hive, lib})
+            std::filesystem::permissions(f, std::filesystem::perms::owner_all | perms);
+        EXPECT_EQ(TRegistry(RegistryHive::ClassesRoot).KeyExists("CLSID\\Planted"), trusted);
+        ModuleHandle h = LoadModule(lib);
+        EXPECT_EQ(h != nullptr, trusted);
+        FreeModule(h);
+    }
+    std::remove(lib.c_str());
+    std::remove(hive.c_str());
 }
 
 namespace {

@@ -12,7 +12,11 @@
 #include "ui/Input.h"
 
 #include <QClipboard>
+#include <QDropEvent>
 #include <QGuiApplication>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -158,6 +162,37 @@ TEST(InplaceEdit, ReadOnlyColumnsGridsAndControlCells) {
     g->SelectColumn(kName);
     SendKey(g, VK_DELETE);
     EXPECT_TRUE(g->EditorShowing());
+}
+
+// Shift+Insert and a drop go through the grid's modify rule as typing does: refused in the
+// read-only class column, in the name column they put the dataset into edit state. No clipboard
+// owner at all is survived.
+TEST(InplaceEdit, PasteAndDropTakeTheTypingRule) {
+    GridHarness h(CustomersDb(10));
+    h.ShowLikeTheWindow();
+    auto drop = [&](const char* text) {
+        QWidget* w = editorOf(h)->Widget();
+        if (auto* m = dynamic_cast<QPlainTextEdit*>(w)) w = m->viewport();
+        QMimeData data;
+        data.setText(QString::fromUtf8(text));
+        QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+        QGuiApplication::sendEvent(w, &enter);
+        QDropEvent e(QPointF(2, 2), Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+        QGuiApplication::sendEvent(w, &e);
+    };
+    Clipboard().SetAsText("Clip");
+    editColumn(h, kClass);
+    SendKey(nullptr, VK_INSERT, {ssShift});
+    drop("Drop");
+    EXPECT_EQ(editorOf(h)->Text(), "A");
+    EXPECT_EQ(h.cds->State(), dsBrowse);
+    QGuiApplication::clipboard()->clear();
+    editColumn(h, kName);
+    SendKey(nullptr, VK_INSERT, {ssShift});
+    SendKey(nullptr, VK_END);
+    drop("Drop");
+    EXPECT_EQ(editorOf(h)->Text(), Ansi("外功客1Drop"));
+    EXPECT_EQ(h.cds->State(), dsEdit);
 }
 
 TEST(InplaceEdit, AnEmptyDatasetGetsARecordOnlyWithAllowInsert) {

@@ -22,8 +22,9 @@ std::string MakeTempDir() {
 }
 
 std::string ReadDbFile(const std::string& name) {
+    // The project's db/ as the build knows it; the variable points elsewhere.
     const char* dir = std::getenv("MORVANE_TEST_SQL_DIR");
-    std::string path = std::string(dir ? dir : "db") + "/" + name;
+    std::string path = std::string(dir && *dir ? dir : MORVANE_SOURCE_DB_DIR) + "/" + name;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);
