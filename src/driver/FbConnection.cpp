@@ -225,7 +225,8 @@ void TFbConnection::ReadsDone() {
     if (!snapshot_ || readers_ > 0 || !tr_)
         return;
     // It only read: a commit that fails (the server gone) loses nothing; the handle is let go all the same.
-    if (endTransaction(true, false) != SQL_SUCCESS) {
+    // Retaining keeps the blob identifiers of the rows already read valid until the next read begins.
+    if (endTransaction(true, true) != SQL_SUCCESS) {
         ISC_STATUS_ARRAY status;
         api_.rollback_transaction(status, &tr_);
         tr_ = 0;

@@ -190,11 +190,6 @@ TEST(Program, FailuresWhileBuildingEndWithTheStartUpBox) {
     expectStartupBox(RunProgram({}), "EDatabaseError",
                      ".\r\nCDS_CUST: Type mismatch for field '客戶類別', expecting: String actual: Integer.\n");
 
-    // A customer that fails to fetch after the first packet, while the window is first laid out: the
-    // server's message in the same box, not an abort.
-    TestDatabase lateFailure(CustomersFailingAtRow500(), false);
-    WriteConnectionFiles(lateFailure.Dir(), lateFailure.Path());
-    expectStartupBox(RunProgram({}), "EOleException", "Integer divide by zero");
 }
 
 TEST(Program, CustomerGridSectionOfTheStateFile) {

@@ -44,6 +44,9 @@ TEST(EndToEnd, ThumbDragAndFindBarReachCustomersOnARealXServer) {
         StartApplication();
         TFormMorvane form(Application);
         form.Show();
+        // The program reads the rest of the list while it waits for input: here, at once.
+        form.CDS_CUST->RecordCount();
+        form.kxDBGrid1->SyncScrollBar();
         QScrollBar* bar = nullptr;
         for (QScrollBar* b : form.kxDBGrid1->Widget()->findChildren<QScrollBar*>())
             if (b->orientation() == Qt::Vertical) bar = b;
@@ -75,6 +78,7 @@ TEST(EndToEnd, ThumbDragAndFindBarReachCustomersOnARealXServer) {
     XProgram program(x, {"S0607240001"});
     ASSERT_FALSE(program.window.empty()) << program.Errors();
     const std::string& w = program.window;
+    std::this_thread::sleep_for(2s);  // the rest of the list read while the window waits for input
     auto key = [&](const std::string& k) {
         Xdo(x, {"key", "--window", w, k});
         std::this_thread::sleep_for(150ms);
