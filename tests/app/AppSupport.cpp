@@ -79,6 +79,12 @@ QJsonObject ProgramRun::DataSet(const char* name) const {
     throw std::runtime_error(std::string("no dataset ") + name);
 }
 
+Spot SpotIn(const TControl& form, const TControl& c, const TRect& r) {
+    const TPoint p = c.ClientToScreen({(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
+    const TPoint o = form.ClientToScreen({0, 0});
+    return Spot{p.X - o.X, p.Y - o.Y};
+}
+
 ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
     std::string dir = MakeTempDir(), statePath = dir + "/state.json", errPath = dir + "/stderr.txt";
     std::string exe = ExeDir() + "morvane";

@@ -1,7 +1,9 @@
 #pragma once
 // Shared pieces of the window tests: shop databases with a changed schema, the application on the
 // offscreen platform, and runs of the real program in a child process.
+#include "app/XDisplay.h"
 #include "support/FirebirdDb.h"
+#include "ui/Control.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -42,6 +44,9 @@ struct ProgramRun {
 };
 // `env`: further "NAME=value" settings, replacing the test's own of the same name.
 ProgramRun RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+
+// The centre of `r` (in `c`'s client coordinates) as a spot of the window `form`.
+Spot SpotIn(const TControl& form, const TControl& c, const TRect& r);
 
 // UTF-8 literal as the state file writes it.
 inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }

@@ -23,146 +23,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <spawn.h>
-#include <sstream>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-extern char** environ;
-
-namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-bool onPath(const std::string& tool) {
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path ? path : "");
-    for (std::string dir; std::getline(dirs, dir, ':');)
-        if (!dir.empty() && fs::exists(fs::path(dir) / tool)) return true;
-    return false;
-}
-
-std::string readFile(const std::string& path) {
-    std::stringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
-
-// The test's environment with `set` (NAME=value entries) in place of its own entries of those
-// names; the program's automation switches and the test's platform are left out.
-std::vector<std::string> environmentWith(const std::vector<std::string>& set) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string v = *e;
-        bool replaced = v.rfind("MORVANE_", 0) == 0 || v.rfind("QT_QPA_PLATFORM=", 0) == 0;
-        for (const std::string& s : set)
-            replaced = replaced || v.rfind(s.substr(0, s.find('=') + 1), 0) == 0;
-        if (!replaced) env.push_back(v);
-    }
-    env.insert(env.end(), set.begin(), set.end());
-    return env;
-}
-
-// Starts a child with standard output and error in files (null: inherited); `outFd` instead puts
-// that descriptor on standard output (kClosed: none at all).
-constexpr int kClosed = -2;
-pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const char* out,
-            const char* err, int outFd = -1) {
-    std::vector<char*> argv, envp;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    for (const std::string& e : env)
-        envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (out) posix_spawn_file_actions_addopen(&actions, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-    if (outFd == kClosed) posix_spawn_file_actions_addclose(&actions, 1);
-    if (err) posix_spawn_file_actions_addopen(&actions, 2, err, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// The child's exit code once it ended within `limit` (128 + signal when killed); -1 while it runs.
-int waitFor(pid_t pid, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        int status = 0;
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        if (done < 0) return 255; // not a child of ours (any more)
-        if (std::chrono::steady_clock::now() > end) return -1;
-        std::this_thread::sleep_for(50ms);
-    }
-}
-
-void stop(pid_t pid) {
-    kill(pid, SIGTERM);
-    if (waitFor(pid, 10s) == -1) {
-        kill(pid, SIGKILL);
-        waitFor(pid, 10s);
-    }
-}
-
-
-// xdotool on the display; what it printed.
-std::string xdo(const XServer& x, std::vector<std::string> args) {
-    const std::string out = MakeTempDir() + "/xdo.txt";
-    args.insert(args.begin(), "xdotool");
-    const pid_t pid = spawn(args, environmentWith({"DISPLAY=" + x.display}), out.c_str(), "/dev/null");
-    const int code = pid > 0 ? waitFor(pid, 30s) : 255;
-    if (code == -1) stop(pid);
-    std::string text = code == 0 ? readFile(out) : std::string();
-    fs::remove_all(fs::path(out).parent_path());
-    return text;
-}
-
-struct Spot {
-    int x, y;
-};
-
-// The program started on the display, standard output and error in files of a folder of its own.
-struct ProgramOnX {
-    std::string dir = MakeTempDir(), out = dir + "/out.txt", err = dir + "/err.txt", window;
-    pid_t pid = -1;
-
-    ProgramOnX(const XServer& x, std::vector<std::string> args) {
-        const char* asan = std::getenv("ASAN_OPTIONS");
-        args.insert(args.begin(), ExeDir() + "morvane");
-        pid = spawn(args,
-                    environmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto",
-                                     std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"}),
-                    out.c_str(), err.c_str());
-        for (auto end = std::chrono::steady_clock::now() + 60s;
-             pid > 0 && window.empty() && std::chrono::steady_clock::now() < end;) {
-            std::stringstream found(xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
-            std::getline(found, window);
-            if (window.empty() && waitFor(pid, 200ms) != -1) break;
-        }
-        if (pid > 0 && window.empty()) stop(pid);
-    }
-    ~ProgramOnX() { fs::remove_all(dir); }
-    void Click(const XServer& x, Spot s) const {
-        xdo(x, {"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y), "click", "1"});
-    }
-    void Key(const XServer& x, const char* key) const { xdo(x, {"key", "--window", window, key}); }
-    // Waits for a selection block (closed by an empty line), closes the window and answers the exit code.
-    int CloseAfterBlock(const XServer& x) {
-        for (auto end = std::chrono::steady_clock::now() + 60s;
-             readFile(out).find("\n\n") == std::string::npos && std::chrono::steady_clock::now() < end;)
-            std::this_thread::sleep_for(100ms);
-        AskWindowToClose(x.display, std::stoul(window));
-        const int code = waitFor(pid, 60s);
-        if (code == -1) stop(pid);
-        return code;
-    }
-};
-} // namespace
 
 TEST(EndToEnd, TicksConfirmedOnARealXServerReachStandardOutput) {
     if (!OnPath("Xvfb") || !OnPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
@@ -176,14 +41,9 @@ TEST(EndToEnd, TicksConfirmedOnARealXServerReachStandardOutput) {
         TFormMorvane form(Application);
         form.Show();
         TkxDBGrid* g = form.kxDBGrid1;
-        auto spot = [&](TControl* c, TRect r) {
-            const TPoint p = c->ClientToScreen({(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
-            const TPoint o = form.ClientToScreen({0, 0});
-            return Spot{p.X - o.X, p.Y - o.Y};
-        };
-        boxes[0] = spot(g, g->CellRect(1, 2));
-        boxes[1] = spot(g, g->CellRect(1, 4));
-        confirm = spot(form.SpeedButton1, form.SpeedButton1->ClientRect());
+        boxes[0] = SpotIn(form, *g, g->CellRect(1, 2));
+        boxes[1] = SpotIn(form, *g, g->CellRect(1, 4));
+        confirm = SpotIn(form, *form.SpeedButton1, form.SpeedButton1->ClientRect());
         for (int row : {2, 4, 5}) {
             TActiveRecordScope scope(g->DataLink(), row - 1);
             expected += codepage::ToUtf8(form.CDS_CUSTCUST_ID->AsString()) + "\t" +
@@ -199,14 +59,11 @@ TEST(EndToEnd, TicksConfirmedOnARealXServerReachStandardOutput) {
     ASSERT_FALSE(x.display.empty()) << "no X server could be started";
     XProgram program(x, {"S0607240001"});
     ASSERT_FALSE(program.window.empty()) << program.Errors();
-    const std::string& window = program.window;
-
     for (const Spot& s : boxes)
-        Xdo(x, {"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y), "click", "1"});
-    Xdo(x, {"key", "--window", window, "Down"});
-    Xdo(x, {"key", "--window", window, "space"});
-    Xdo(x, {"mousemove", "--window", window, std::to_string(confirm.x), std::to_string(confirm.y), "click",
-            "1"});
+        program.Click(s);
+    program.Key("Down");
+    program.Key("space");
+    program.Click(confirm);
     // The block is closed by an empty line.
     program.WaitForOutput("\n\n");
     const int code = program.Close();
@@ -215,46 +72,6 @@ TEST(EndToEnd, TicksConfirmedOnARealXServerReachStandardOutput) {
 }
 
 namespace {
-// The program on an X server of its own, started on the bill S0607240001 with standard output as
-// `spawn` takes it, and its window once shown.
-struct Program {
-    XServer x;
-    pid_t pid = -1;
-    std::string window, dir = MakeTempDir(), err = dir + "/err.txt";
-    explicit Program(const char* out, int outFd = -1) {
-        const char* asan = std::getenv("ASAN_OPTIONS");
-        const std::vector<std::string> env =
-            environmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto",
-                             std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"});
-        if (x.display.empty()) return;
-        pid = spawn({ExeDir() + "morvane", "S0607240001"}, env, out, err.c_str(), outFd);
-        for (auto end = std::chrono::steady_clock::now() + 60s;
-             pid > 0 && window.empty() && std::chrono::steady_clock::now() < end;) {
-            std::stringstream found(xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
-            std::getline(found, window);
-            if (window.empty() && waitFor(pid, 200ms) != -1) pid = -1;
-        }
-    }
-    ~Program() {
-        if (pid > 0) stop(pid);
-        fs::remove_all(dir);
-    }
-    void click(Spot s) {
-        xdo(x, {"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y), "click", "1"});
-        std::this_thread::sleep_for(450ms); // two clicks on one spot are not a double click
-    }
-    // Keys go where the pointer is, as a box the key opens may take them.
-    void key(const std::string& keys) { xdo(x, {"key", keys}); }
-    void type(const std::string& text) { xdo(x, {"type", text}); }
-    std::string errors() const { return readFile(err); }
-    int close() {
-        AskWindowToClose(x.display, std::stoul(window));
-        const int code = waitFor(pid, 60s);
-        if (code != -1) pid = -1;
-        return code;
-    }
-};
-
 // Where the first rows' tick, code and name cells and 確定 are in the window built here on `db`.
 struct Layout {
     Spot tick[6], code[6], name[6], confirm;
@@ -265,18 +82,13 @@ Layout layoutOf(const TestDatabase& db) {
     TFormMorvane form(Application);
     form.Show();
     TkxDBGrid* g = form.kxDBGrid1;
-    auto spot = [&](TControl* c, TRect r) {
-        const TPoint p = c->ClientToScreen({(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
-        const TPoint o = form.ClientToScreen({0, 0});
-        return Spot{p.X - o.X, p.Y - o.Y};
-    };
     Layout at{};
     for (int row = 0; row < 6; ++row) {
-        at.tick[row] = spot(g, g->CellRect(1, row + 1));
-        at.code[row] = spot(g, g->CellRect(2, row + 1));
-        at.name[row] = spot(g, g->CellRect(3, row + 1));
+        at.tick[row] = SpotIn(form, *g, g->CellRect(1, row + 1));
+        at.code[row] = SpotIn(form, *g, g->CellRect(2, row + 1));
+        at.name[row] = SpotIn(form, *g, g->CellRect(3, row + 1));
     }
-    at.confirm = spot(form.SpeedButton1, form.SpeedButton1->ClientRect());
+    at.confirm = SpotIn(form, *form.SpeedButton1, form.SpeedButton1->ClientRect());
     return at;
 }
 
@@ -284,7 +96,7 @@ Layout layoutOf(const TestDatabase& db) {
 std::string nextBlocks(const std::string& path, size_t seen) {
     std::string text;
     for (auto end = std::chrono::steady_clock::now() + 30s; std::chrono::steady_clock::now() < end;) {
-        text = readFile(path);
+        text = ReadWholeFile(path);
         if (text.size() > seen && text.ends_with("\n\n")) break;
         std::this_thread::sleep_for(100ms);
     }
@@ -295,7 +107,7 @@ std::string nextBlocks(const std::string& path, size_t seen) {
 // What a clerk does to the list in the window never changes whom the caller receives: customers as
 // the database holds them, whole, escaped so that no value breaks the block.
 TEST(EndToEnd, TheSelectionHandedOnIsTheDatabasesCustomersWholeAndEscaped) {
-    if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
+    if (!OnPath("Xvfb") || !OnPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
     // Codes wider than the window's field of 10 bytes, alike in their first 10; names holding a line
     // feed, a tab, a backslash and a carriage return.
     const std::string sql =
@@ -308,9 +120,9 @@ TEST(EndToEnd, TheSelectionHandedOnIsTheDatabasesCustomersWholeAndEscaped) {
     const TestDatabase here(sql, false), shop(sql, false);
     const Layout at = layoutOf(here);
     WriteConnectionFiles(shop.Dir(), shop.Path());
-    const std::string out = MakeTempDir() + "/out.txt";
-    Program p(out.c_str());
-    ASSERT_FALSE(p.window.empty()) << p.errors();
+    XServer x;
+    XProgram p(x, {"S0607240001"});
+    ASSERT_FALSE(p.window.empty()) << p.Errors();
 
     const std::string c01 = "C01\tAnn\n", c02 = "C02\tL1\\nL2\n", c03 = "C03\ta\\tb\\\\c\\r\n",
                       wide = "W000000000A\t寬一\nW000000000B\t寬二\n";
@@ -319,38 +131,37 @@ TEST(EndToEnd, TheSelectionHandedOnIsTheDatabasesCustomersWholeAndEscaped) {
         std::function<void()> act;
         std::string block;
     } steps[] = {
-        {"every customer ticked", [&] { for (int row = 0; row < 5; ++row) p.click(at.tick[row]); },
+        {"every customer ticked", [&] { for (int row = 0; row < 5; ++row) p.Click(at.tick[row]); },
          c01 + c02 + c03 + wide + "\n"},
-        {"a name blanked with Space", [&] { p.click(at.name[0]); p.key("space"); p.key("Down"); },
+        {"a name blanked with Space", [&] { p.Click(at.name[0]); p.Key("space"); p.Key("Down"); },
          c01 + c02 + c03 + wide + "\n"},
-        {"a code typed over", [&] { p.click(at.code[1]); p.type("ZZ9"); p.key("Down"); },
+        {"a code typed over", [&] { p.Click(at.code[1]); p.Type("ZZ9"); p.Key("Down"); },
          c01 + c02 + c03 + wide + "\n"},
-        {"a customer removed with Ctrl+Delete", [&] { p.click(at.code[2]); p.key("ctrl+Delete"); },
+        {"a customer removed with Ctrl+Delete", [&] { p.Click(at.code[2]); p.Key("ctrl+Delete"); },
          c01 + c02 + wide + "\n"},
         {"a customer added in the window and ticked", [&] {
-             p.key("Insert");
-             p.type("NEW1");
+             p.Key("Insert");
+             p.Type("NEW1");
              for (const char* key : {"Return", "Left", "space", "Down"})
-                 p.key(key);
+                 p.Key(key);
          },
          c01 + c02 + wide + "\n"},
     };
     size_t seen = 0;
     for (const Step& step : steps) {
         step.act();
-        p.click(at.confirm);
-        const std::string block = nextBlocks(out, seen);
-        EXPECT_EQ(block, step.block) << step.what << "\n" << p.errors();
+        p.Click(at.confirm);
+        const std::string block = nextBlocks(p.out, seen);
+        EXPECT_EQ(block, step.block) << step.what << "\n" << p.Errors();
         seen += block.size();
     }
-    EXPECT_EQ(p.close(), 0) << p.errors();
-    fs::remove_all(fs::path(out).parent_path());
+    EXPECT_EQ(p.Close(), 0) << p.Errors();
 }
 
 // Whatever the caller does with its end of standard output, 確定 never freezes, ends or garbles the
 // window: a reader that has gone or a write that fails is one message per confirmation.
 TEST(EndToEnd, TheCallersOutputNeverHoldsTheWindow) {
-    if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
+    if (!OnPath("Xvfb") || !OnPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
     const Layout at = layoutOf(DemoDatabase());
     const TestDatabase shop(ReadDbFile("demo.sql"));
     WriteConnectionFiles(shop.Dir(), shop.Path());
@@ -368,15 +179,16 @@ TEST(EndToEnd, TheCallersOutputNeverHoldsTheWindow) {
         if (!c.out && !c.closed) {
             ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
         }
-        Program p(c.out, c.closed ? kClosed : fds[1]);
+        XServer x;
+        XProgram p(x, {"S0607240001"}, {.out = c.out, .outFd = c.closed ? kNoOutput : fds[1]});
         if (fds[1] >= 0) close(fds[1]);
         if (fds[0] >= 0) close(fds[0]); // the reader goes
-        ASSERT_FALSE(p.window.empty()) << c.what << "\n" << p.errors();
-        p.click(at.tick[0]);
-        p.click(at.confirm);
-        p.click(at.confirm);
-        EXPECT_EQ(p.close(), 0) << c.what << "\n" << p.errors();
-        const std::string errors = p.errors();
+        ASSERT_FALSE(p.window.empty()) << c.what << "\n" << p.Errors();
+        p.Click(at.tick[0]);
+        p.Click(at.confirm);
+        p.Click(at.confirm);
+        EXPECT_EQ(p.Close(), 0) << c.what << "\n" << p.Errors();
+        const std::string errors = p.Errors();
         size_t boxes = 0;
         for (size_t at = 0; !c.box.empty() && (at = errors.find(c.box, at)) != std::string::npos; ++at)
             ++boxes;
@@ -387,16 +199,17 @@ TEST(EndToEnd, TheCallersOutputNeverHoldsTheWindow) {
     // and once the caller reads it receives the newest selection, whole.
     int fds[2];
     ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-    Program p(nullptr, fds[1]);
-    ASSERT_FALSE(p.window.empty()) << p.errors();
+    XServer x;
+    XProgram p(x, {"S0607240001"}, {.outFd = fds[1]});
+    ASSERT_FALSE(p.window.empty()) << p.Errors();
     fcntl(fds[1], F_SETFL, O_NONBLOCK);
     size_t filler = 0;
     for (ssize_t n; (n = write(fds[1], std::string(4096, 'x').data(), 4096)) > 0;)
         filler += size_t(n);
     close(fds[1]);
     for (int row : {0, 1}) {
-        p.click(at.tick[row]);
-        p.click(at.confirm);
+        p.Click(at.tick[row]);
+        p.Click(at.confirm);
     }
     std::string received;
     char buf[65536];
@@ -409,24 +222,25 @@ TEST(EndToEnd, TheCallersOutputNeverHoldsTheWindow) {
     ASSERT_GT(received.size(), filler);
     const std::string block = received.substr(filler);
     EXPECT_EQ(std::count(block.begin(), block.end(), '\n'), 3) << block; // two ticks, one block
-    EXPECT_EQ(p.close(), 0) << p.errors();
+    EXPECT_EQ(p.Close(), 0) << p.Errors();
     close(fds[0]);
 }
 
 // Stopping the working process ends the program at once, as stopping its watcher does.
 TEST(EndToEnd, TheWorkingProcessObeysStopSignals) {
-    if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
+    if (!OnPath("Xvfb") || !OnPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
     WriteConnectionFiles(DemoDatabase().Dir(), DemoDatabase().Path());
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        Program p("/dev/null");
-        ASSERT_FALSE(p.window.empty()) << p.errors();
-        std::string children = readFile("/proc/" + std::to_string(p.pid) + "/task/" + std::to_string(p.pid) +
+        XServer x;
+        XProgram p(x, {"S0607240001"}, {.out = "/dev/null"});
+        ASSERT_FALSE(p.window.empty()) << p.Errors();
+        std::string children = ReadWholeFile("/proc/" + std::to_string(p.pid) + "/task/" + std::to_string(p.pid) +
                                         "/children");
         ASSERT_FALSE(children.empty());
         kill(std::stoi(children), signal);
-        EXPECT_EQ(waitFor(p.pid, 10s), 128 + signal) << strsignal(signal);
+        EXPECT_EQ(WaitFor(p.pid, 10s), 128 + signal) << strsignal(signal);
         p.pid = -1;
-        EXPECT_EQ(p.errors().find("Application Error"), std::string::npos) << p.errors();
+        EXPECT_EQ(p.Errors().find("Application Error"), std::string::npos) << p.Errors();
     }
 }
 
@@ -435,11 +249,10 @@ TEST(EndToEnd, TheWorkingProcessObeysStopSignals) {
 // (read_window_atspi.py beside this file, run by the system's Python with Debian's pyatspi).
 TEST(EndToEnd, AScreenReaderReadsTheCustomerTableAndTicksThroughTheBus) {
     const std::string launcher = "/usr/libexec/at-spi-bus-launcher", python = "/usr/bin/python3";
-    if (!onPath("Xvfb") || !onPath("xdotool") || !onPath("dbus-daemon") || !fs::exists(launcher) ||
+    if (!OnPath("Xvfb") || !OnPath("xdotool") || !OnPath("dbus-daemon") || !fs::exists(launcher) ||
         !fs::exists("/usr/lib/python3/dist-packages/pyatspi"))
         GTEST_SKIP() << "Xvfb, xdotool, dbus, at-spi2-core and python3-pyatspi come with scripts/setup.sh";
-    const char* sqlDir = std::getenv("MORVANE_TEST_SQL_DIR");
-    const fs::path reader = fs::path(sqlDir ? sqlDir : "db").parent_path() / "tests/app/read_window_atspi.py";
+    const fs::path reader = fs::path(DbDir()).parent_path() / "tests/app/read_window_atspi.py";
 
     // What the reader must find: the list's titles and first rows, as the same window holds them here.
     WriteConnectionFiles(DemoDatabase().Dir(), DemoDatabase().Path());
@@ -469,32 +282,32 @@ TEST(EndToEnd, AScreenReaderReadsTheCustomerTableAndTicksThroughTheBus) {
     struct Child {
         pid_t pid;
         void end() {
-            if (pid > 0) stop(pid);
+            if (pid > 0) Stop(pid);
             pid = -1;
         }
         ~Child() { end(); }
     };
     // Declared in starting order, stopped in the reverse one.
-    Child session{spawn({"dbus-daemon", "--session", "--nofork", "--address", "unix:path=" + bus},
-                        environmentWith({}), "/dev/null", "/dev/null")};
+    Child session{Spawn({"dbus-daemon", "--session", "--nofork", "--address", "unix:path=" + bus},
+                        EnvironmentWith({}), "/dev/null", "/dev/null")};
     for (auto end = std::chrono::steady_clock::now() + 10s; !fs::exists(bus) && std::chrono::steady_clock::now() < end;)
         std::this_thread::sleep_for(50ms);
     ASSERT_TRUE(fs::exists(bus)) << "no session bus";
     const std::vector<std::string> desktop = {"DISPLAY=" + x.display, "DBUS_SESSION_BUS_ADDRESS=unix:path=" + bus};
-    Child a11y{spawn({launcher, "--launch-immediately"}, environmentWith(desktop), "/dev/null", "/dev/null")};
+    Child a11y{Spawn({launcher, "--launch-immediately"}, EnvironmentWith(desktop), "/dev/null", "/dev/null")};
     std::vector<std::string> env = desktop;
     const char* asan = std::getenv("ASAN_OPTIONS");
     env.insert(env.end(), {"QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1",
                            std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"});
     const std::string out = dir + "/out.txt", err = dir + "/err.txt", heard = dir + "/heard.txt";
-    Child program{spawn({ExeDir() + "morvane", "S0607240001"}, environmentWith(env), out.c_str(), err.c_str())};
+    Child program{Spawn({ExeDir() + "morvane", "S0607240001"}, EnvironmentWith(env), out.c_str(), err.c_str())};
     ASSERT_GT(program.pid, 0);
 
-    Child client{spawn({python, reader.string(), "kxDBGrid1"}, environmentWith(desktop), heard.c_str(), nullptr)};
-    const int readerCode = waitFor(client.pid, 180s);
+    Child client{Spawn({python, reader.string(), "kxDBGrid1"}, EnvironmentWith(desktop), heard.c_str(), nullptr)};
+    const int readerCode = WaitFor(client.pid, 180s);
     if (readerCode != -1) client.pid = -1;
     QJsonObject lines;
-    for (const QString& line : QString::fromStdString(readFile(heard)).split('\n', Qt::SkipEmptyParts)) {
+    for (const QString& line : QString::fromStdString(ReadWholeFile(heard)).split('\n', Qt::SkipEmptyParts)) {
         const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
         for (auto it = o.begin(); it != o.end(); ++it) lines[it.key()] = it.value();
     }
@@ -502,9 +315,9 @@ TEST(EndToEnd, AScreenReaderReadsTheCustomerTableAndTicksThroughTheBus) {
     // The registry daemon is the accessibility bus's child; it must not outlive the buses.
     const pid_t registry = r["registry"].toInt(-1);
     for (auto end = std::chrono::steady_clock::now() + 60s;
-         readFile(out).find("\n\n") == std::string::npos && std::chrono::steady_clock::now() < end;)
+         ReadWholeFile(out).find("\n\n") == std::string::npos && std::chrono::steady_clock::now() < end;)
         std::this_thread::sleep_for(100ms);
-    const std::string block = readFile(out);
+    const std::string block = ReadWholeFile(out);
     program.end();
     a11y.end();
     session.end();
@@ -512,7 +325,7 @@ TEST(EndToEnd, AScreenReaderReadsTheCustomerTableAndTicksThroughTheBus) {
         for (int i = 0; i < 100 && kill(registry, 0) == 0; ++i) std::this_thread::sleep_for(50ms);
         if (kill(registry, 0) == 0) kill(registry, SIGTERM);
     }
-    ASSERT_EQ(readerCode, 0) << readFile(heard) << readFile(err);
+    ASSERT_EQ(readerCode, 0) << ReadWholeFile(heard) << ReadWholeFile(err);
 
     auto utf8 = [](const std::string& s) { return QString::fromStdString(s); };
     EXPECT_EQ(r["window"].toString(), "FormMorvane");
@@ -534,7 +347,7 @@ TEST(EndToEnd, AScreenReaderReadsTheCustomerTableAndTicksThroughTheBus) {
     EXPECT_EQ(r["checkedHeard"].toArray(), QJsonArray({1}));
     EXPECT_TRUE(r["boxAfter"].toBool());
     EXPECT_EQ(r["button"].toArray(), QJsonArray({U("確定"), "Press"}));
-    EXPECT_EQ(block, codes[1] + "\t" + names[1] + "\n\n") << readFile(err);
+    EXPECT_EQ(block, codes[1] + "\t" + names[1] + "\n\n") << ReadWholeFile(err);
     fs::remove_all(dir);
 }
 
@@ -542,11 +355,11 @@ namespace {
 // What the program put on the X server's clipboard, as another program reads it (UTF-8 text).
 std::string clipboard(const XServer& x) {
     const std::string out = MakeTempDir() + "/clip.txt";
-    const pid_t pid = spawn({"xclip", "-selection", "clipboard", "-o"}, environmentWith({"DISPLAY=" + x.display}),
+    const pid_t pid = Spawn({"xclip", "-selection", "clipboard", "-o"}, EnvironmentWith({"DISPLAY=" + x.display}),
                             out.c_str(), "/dev/null");
-    const int code = pid > 0 ? waitFor(pid, 10s) : 255;
-    if (code == -1) stop(pid);
-    std::string text = code == 0 ? readFile(out) : std::string();
+    const int code = pid > 0 ? WaitFor(pid, 10s) : 255;
+    if (code == -1) Stop(pid);
+    std::string text = code == 0 ? ReadWholeFile(out) : std::string();
     fs::remove_all(fs::path(out).parent_path());
     return text;
 }
@@ -569,7 +382,7 @@ std::string clipboardOnceIt(const XServer& x, const std::string& expected) {
 // Shift+F10 opens it again and "匯出…" asks for a file in the save dialog, where a name is typed. Other programs read the copies
 // from the X server's clipboard (xclip).
 TEST(EndToEnd, CopyAndExportFromTheCustomerGridsMenuOnARealXServer) {
-    if (!onPath("Xvfb") || !onPath("xdotool") || !onPath("xclip"))
+    if (!OnPath("Xvfb") || !OnPath("xdotool") || !OnPath("xclip"))
         GTEST_SKIP() << "Xvfb, xdotool and xclip come with scripts/setup.sh";
     WriteConnectionFiles(DemoDatabase().Dir(), DemoDatabase().Path());
     Spot box, name;
@@ -579,13 +392,8 @@ TEST(EndToEnd, CopyAndExportFromTheCustomerGridsMenuOnARealXServer) {
         TFormMorvane form(Application);
         form.Show();
         TkxDBGrid* g = form.kxDBGrid1;
-        auto spot = [&](TRect r) {
-            const TPoint p = g->ClientToScreen({(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
-            const TPoint o = form.ClientToScreen({0, 0});
-            return Spot{p.X - o.X, p.Y - o.Y};
-        };
-        box = spot(g->CellRect(1, 2));
-        name = spot(g->CellRect(3, 3));
+        box = SpotIn(form, *g, g->CellRect(1, 2));
+        name = SpotIn(form, *g, g->CellRect(3, 3));
         TkxGridExportFace face(*g);
         auto line = [&](auto text) {
             std::string l;
@@ -603,82 +411,57 @@ TEST(EndToEnd, CopyAndExportFromTheCustomerGridsMenuOnARealXServer) {
     WriteConnectionFiles(shop.Dir(), shop.Path());
     XServer x;
     ASSERT_FALSE(x.display.empty()) << "no X server could be started";
-    const std::string dir = MakeTempDir(), out = dir + "/out.txt", err = dir + "/err.txt";
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    const pid_t program = spawn({ExeDir() + "morvane", "S0607240001"},
-                                environmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb",
-                                                 std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
-                                                     ":intercept_tls_get_addr=0"}),
-                                out.c_str(), err.c_str());
-    ASSERT_GT(program, 0);
-    std::string window;
-    for (auto end = std::chrono::steady_clock::now() + 60s;
-         window.empty() && std::chrono::steady_clock::now() < end;) {
-        std::stringstream found(xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
-        std::getline(found, window);
-        if (window.empty() && waitFor(program, 200ms) != -1) break;
-    }
-    if (window.empty()) stop(program);
-    ASSERT_FALSE(window.empty()) << readFile(err);
-    const auto at = [&](const Spot& s) {
-        return std::vector<std::string>{"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y)};
-    };
+    XProgram program(x, {"S0607240001"}, {.answerBoxes = false});
+    ASSERT_FALSE(program.window.empty()) << program.Errors();
+    const std::string dir = MakeTempDir();
     // The menu's items are chosen with the keys, sent to the focused window (the menu's).
     const auto choose = [&](int item) {
         std::this_thread::sleep_for(500ms);
         for (int i = 0; i < item; ++i)
-            xdo(x, {"key", "Down"});
-        xdo(x, {"key", "Return"});
+            program.Key("Down");
+        program.Key("Return");
     };
 
     // A right click on the third customer's name: the third customer becomes current and is copied.
-    auto press = at(name);
-    press.insert(press.end(), {"click", "3"});
-    xdo(x, press);
+    program.Click(name, "3");
     choose(1);
     EXPECT_EQ(clipboardOnceIt(x, header + rows[2]), header + rows[2]);
 
     // The second customer ticked (left pending), then the Menu key: the ticked customers.
-    auto tick = at(box);
-    tick.insert(tick.end(), {"click", "1"});
-    xdo(x, tick);
-    std::this_thread::sleep_for(500ms);
-    xdo(x, {"key", "Menu"});
+    program.Click(box);
+    program.Key("Menu");
     choose(2);
     std::string ticked = rows[1];
     ticked.replace(1, 1, "Y");
     EXPECT_EQ(clipboardOnceIt(x, header + ticked), header + ticked);
 
     // Down (posting the tick) and Ctrl+C: the third customer.
-    xdo(x, {"key", "--window", window, "Down"});
-    xdo(x, {"key", "--window", window, "ctrl+c"});
+    program.Key("Down");
+    program.Key("ctrl+c");
     EXPECT_EQ(clipboardOnceIt(x, header + rows[2]), header + rows[2]);
 
     // Shift+F10 and the export: the save dialog takes a typed name.
-    xdo(x, {"key", "shift+F10"});
+    program.Key("shift+F10");
     choose(3);
     std::this_thread::sleep_for(1500ms);
     const std::string file = dir + "/customers.csv";
-    xdo(x, {"key", "ctrl+a"});
-    xdo(x, {"type", file});
-    xdo(x, {"key", "Return"});
+    program.Key("ctrl+a");
+    program.Type(file);
+    program.Key("Return");
     for (auto end = std::chrono::steady_clock::now() + 20s;
-         readFile(file).empty() && std::chrono::steady_clock::now() < end;)
+         ReadWholeFile(file).empty() && std::chrono::steady_clock::now() < end;)
         std::this_thread::sleep_for(200ms);
-    const std::string exported = readFile(file);
+    const std::string exported = ReadWholeFile(file);
     const AnsiString titles = codepage::FromUtf8(header);
     EXPECT_EQ(exported.substr(0, std::min(exported.size(), titles.size())), titles);
     EXPECT_NE(exported.find(codepage::FromUtf8(ticked)), std::string::npos);
 
-    AskWindowToClose(x.display, std::stoul(window));
-    const int code = waitFor(program, 60s);
-    if (code == -1) stop(program);
-    EXPECT_EQ(code, 0) << readFile(err);
+    EXPECT_EQ(program.Close(), 0) << program.Errors();
     fs::remove_all(dir);
 }
 
 TEST(EndToEnd, ALongCustomerListTakesKeysWhileItIsStillBeingRead) {
-    if (!onPath("Xvfb") || !onPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
+    if (!OnPath("Xvfb") || !OnPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool come with scripts/setup.sh";
     // Far more customers than the first packet: the window shows before the rest are read in idle time.
     const TestDatabase shop("SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 1; BEGIN WHILE (i <= 50000) DO "
                             "BEGIN INSERT INTO CUSTOMER (CUST_ID, CUST_NAME) VALUES ('C' || LPAD(:i, 5, '0'), "
@@ -689,25 +472,22 @@ TEST(EndToEnd, ALongCustomerListTakesKeysWhileItIsStillBeingRead) {
         StartApplication();
         TFormMorvane form(Application);
         form.Show();
-        const TPoint o = form.ClientToScreen({0, 0});
-        const TRect box = form.kxDBGrid1->CellRect(1, 1);
-        const TPoint p = form.kxDBGrid1->ClientToScreen({(box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2});
-        const TPoint q = form.SpeedButton1->ClientToScreen({10, 10});
-        first = {p.X - o.X, p.Y - o.Y};
-        confirm = {q.X - o.X, q.Y - o.Y};
+        first = SpotIn(form, *form.kxDBGrid1, form.kxDBGrid1->CellRect(1, 1));
+        confirm = SpotIn(form, *form.SpeedButton1, form.SpeedButton1->ClientRect());
     }
     XServer x;
     ASSERT_FALSE(x.display.empty()) << "no X server could be started";
-    ProgramOnX program(x, {});
-    ASSERT_FALSE(program.window.empty()) << readFile(program.err);
+    XProgram program(x, {});
+    ASSERT_FALSE(program.window.empty()) << program.Errors();
 
     // The first customer ticked, Ctrl+End to the last of all, ticked too, confirmed.
-    program.Click(x, first);
-    program.Key(x, "ctrl+End");
-    program.Key(x, "space");
-    program.Click(x, confirm);
-    EXPECT_EQ(program.CloseAfterBlock(x), 0) << readFile(program.err);
-    EXPECT_EQ(readFile(program.out), "C00001\t客戶1\nC50000\t客戶50000\n\n") << readFile(program.err);
+    program.Click(first);
+    program.Key("ctrl+End");
+    program.Key("space");
+    program.Click(confirm);
+    program.WaitForOutput("\n\n");
+    EXPECT_EQ(program.Close(), 0) << program.Errors();
+    EXPECT_EQ(program.Output(), "C00001\t客戶1\nC50000\t客戶50000\n\n") << program.Errors();
 }
 
 // Text reaches a customer's name by every way a user pastes it, on a real X server with real
@@ -715,7 +495,7 @@ TEST(EndToEnd, ALongCustomerListTakesKeysWhileItIsStillBeingRead) {
 // menu; each pasted name is posted and handed on by 確定. Then Escape held on a ticked row asks
 // "Discard changes to this record?" once: the Yes/No box ignores Escape, so a held key stacks nothing.
 TEST(EndToEnd, PasteByEveryPathReachesTheRecordAndHeldEscapeAsksOnce) {
-    if (!onPath("Xvfb") || !onPath("xdotool") || !onPath("xclip"))
+    if (!OnPath("Xvfb") || !OnPath("xdotool") || !OnPath("xclip"))
         GTEST_SKIP() << "Xvfb, xdotool and xclip come with scripts/setup.sh";
     WriteConnectionFiles(DemoDatabase().Dir(), DemoDatabase().Path());
     Spot box[4], name[4], confirm;
@@ -727,81 +507,58 @@ TEST(EndToEnd, PasteByEveryPathReachesTheRecordAndHeldEscapeAsksOnce) {
         TkxDBGrid* g = form.kxDBGrid1;
         int nameCol = 0;
         while (g->MappedField(nameCol - g->IndicatorOffset()) != form.CDS_CUSTCUST_NAME) ++nameCol;
-        auto spot = [&](TControl* c, TRect r) {
-            const TPoint p = c->ClientToScreen({(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
-            const TPoint o = form.ClientToScreen({0, 0});
-            return Spot{p.X - o.X, p.Y - o.Y};
-        };
         for (int i = 0; i < 4; ++i) {
-            box[i] = spot(g, g->CellRect(1, i + 2));
-            name[i] = spot(g, g->CellRect(nameCol, i + 2));
+            box[i] = SpotIn(form, *g, g->CellRect(1, i + 2));
+            name[i] = SpotIn(form, *g, g->CellRect(nameCol, i + 2));
             TActiveRecordScope scope(g->DataLink(), i + 1);
             ids.push_back(codepage::ToUtf8(form.CDS_CUSTCUST_ID->AsString()));
             names.push_back(codepage::ToUtf8(form.CDS_CUSTCUST_NAME->AsString()));
         }
-        confirm = spot(form.SpeedButton1, form.SpeedButton1->ClientRect());
+        confirm = SpotIn(form, *form.SpeedButton1, form.SpeedButton1->ClientRect());
     }
     const TestDatabase shop(ReadDbFile("demo.sql"));
     WriteConnectionFiles(shop.Dir(), shop.Path());
     XServer x;
     ASSERT_FALSE(x.display.empty()) << "no X server could be started";
-    const std::string dir = MakeTempDir(), out = dir + "/out.txt", err = dir + "/err.txt";
+    const std::string dir = MakeTempDir();
     std::ofstream(dir + "/clip.txt") << "Cl\xF0\x9F\x98\x80ip"; // Big5 has no emoji
     std::ofstream(dir + "/prim.txt") << "Prim";
-    const std::vector<std::string> xenv = environmentWith({"DISPLAY=" + x.display});
+    const std::vector<std::string> xenv = EnvironmentWith({"DISPLAY=" + x.display});
     pid_t owners[2] = {
-        -1, spawn({"xclip", "-quiet", "-selection", "primary", "-i", dir + "/prim.txt"}, xenv, "/dev/null", "/dev/null")};
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    const pid_t program =
-        spawn({ExeDir() + "morvane", "S0607240001"},
-              environmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb",
-                               std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"}),
-              out.c_str(), err.c_str());
-    ASSERT_GT(program, 0);
-    std::string window;
-    for (auto end = std::chrono::steady_clock::now() + 60s; window.empty() && std::chrono::steady_clock::now() < end;) {
-        std::stringstream found(xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
-        std::getline(found, window);
-        if (window.empty() && waitFor(program, 200ms) != -1) break;
-    }
-    auto at = [&](const Spot& s, const char* button) {
-        xdo(x, {"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y), "click", button});
-        std::this_thread::sleep_for(300ms);
-    };
-    auto key = [&](const char* k) { xdo(x, {"key", "--window", window, k}); };
+        -1, Spawn({"xclip", "-quiet", "-selection", "primary", "-i", dir + "/prim.txt"}, xenv, "/dev/null", "/dev/null")};
+    XProgram program(x, {"S0607240001"}, {.answerBoxes = false});
+    const std::string& window = program.window;
+    auto at = [&](const Spot& s, const char* button) { program.Click(s, button); };
+    auto key = [&](const char* k) { Xdo(x, {"key", "--window", window, k}); };
     if (!window.empty()) {
         // F2 opens the editor, a second F2 puts the caret after the name.
         // The first paste finds no clipboard owner at all.
         at(name[0], "1"), key("F2"), key("F2"), key("shift+Insert");
-        owners[0] = spawn({"xclip", "-quiet", "-selection", "clipboard", "-i", dir + "/clip.txt"}, xenv, "/dev/null",
+        owners[0] = Spawn({"xclip", "-quiet", "-selection", "clipboard", "-i", dir + "/clip.txt"}, xenv, "/dev/null",
                           "/dev/null");
         std::this_thread::sleep_for(500ms);
         key("shift+Insert");
         at(name[1], "1"), key("F2"), key("F2"), at(name[1], "2");
         at(name[2], "1"), key("F2"), key("F2"), at(name[2], "3");
-        xdo(x, {"key", "p"}); // the menu's Paste
+        Xdo(x, {"key", "p"}); // the menu's Paste
         for (const Spot& s : {box[0], box[1], box[2], confirm}) at(s, "1");
-        for (auto end = std::chrono::steady_clock::now() + 30s;
-             readFile(out).find("\n\n") == std::string::npos && std::chrono::steady_clock::now() < end;)
-            std::this_thread::sleep_for(100ms);
+        program.WaitForOutput("\n\n");
         at(box[3], "1");
-        xdo(x, {"keydown", "Escape"});
+        Xdo(x, {"keydown", "Escape"});
         std::this_thread::sleep_for(1500ms);
-        xdo(x, {"keyup", "Escape"});
+        Xdo(x, {"keyup", "Escape"});
         std::this_thread::sleep_for(500ms);
-        xdo(x, {"key", "Return"}); // Yes: the tick goes
+        Xdo(x, {"key", "Return"}); // Yes: the tick goes
         std::this_thread::sleep_for(500ms);
-        if (waitFor(program, 0ms) == -1) AskWindowToClose(x.display, std::stoul(window));
     }
-    const int code = waitFor(program, 30s);
-    if (code == -1) stop(program);
+    const int code = program.Close();
     for (pid_t p : owners)
-        if (p > 0) stop(p);
-    ASSERT_FALSE(window.empty()) << readFile(err);
-    EXPECT_EQ(code, 0) << readFile(err);
+        if (p > 0) Stop(p);
+    ASSERT_FALSE(window.empty()) << program.Errors();
+    EXPECT_EQ(code, 0) << program.Errors();
     // The pasted names were posted in the window; the hand-off carries the database's own names.
-    EXPECT_EQ(readFile(out), ids[0] + "\t" + names[0] + "\n" + ids[1] + "\t" + names[1] + "\n" + ids[2] + "\t" + names[2] + "\n\n") << readFile(err);
-    const std::string boxes = readFile(err);
+    EXPECT_EQ(program.Output(), ids[0] + "\t" + names[0] + "\n" + ids[1] + "\t" + names[1] + "\n" + ids[2] + "\t" + names[2] + "\n\n") << program.Errors();
+    const std::string boxes = program.Errors();
     size_t asked = 0;
     for (size_t at = boxes.find("Discard changes"); at != std::string::npos; at = boxes.find("Discard changes", at + 1))
         ++asked;

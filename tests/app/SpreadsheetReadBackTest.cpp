@@ -15,13 +15,9 @@
 #include <QString>
 
 #include <algorithm>
-#include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -88,29 +84,11 @@ int run(const std::vector<std::string>& args, const std::vector<std::string>& ex
     for (char** e = environ; *e; ++e)
         env.push_back(*e);
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-    std::vector<char*> argv, envp;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    for (const std::string& e : env)
-        envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    for (int waited = 0; waited < 1200; ++waited) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        usleep(100000);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
+    const pid_t pid = Spawn(args, env, "/dev/null", "/dev/null");
+    if (pid <= 0) return -1;
+    const int code = WaitFor(pid, std::chrono::minutes(2));
+    if (code == -1) Stop(pid);
+    return code;
 }
 
 struct Format {

@@ -52,7 +52,7 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& set) {
 }
 
 pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const char* out,
-            const char* err) {
+            const char* err, int outFd) {
     std::vector<char*> argv, envp;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -63,6 +63,8 @@ pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (out) posix_spawn_file_actions_addopen(&actions, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    if (outFd == kNoOutput) posix_spawn_file_actions_addclose(&actions, 1);
     if (err) posix_spawn_file_actions_addopen(&actions, 2, err, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
     if (posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
@@ -119,15 +121,17 @@ std::string Xdo(const XServer& x, std::vector<std::string> args) {
     return text;
 }
 
-XProgram::XProgram(const XServer& server, const std::vector<std::string>& args)
-    : x(server), dir(MakeTempDir()), out(dir + "/out.txt"), err(dir + "/err.txt") {
+XProgram::XProgram(const XServer& server, const std::vector<std::string>& args, XProgramOptions options)
+    : x(server), dir(MakeTempDir()), out(options.out ? options.out : dir + "/out.txt"), err(dir + "/err.txt") {
     const char* asan = std::getenv("ASAN_OPTIONS");
-    const std::vector<std::string> env =
-        EnvironmentWith({"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb", "MORVANE_DIALOGS=auto",
-                         std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"});
+    std::vector<std::string> set{"DISPLAY=" + x.display, "QT_QPA_PLATFORM=xcb",
+                                 std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":intercept_tls_get_addr=0"};
+    if (options.answerBoxes) set.push_back("MORVANE_DIALOGS=auto");
     std::vector<std::string> argv{ExeDir() + "morvane"};
     argv.insert(argv.end(), args.begin(), args.end());
-    pid = Spawn(argv, env, out.c_str(), err.c_str());
+    if (x.display.empty()) return;
+    pid = Spawn(argv, EnvironmentWith(set), options.outFd == -1 ? out.c_str() : nullptr, err.c_str(),
+                options.outFd);
     for (auto end = std::chrono::steady_clock::now() + 60s;
          pid > 0 && window.empty() && std::chrono::steady_clock::now() < end;) {
         std::stringstream found(Xdo(x, {"search", "--onlyvisible", "--name", "^FormMorvane$"}));
@@ -141,7 +145,16 @@ XProgram::~XProgram() {
     fs::remove_all(dir);
 }
 
+void XProgram::Click(Spot s, const char* button) const {
+    Xdo(x, {"mousemove", "--window", window, std::to_string(s.x), std::to_string(s.y), "click", button});
+    std::this_thread::sleep_for(450ms);
+}
+
+void XProgram::Key(const std::string& keys) const { Xdo(x, {"key", keys}); }
+void XProgram::Type(const std::string& text) const { Xdo(x, {"type", text}); }
+
 int XProgram::Close() {
+    if (pid <= 0) return -1;
     if (!window.empty()) AskWindowToClose(x.display, std::stoul(window));
     const int code = WaitFor(pid, 60s);
     if (code == -1) Stop(pid);

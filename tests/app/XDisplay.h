@@ -13,9 +13,11 @@ std::string ReadWholeFile(const std::string& path);
 // The test's environment with `set` (NAME=value entries) in place of its own entries of those
 // names; the program's automation switches and the test's platform are left out.
 std::vector<std::string> EnvironmentWith(const std::vector<std::string>& set);
-// Starts a child with standard output and error in files (null: inherited); -1 when it cannot.
+// Starts a child with standard output and error in files (null: inherited); `outFd` instead puts
+// that descriptor on standard output (kNoOutput: none at all). -1 when it cannot start.
+constexpr int kNoOutput = -2;
 pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const char* out,
-            const char* err);
+            const char* err, int outFd = -1);
 // The child's exit code once it ended within `limit` (128 + signal when killed); -1 while it runs.
 int WaitFor(pid_t pid, std::chrono::milliseconds limit);
 // Ends a child: SIGTERM, then SIGKILL when it does not go.
@@ -34,11 +36,28 @@ struct XServer {
 // xdotool on the display; what it printed.
 std::string Xdo(const XServer& x, std::vector<std::string> args);
 
-// The program (build/bin/morvane with `args`) on the X server, message boxes answered at once, its
-// standard output and error in files of its own; Window is empty when no window showed within a minute.
+// A point of the program's window, relative to its top left corner.
+struct Spot {
+    int x, y;
+};
+
+// Where the program's standard output goes and whether its message boxes wait for the user.
+struct XProgramOptions {
+    const char* out = nullptr; // a file; null: a file of the program's own (Output())
+    int outFd = -1;            // instead, a descriptor, or kNoOutput
+    bool answerBoxes = true;   // boxes answered at once, their text on standard error
+};
+
+// The program (build/bin/morvane with `args`) on the X server, its standard error in a file of its
+// own; window is empty when no window showed within a minute.
 struct XProgram {
-    XProgram(const XServer& x, const std::vector<std::string>& args);
+    XProgram(const XServer& x, const std::vector<std::string>& args, XProgramOptions options = {});
     ~XProgram();
+    // A click of `button` on the spot; two clicks on one spot are never a double click.
+    void Click(Spot s, const char* button = "1") const;
+    // Keys and text go where the pointer is, as a box the key opens may take them.
+    void Key(const std::string& keys) const;
+    void Type(const std::string& text) const;
     // Closes the window as the window manager's close button does; the exit code (-1: still running).
     int Close();
     // Waits up to a minute for standard output to hold `text`.

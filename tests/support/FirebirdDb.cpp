@@ -21,10 +21,14 @@ std::string MakeTempDir() {
     return tmpl;
 }
 
-std::string ReadDbFile(const std::string& name) {
+std::string DbDir() {
     // The project's db/ as the build knows it; the variable points elsewhere.
     const char* dir = std::getenv("MORVANE_TEST_SQL_DIR");
-    std::string path = std::string(dir && *dir ? dir : MORVANE_SOURCE_DB_DIR) + "/" + name;
+    return dir && *dir ? dir : MORVANE_SOURCE_DB_DIR;
+}
+
+std::string ReadDbFile(const std::string& name) {
+    std::string path = DbDir() + "/" + name;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);

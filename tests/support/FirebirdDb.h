@@ -27,7 +27,8 @@ private:
     std::string path_;
 };
 
-// The text of a file under db/ of the source tree.
+// The source tree's db/ folder, and the text of a file there.
+std::string DbDir();
 std::string ReadDbFile(const std::string& name);
 
 // Writes dbconnections.ini (section "Kestrin") and dbdrivers.ini (section "Firebird") into `dir`,
