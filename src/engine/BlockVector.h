@@ -10,8 +10,8 @@
 //   Truncate(n)     O(1); the blocks stay for the next appends
 //   insert, erase   O(values after the position), a block-wise move as in a vector
 //
-// Held: the blocks (at most one not full) and one pointer a block. Values are left uninitialised until
-// written.
+// Held: the blocks (at most one partly used, unless the sequence was truncated) and one pointer a
+// block. Values are left uninitialised until written.
 #include <algorithm>
 #include <cassert>
 #include <cstddef>
