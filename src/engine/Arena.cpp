@@ -13,7 +13,9 @@ constexpr uint64_t kLargestShared = uint64_t(1) << 20;
 void Arena::addChunk(Chunk c, Ref& ref) {
     if (chunks_.size() >= kMaxChunks || c.capacity > kPositionMask)
         throw std::bad_alloc();
-    chunks_.reserve(chunks_.size() + 1);
+    // Geometric room: a packet's chunk moves the others only now and then, not every time.
+    if (chunks_.size() == chunks_.capacity())
+        chunks_.reserve(chunks_.empty() ? 16 : chunks_.capacity() * 2);
     held_ += c.held;
     chunks_.push_back(std::move(c));
     ref = Ref(chunks_.size() - 1) << 40;

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <cstdio>
 #include <cstring>
-#include <numeric>
 
 namespace dsengine {
 
@@ -101,10 +101,13 @@ DBResult Table::AppendData(const uint8_t* packet, uint64_t length, bool complete
             rows_.size() + rowCount > UINT32_MAX - 1)
             return DBERR_INVALIDPACKET;
         size_t oldRows = rows_.size(), needed = oldRows + rowCount;
-        if (needed > rows_.capacity())
-            rows_.reserve(oldRows == 0 ? needed : std::max(needed, rows_.capacity() + rows_.capacity() / 2));
-        if (ordered_ && order_.size() + rowCount > order_.capacity())
-            order_.reserve(std::max(order_.size() + rowCount, order_.capacity() + order_.capacity() / 2));
+        // Room first, so that nothing below can fail half-way through the rows.
+        rows_.Reserve(needed);
+        if (ordered_) {
+            order_.Reserve(order_.size() + rowCount);
+            if (!positionsStale_)
+                positions_.Reserve(needed);
+        }
         if (rowCount > 0) {
             // A packet our own writer built and still holds is kept as it is; any other is copied.
             Arena::Ref base;
@@ -125,14 +128,17 @@ DBResult Table::AppendData(const uint8_t* packet, uint64_t length, bool complete
                 offset += rowLength;
             }
             if (rows_.size() != needed || offset != block) {
-                rows_.resize(oldRows);
+                rows_.Truncate(oldRows);
                 arena_.DropLastChunk();
                 return DBERR_INVALIDPACKET;
             }
             if (ordered_) {
-                for (size_t row = oldRows; row < needed; ++row)
+                // The new rows follow the last live one: their positions extend what is known.
+                for (size_t row = oldRows; row < needed; ++row) {
+                    if (!positionsStale_)
+                        positions_.push_back(uint32_t(order_.size()));
                     order_.push_back(uint32_t(row));
-                positionsStale_ = true;
+                }
             }
         }
         if (layout_.Empty()) {
@@ -160,8 +166,7 @@ DBResult Table::GetProps(DSProps* props) {
     props->isDelta = false;
     props->complete = complete_;
     props->trimStrings = trimStrings_;
-    uint64_t bytes = arena_.HeldBytes() + rows_.capacity() * sizeof(uint64_t) +
-                     (order_.capacity() + positions_.capacity()) * sizeof(uint32_t) +
+    uint64_t bytes = arena_.HeldBytes() + rows_.HeldBytes() + order_.HeldBytes() + positions_.HeldBytes() +
                      changes_.capacity() * sizeof(Change);
     for (const std::string& b : blobs_)
         bytes += b.capacity();
@@ -211,19 +216,25 @@ uint32_t Table::PositionOf(uint32_t row) {
     if (!ordered_)
         return row;
     if (positionsStale_) {
-        positions_.assign(rows_.size(), UINT32_MAX);
+        positions_.clear();
+        positions_.Reserve(rows_.size());
+        for (size_t row = 0; row < rows_.size(); ++row)
+            positions_.push_back(UINT32_MAX);
         for (uint32_t pos = 0; pos < order_.size(); ++pos)
             positions_[order_[pos]] = pos;
         positionsStale_ = false;
     }
+    assert(positions_.size() == rows_.size());
     return positions_[row];
 }
 
 void Table::materializeOrder() {
     if (ordered_)
         return;
-    order_.resize(rows_.size());
-    std::iota(order_.begin(), order_.end(), 0u);
+    order_.clear();
+    order_.Reserve(rows_.size());
+    for (size_t row = 0; row < rows_.size(); ++row)
+        order_.push_back(uint32_t(row));
     ordered_ = true;
     positionsStale_ = true;
 }
@@ -350,19 +361,19 @@ DBResult Table::Insert(uint32_t position, const uint8_t* record, uint32_t& row) 
         return DBERR_NOMEMORY;
     return Guarded([&] {
         reserveOne(changes_);
-        reserveOne(rows_);
+        rows_.Reserve(rows_.size() + 1);
         bool atEnd = position == RecordCount();
         if (!atEnd)
             materializeOrder();
         if (ordered_)
-            reserveOne(order_);
+            order_.Reserve(order_.size() + 1);
         Arena::Ref ref;
         if (DBResult r = encode(record, ref))
             return r;
         row = uint32_t(rows_.size());
         rows_.push_back(ref);
         if (ordered_) {
-            order_.insert(order_.begin() + position, row);
+            order_.insert(position, row);
             positionsStale_ = true;
         }
         logChange(dschInsert, row);
@@ -378,7 +389,7 @@ DBResult Table::Delete(uint32_t position) {
         reserveOne(changes_);
         materializeOrder();
         uint32_t row = order_[position];
-        order_.erase(order_.begin() + position);
+        order_.erase(position);
         rows_[row] |= kDeleted;
         positionsStale_ = true;
         logChange(dschDelete, row);

@@ -7,7 +7,12 @@
 // the rows is the row numbers' own order until the first delete or insert before the end; from then on
 // `order_` lists the live row numbers in order. A bulk-loaded table thus costs its rows' bytes plus one
 // reference a row.
+//
+// The index, the order and the positions are block vectors: a packet appended costs its own rows only,
+// however many the table holds, so packets read in idle time take the same time at the millionth row as
+// at the first. Positions, once built, grow with the appended rows rather than being built again.
 #include "engine/Arena.h"
+#include "engine/BlockVector.h"
 #include "engine/ComObject.h"
 #include "engine/RowLayout.h"
 
@@ -68,10 +73,10 @@ private:
 
     RowLayout layout_;
     Arena arena_;
-    std::vector<uint64_t> rows_;
+    BlockVector<uint64_t> rows_;
     bool ordered_ = false;
-    std::vector<uint32_t> order_;
-    std::vector<uint32_t> positions_;  // row number -> position, rebuilt on demand
+    BlockVector<uint32_t> order_;
+    BlockVector<uint32_t> positions_;  // row number -> position, rebuilt on demand after an edit
     bool positionsStale_ = true;
     std::vector<Change> changes_;
     std::vector<std::string> blobs_;

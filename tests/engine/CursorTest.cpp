@@ -7,10 +7,10 @@ std::vector<DSFieldDesc> custFields() {
     return {Desc("CUST_ID", dsfText, 10, dsattrRequired), Desc("CUST_NAME", dsfText, 50), Desc("N", dsfInt32)};
 }
 
-// Customers C1..Cn.
-std::vector<uint8_t> customers(int n) {
+// Customers C<first>..Cn.
+std::vector<uint8_t> customers(int n, int first = 1) {
     std::vector<std::vector<Value>> rows;
-    for (int i = 1; i <= n; ++i)
+    for (int i = first; i <= n; ++i)
         rows.push_back({Text("C" + std::to_string(i)), Text(Ansi("客戶") + std::to_string(i)), Num<int32_t>(i)});
     return MakePacket(custFields(), rows);
 }
@@ -252,4 +252,38 @@ TEST(Cursor, BlobsSurviveEditsAndForeignBlobReferencesAreRefused) {
     EXPECT_EQ(t.cursor->ModifyRecord(forged.data()), DBERR_INVALIDBLOB);
     EXPECT_EQ(t.cursor->GetField(forged.data(), 3, std::string(10, ' ').data(), nullptr, nullptr),
               DBERR_INVALIDBLOB);
+}
+
+// The row index is kept in blocks of 8192 rows: rows deleted and inserted at a block's edge, then a
+// further packet appended once the positions are known, keep their order, sequence numbers and bookmarks.
+TEST(Cursor, EditsAndAppendsAtTheIndexBlocksEdgeKeepOrderAndPositions) {
+    OpenTable t(customers(8200), false);
+    ASSERT_EQ(t.cursor->MoveToSeqNo(8192), DBERR_NONE);
+    Check(t.cursor->DeleteRecord(), t.table.get());  // C8192, the first block's last row
+    t.cursor->MoveToSeqNo(8192);                      // now C8193
+    t.cursor->InitRecord(t.record.data());
+    t.Set(1, Text("NEW"));
+    Check(t.cursor->InsertRecord(t.record.data()), t.table.get());
+    t.cursor->MoveToSeqNo(8200);
+    std::vector<uint8_t> last = t.Bookmark();
+    t.cursor->MoveToBOF();
+    Check(t.cursor->MoveToBookmark(last.data()), t.table.get());  // the positions are built here
+    EXPECT_EQ(t.SeqNo(), 8200u);
+
+    std::vector<uint8_t> more = customers(8300, 8201);
+    Check(t.table->AppendData(more.data(), more.size(), true), t.table.get());
+    t.cursor->MoveToSeqNo(8300);
+    t.cursor->GetCurrentRecord(t.record.data());
+    EXPECT_EQ(t.Get(1), "C8300");
+    std::vector<uint8_t> appended = t.Bookmark();
+    t.cursor->MoveToBOF();
+    Check(t.cursor->MoveToBookmark(appended.data()), t.table.get());
+    EXPECT_EQ(t.SeqNo(), 8300u);
+    Check(t.cursor->MoveToBookmark(last.data()), t.table.get());
+    EXPECT_EQ(t.SeqNo(), 8200u);
+
+    std::string all = ids(t), expected;
+    for (int i = 1; i <= 8300; ++i)
+        expected += i == 8192 ? "NEW," : "C" + std::to_string(i) + ",";
+    EXPECT_EQ(all, expected);
 }
