@@ -478,7 +478,8 @@ public:
     virtual bool IsControlCell(int gridCol, int gridRow) const;
     // The control (or the date/time picker) that edits the cell; null when none.
     TWinControl* FindEmbeddedControl(int gridCol, int gridRow) const;
-    // A windowed control of the search form (or of a frame on it) by plain or "frame.control" name.
+    // A windowed control of the search form (or of a frame on it) by plain or "frame.control" name;
+    // never the grid itself or a control that holds it.
     TWinControl* FindControlByName(std::string_view name) const;
     virtual void SetUpEmbeddedControls() {}
     virtual void RebuildControlTypeCache();

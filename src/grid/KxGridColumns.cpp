@@ -24,11 +24,11 @@ constexpr int kCellMargin = 4;
 constexpr int kReadOnlyField = 3;
 constexpr int kGroupField = 4;
 
-// Options whose change reshapes the layout.
+// Options whose change reshapes the layout, those that enter column widths and row heights included.
 // clang-format off
 constexpr TkxDBGridOptions kLayoutOptions{dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColLines, dgRowLines,
                                           dgRowSelect, dgAlwaysShowSelection, dgPerfectRowFit, dgShowFooter,
-                                          dgProportionalColResize};
+                                          dgProportionalColResize, dgNoLimitColSize, dgRowLinesDisableFixed};
 // clang-format on
 } // namespace
 

@@ -119,7 +119,12 @@ TWinControl* TkxCustomDBGrid::FindControlByName(std::string_view name) const {
         else if (holder && DataSet() && DataSet()->Owner())
             found = DataSet()->Owner()->FindComponent(suffix);
     }
-    return dynamic_cast<TWinControl*>(found);
+    TWinControl* control = dynamic_cast<TWinControl*>(found);
+    // The grid itself or a control that holds it cannot go inside one of its cells: the grid would
+    // become its own parent. Such a name finds no control.
+    for (const TWinControl* p = this; p && control; p = p->Parent())
+        if (p == control) control = nullptr;
+    return control;
 }
 
 TWinControl* TkxCustomDBGrid::FindEmbeddedControl(int gridCol, int gridRow) const {

@@ -31,6 +31,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdlib>
+#include <exception>
 
 namespace {
 constexpr int kFirstMapCapacity = 8;
@@ -301,13 +302,20 @@ void TkxCustomDBGrid::SyncRowCount() {
     if (t >= RowCount()) SetRowCount(t + 1);
     SetFixedRows(t);
     TDataSet* ds = DataSet();
+    // The temporary row count never outlives a handler that raises: its error passes on once the
+    // window is settled.
+    std::exception_ptr raised;
     if (link_->Active() && ds && ds->Active() && link_->RecordCount() > 0) {
         // The rows a full grid shows whole.
         SetRowCount(kFullGridRows);
         const int visible = VisibleRowCount();
         if (visible < link_->BufferCount() && Row() >= visible + t) {
             Invalidate();
-            Fire(OnTopRowChanged);
+            try {
+                Fire(OnTopRowChanged);
+            } catch (...) {
+                raised = std::current_exception();
+            }
         }
         link_->SetBufferCount(visible);
         SetRowCount(link_->RecordCount() + t);
@@ -319,6 +327,7 @@ void TkxCustomDBGrid::SyncRowCount() {
         if (left < ColCount()) SetLeftCol(left);
         Invalidate();
     }
+    if (raised) std::rethrow_exception(raised);
 }
 
 void TkxCustomDBGrid::SyncCurrentRow() {
@@ -460,8 +469,10 @@ void TkxCustomDBGrid::CheckFooter() {
         }
     }
     if (!footerPending_ && !rowBookmark_.empty() && !ds->BookmarkValid(rowBookmark_)) footerPending_ = true;
-    if (footerPending_) Fire(OnUpdateFooter);
+    // Cleared before the handler runs: a handler that moves through the dataset comes back here.
+    if (!footerPending_) return;
     footerPending_ = false;
+    Fire(OnUpdateFooter);
 }
 
 // ---- embedded controls over the current cell ----

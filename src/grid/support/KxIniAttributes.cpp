@@ -29,9 +29,12 @@ void TkxIniAttributes::DefineProperties(ClassInfo& info) {
 // This platform has no design time: the rules for a grid being designed never apply.
 AnsiString TkxIniAttributes::FileName() const {
     if (!fileName_.empty()) return fileName_;
-    if (!kxProcessIntl || !kxProcessIntl->Connected()) return {};
+    if (!kxProcessIntl) return {};
+    // A connected form's settings object leaves its name here without connecting the process-wide
+    // one: a name there is used either way.
     AnsiString name = kxProcessIntl->IniFileName();
-    if (!name.empty() || saveToRegistry_) return name;
+    if (!name.empty()) return name;
+    if (!kxProcessIntl->Connected() || saveToRegistry_) return {};
     return ExeBaseName() + ".ini";
 }
 

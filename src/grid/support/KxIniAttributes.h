@@ -24,9 +24,10 @@ public:
     void SetEnabled(bool v) { enabled_ = v; }
     bool SaveToRegistry() const { return saveToRegistry_; }
     void SetSaveToRegistry(bool v) { saveToRegistry_ = v; }
-    // Resolved: the stored name when not empty; else, while kxProcessIntl is connected, its
-    // IniFileName, or for ini storage with an empty one the program's name before its first "."
-    // followed by ".ini" (no directory: the profile folder); empty otherwise.
+    // Resolved: the stored name when not empty; else kxProcessIntl's IniFileName when not empty
+    // (copied there by a connected form's settings object); else, while kxProcessIntl is connected
+    // and for ini storage, the program's name before its first "." followed by ".ini" (no
+    // directory: the profile folder); empty otherwise.
     AnsiString FileName() const;
     void SetFileName(const AnsiString& v);
     const AnsiString& StoredFileName() const { return fileName_; }
