@@ -6,34 +6,50 @@
 #include "grid/support/KxExportOptions.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
-// The output: a file through a 64 KB buffer, or a string gathered in memory (file null).
+// The output: a file through one 64 KB buffer, or a string gathered in memory (file null). The
+// buffer is made once and reused for the whole export, so a row costs copies into it and no
+// allocation; a piece that does not fit flushes the buffer (a file) or doubles it (memory).
 class TkxExportSink {
 public:
-    explicit TkxExportSink(std::FILE* file) : file_(file) {}
+    explicit TkxExportSink(std::FILE* file);
     ~TkxExportSink();
     TkxExportSink(const TkxExportSink&) = delete;
     TkxExportSink& operator=(const TkxExportSink&) = delete;
 
     void Put(std::string_view text) {
-        if (text.size() >= kFlushAt) return putLarge(text);
-        buffer_.append(text);
-        if (file_ && buffer_.size() >= kFlushAt) Flush();
+        if (text.size() > buffer_.size() - used_) return putSlow(text);
+        std::memcpy(buffer_.data() + used_, text.data(), text.size());
+        used_ += text.size();
     }
-    void Put(char c) { buffer_ += c; }
+    void Put(char c) {
+        if (used_ == buffer_.size()) makeRoom(1);
+        buffer_[used_++] = c;
+    }
+    // `count` times the byte c.
+    void Put(size_t count, char c);
+    // A whole number in decimal.
+    void PutInt(int64_t v);
     // Writes the buffer to the file; "Cannot write to file" (EInOutError) when that fails.
     void Flush();
     // What was gathered (a sink without a file).
-    std::string& Text() { return buffer_; }
+    std::string& Text() {
+        buffer_.resize(used_);
+        return buffer_;
+    }
     bool ToFile() const { return file_ != nullptr; }
 
 private:
-    void putLarge(std::string_view text);
-    static constexpr size_t kFlushAt = 64 * 1024;
+    void putSlow(std::string_view text);
+    // At least `bytes` free in the buffer: flushed to the file, or grown.
+    void makeRoom(size_t bytes);
+    static constexpr size_t kBufferSize = 64 * 1024;
     std::FILE* file_;
-    std::string buffer_;
+    std::string buffer_; // its size is the room; the first used_ bytes hold output
+    size_t used_ = 0;
 };
 
 // An exported column: its data column, field, control type and parameters.
