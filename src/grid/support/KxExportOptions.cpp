@@ -526,6 +526,7 @@ void TkxExportOptions::exportRecords(TkxExportSink& out) {
                   [&](const TBookmark& a, const TBookmark& b) { return ds->CompareBookmarks(a, b) == -1; });
         // The current record alone is read where it is.
         const bool here = marks.size() == 1 && ds->CompareBookmarks(marks[0], ds->GetBookmark()) == 0;
+        cx.rowCount = int(marks.size());
         for (const TBookmark& m : marks) {
             if (!here) {
                 moved_ = true;
@@ -538,6 +539,9 @@ void TkxExportOptions::exportRecords(TkxExportSink& out) {
     } else {
         moved_ = true;
         ds->First();
+        // A dataset that counts its records counts those the walk visits (reading them all now,
+        // as the walk would).
+        if (writer->WantsRowCount() && !accept_ && !ds->IsUniDirectional()) cx.rowCount = ds->RecordCount();
         while (!ds->Eof()) {
             if (!accept_ || (*accept_)()) writer->Row(++recordNo);
             pump();

@@ -68,6 +68,9 @@ struct TkxExportContext {
     std::vector<TkxExportColumn> columns;
     // Every field of the data link, accepted or not.
     int fieldCount = 0;
+    // The rows the export writes, when known before the first (for a writer that wants it); -1 when
+    // only the walk finds them.
+    int rowCount = -1;
 
     bool Has(TkxExportSaveOption o) const { return options.Options().Contains(o); }
     // The last field of the data link (exported or not) is data column col.
@@ -80,6 +83,9 @@ struct TkxExportContext {
 class TkxExportWriter {
 public:
     virtual ~TkxExportWriter() = default;
+    // The writer names the number of rows before the first (SYLK, in its head): the export then
+    // counts the records before the first row where it can, into the context's rowCount.
+    virtual bool WantsRowCount() const { return false; }
     virtual void Header() {}
     // One row for the current record, numbered from 1 over the exported records.
     virtual void Row(int recordNo) = 0;
