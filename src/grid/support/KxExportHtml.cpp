@@ -133,8 +133,8 @@ constexpr std::array<bool, 256> kCellSpecial = [] {
 
 // cellText(text) written straight into the output: runs of plain bytes are copied whole.
 void putCellText(TkxExportSink& out, std::string_view text) {
-    size_t run = 0;          // the first byte not yet written
-    bool blankDue = true;    // a blank here is written as &nbsp; (start of a line, after a blank)
+    size_t run = 0;       // the first byte not yet written
+    bool blankDue = true; // a blank here is written as &nbsp; (start of a line, after a blank)
     for (size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (!kCellSpecial[c]) {

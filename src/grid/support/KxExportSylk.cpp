@@ -272,8 +272,8 @@ private:
         int font = 0;
         char align = 'L';
         titleLook(cx_.columns[i].col, font, align);
-        titles_ += AnsiString("F;SLR") + (l == 1 ? "T" : "") + (l == lines ? "B" : "") + "M" + IntToStr(font) +
-                 ";FG0" + align + ";Y" + IntToStr(l) + ";X" + position_[i] + "\r\n";
+        titles_ += AnsiString("F;SLR") + (l == 1 ? "T" : "") + (l == lines ? "B" : "") + "M" +
+                   IntToStr(font) + ";FG0" + align + ";Y" + IntToStr(l) + ";X" + position_[i] + "\r\n";
         if (!text.empty()) titles_ += "C;K\"" + text + "\"\r\n";
     }
 
@@ -293,7 +293,7 @@ private:
             const size_t end = cx_.GroupEnd(i, group);
             if (l == 1) {
                 titles_ += "F;SLTM0;FG0C;Y1;X" + position_[i] + "\r\nC;K\"" +
-                         doubleSemicolons(TitleLine(group, 1)) + "\"\r\n";
+                           doubleSemicolons(TitleLine(group, 1)) + "\"\r\n";
                 for (size_t j = i + 1; j < end; ++j)
                     titles_ += "F;STM0;FG0C;X" + position_[j] + "\r\nC;K\"\"\r\n";
             } else if (l <= half) {
@@ -354,9 +354,9 @@ private:
     IkxExportGrid& g_;
     std::vector<FontKey> fonts_;
     std::vector<AnsiString> formats_;
-    std::vector<int> fieldFormat_;     // per data column
-    std::vector<AnsiString> position_; // per exported column: its X
-    std::vector<int> combo_;           // per exported column: -1 no combo box, 0 plain, 1 with a map list
+    std::vector<int> fieldFormat_;        // per data column
+    std::vector<AnsiString> position_;    // per exported column: its X
+    std::vector<int> combo_;              // per exported column: -1 no combo box, 0 plain, 1 with a map list
     std::vector<AnsiString> cellFormats_; // per exported column: cellFormat in the grid font
     int gridFont_ = 0;
     int titleLines_ = 0;
@@ -365,7 +365,6 @@ private:
     AnsiString titles_;                       // the title block
     TkxExportSink* rows_ = nullptr;           // where rows go, once the first has come
     std::unique_ptr<TkxExportSink> gathered_; // the rows kept for the trailer
-
 };
 } // namespace
 
