@@ -97,32 +97,7 @@ bool isNumeric(TFieldType t) {
 // Marks a cell as text for spreadsheets, which otherwise read "007" as 7 and "=1+2" as a formula.
 constexpr std::string_view kTextCell = " SDNUM=\"1033;0;@\"";
 
-// A value as cell text: escaped, each line break (CR LF, LF or CR) as <BR>, and a blank that starts
-// the text or a line or follows another blank as &nbsp;, which a reader keeps where it folds blanks.
-AnsiString cellText(std::string_view text) {
-    if (text.find_first_of("&<>\"\r\n ") == std::string_view::npos) return AnsiString(text);
-    const AnsiString escaped = HtmlEscape(text);
-    AnsiString r;
-    r.reserve(escaped.size() + 16);
-    bool lineStart = true;
-    for (size_t i = 0; i < escaped.size(); ++i) {
-        const char c = escaped[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < escaped.size() && escaped[i + 1] == '\n') ++i;
-            r += "<BR>";
-            lineStart = true;
-            continue;
-        }
-        if (c == ' ' && (lineStart || r.back() == ' ' || r.ends_with("&nbsp;")))
-            r += "&nbsp;";
-        else
-            r += c;
-        lineStart = false;
-    }
-    return r;
-}
-
-// The bytes cellText treats: the markup characters, line breaks and blanks. All lie below every
+// The bytes putCellText treats: the markup characters, line breaks and blanks. All lie below every
 // code page's second bytes (0x40 and up), so each such byte is a character of its own.
 constexpr std::array<bool, 256> kCellSpecial = [] {
     std::array<bool, 256> special{};
@@ -131,7 +106,9 @@ constexpr std::array<bool, 256> kCellSpecial = [] {
     return special;
 }();
 
-// cellText(text) written straight into the output: runs of plain bytes are copied whole.
+// A value as cell text, written straight into the output: escaped, each line break (CR LF, LF or CR)
+// as <BR>, and a blank that starts the text or a line or follows another blank as &nbsp;, which a
+// reader keeps where it folds blanks. Runs of other bytes are copied whole.
 void putCellText(TkxExportSink& out, std::string_view text) {
     size_t run = 0;       // the first byte not yet written
     bool blankDue = true; // a blank here is written as &nbsp; (start of a line, after a blank)
@@ -169,6 +146,13 @@ void putCellText(TkxExportSink& out, std::string_view text) {
         blankDue = false;
     }
     out.Put(text.substr(run));
+}
+
+// The same as a string.
+AnsiString cellText(std::string_view text) {
+    TkxExportSink s(nullptr);
+    putCellText(s, text);
+    return std::move(s.Text());
 }
 
 // The text without the blanks and control characters it ends with (TrimRight, without a copy).
@@ -367,7 +351,7 @@ private:
         out.Put("</TFOOT>\r\n");
     }
 
-    // A cell's value in its font's style: markup as it is, a plain cell text as cellText makes it.
+    // A cell's value in its font's style: markup as it is, a plain value as cell text.
     void putValue(std::string_view value, bool markup, TFontStyles style) {
         TkxExportSink& out = cx_.out;
         putEmOpen(out, style);

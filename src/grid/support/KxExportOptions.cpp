@@ -64,7 +64,8 @@ AnsiString TkxExportOptions::QuoteField(const AnsiString& text) const {
 
 // ---- the sink ----
 
-TkxExportSink::TkxExportSink(std::FILE* file) : file_(file), buffer_(kBufferSize, '\0') {}
+TkxExportSink::TkxExportSink(std::FILE* file)
+    : file_(file), buffer_(file ? kFileBuffer : kFirstMemoryBuffer, '\0') {}
 TkxExportSink::~TkxExportSink() = default;
 
 void TkxExportSink::makeRoom(size_t bytes) {
@@ -92,6 +93,16 @@ void TkxExportSink::Put(size_t count, char c) {
     if (count > buffer_.size() - used_) makeRoom(count);
     std::memset(buffer_.data() + used_, c, count);
     used_ += count;
+}
+
+void TkxExportSink::PutDoubling(std::string_view text, char c) {
+    for (size_t at = 0;;) {
+        const size_t found = text.find(c, at);
+        if (found == std::string_view::npos) return Put(text.substr(at));
+        Put(text.substr(at, found + 1 - at));
+        Put(c);
+        at = found + 1;
+    }
 }
 
 void TkxExportSink::PutInt(int64_t v) {
@@ -257,18 +268,10 @@ private:
             out.Put(text);
         } else {
             out.Put('"');
-            // A quote lies below every code page's second bytes: a byte of it is a character.
-            for (size_t at = 0; doubled > 0;) {
-                const size_t q = text.find('"', at);
-                if (q == std::string_view::npos) {
-                    out.Put(text.substr(at));
-                    break;
-                }
-                out.Put(text.substr(at, q + 1 - at));
-                out.Put('"');
-                at = q + 1;
-            }
-            if (doubled == 0) out.Put(text);
+            if (doubled == 0)
+                out.Put(text);
+            else
+                out.PutDoubling(text, '"');
             out.Put('"');
         }
         if (!right) out.Put(blanks, ' ');

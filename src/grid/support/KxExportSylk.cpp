@@ -24,17 +24,6 @@ AnsiString doubleSemicolons(std::string_view text) {
     return ReplaceText(text, ";", ";;");
 }
 
-// The text with each ";" doubled (";" lies below every second byte: a byte of it is a character).
-void putDoubledSemicolons(TkxExportSink& out, std::string_view text) {
-    for (size_t at = 0;;) {
-        const size_t semicolon = text.find(';', at);
-        if (semicolon == std::string_view::npos) return out.Put(text.substr(at));
-        out.Put(text.substr(at, semicolon + 1 - at));
-        out.Put(';');
-        at = semicolon + 1;
-    }
-}
-
 char letter(TAlignment a) {
     return a == taRightJustify ? 'R' : a == taCenter ? 'C' : 'L';
 }
@@ -319,7 +308,7 @@ private:
         const TFieldType type = f->DataType();
         if (isInteger(type)) {
             if (combo_[i] < 0)
-                putDoubledSemicolons(out, g_.CellText(c.col));
+                out.PutDoubling(g_.CellText(c.col), ';');
             else if (combo_[i] == 1 && cx_.Has(esoAddControls))
                 out.Put(cx_.options.QuoteField(g_.CellText(c.col)));
             else

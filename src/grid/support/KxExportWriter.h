@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-// The output: a file through one 64 KB buffer, or a string gathered in memory (file null). The
-// buffer is made once and reused for the whole export, so a row costs copies into it and no
-// allocation; a piece that does not fit flushes the buffer (a file) or doubles it (memory).
+// The output: a file through one 64 KB buffer, or a string gathered in memory (file null) that
+// starts small. The buffer is made once and reused for the whole export, so a row costs copies into
+// it and no allocation; a piece that does not fit flushes the buffer (a file) or doubles it (memory).
 class TkxExportSink {
 public:
     explicit TkxExportSink(std::FILE* file);
@@ -22,6 +22,7 @@ public:
 
     void Put(std::string_view text) {
         if (text.size() > buffer_.size() - used_) return putSlow(text);
+        if (text.empty()) return; // an empty view may point nowhere, which memcpy must not be given
         std::memcpy(buffer_.data() + used_, text.data(), text.size());
         used_ += text.size();
     }
@@ -31,6 +32,9 @@ public:
     }
     // `count` times the byte c.
     void Put(size_t count, char c);
+    // The text with each byte c written twice; c lies below every code page's second bytes (a quote,
+    // a ";"), so that each such byte is a character of its own.
+    void PutDoubling(std::string_view text, char c);
     // A whole number in decimal.
     void PutInt(int64_t v);
     // Writes the buffer to the file; "Cannot write to file" (EInOutError) when that fails.
@@ -46,7 +50,7 @@ private:
     void putSlow(std::string_view text);
     // At least `bytes` free in the buffer: flushed to the file, or grown.
     void makeRoom(size_t bytes);
-    static constexpr size_t kBufferSize = 64 * 1024;
+    static constexpr size_t kFileBuffer = 64 * 1024, kFirstMemoryBuffer = 256;
     std::FILE* file_;
     std::string buffer_; // its size is the room; the first used_ bytes hold output
     size_t used_ = 0;
