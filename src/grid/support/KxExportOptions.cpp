@@ -542,9 +542,13 @@ void TkxExportOptions::exportRecords(TkxExportSink& out) {
     } else {
         moved_ = true;
         ds->First();
-        // A dataset that counts its records counts those the walk visits (reading them all now,
-        // as the walk would).
-        if (writer->WantsRowCount() && !accept_ && !ds->IsUniDirectional()) cx.rowCount = ds->RecordCount();
+        // A dataset that counts its records counts those the walk visits. Those not read yet are read
+        // first, a packet at a time with pending messages handled between, as the walk would read them.
+        if (writer->WantsRowCount() && !accept_ && !ds->IsUniDirectional()) {
+            while (!ds->AllRecordsHeld() && ds->ReadMoreRecords(256) > 0)
+                pump();
+            cx.rowCount = ds->RecordCount();
+        }
         while (!ds->Eof()) {
             if (!accept_ || (*accept_)()) writer->Row(++recordNo);
             pump();
