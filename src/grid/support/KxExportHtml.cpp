@@ -10,6 +10,7 @@
 #include "grid/support/KxExportWriter.h"
 #include "ui/Screen.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 
@@ -30,15 +31,15 @@ AnsiString fs(const TFont& font) {
            " pt;color:#" + hex(font.Color()) + ";\"";
 }
 
-// EM(text, font) into the output.
-void putEm(TkxExportSink& out, std::string_view text, const TFont& font) {
-    const TFontStyles s = font.Style();
-    if (s.Empty()) return out.Put(text);
+// The tags EM(text, font) puts before and after the text: italic innermost, then bold, underline,
+// strike-out.
+void putEmOpen(TkxExportSink& out, TFontStyles s) {
     if (s.Contains(TFontStyle::fsStrikeOut)) out.Put("<STRIKE>");
     if (s.Contains(TFontStyle::fsUnderline)) out.Put("<U>");
     if (s.Contains(TFontStyle::fsBold)) out.Put("<B>");
     if (s.Contains(TFontStyle::fsItalic)) out.Put("<I>");
-    out.Put(text);
+}
+void putEmClose(TkxExportSink& out, TFontStyles s) {
     if (s.Contains(TFontStyle::fsItalic)) out.Put("</I>");
     if (s.Contains(TFontStyle::fsBold)) out.Put("</B>");
     if (s.Contains(TFontStyle::fsUnderline)) out.Put("</U>");
@@ -96,29 +97,70 @@ bool isNumeric(TFieldType t) {
 // Marks a cell as text for spreadsheets, which otherwise read "007" as 7 and "=1+2" as a formula.
 constexpr std::string_view kTextCell = " SDNUM=\"1033;0;@\"";
 
-// A value as cell text: escaped, each line break (CR LF, LF or CR) as <BR>, and a blank that starts
-// the text or a line or follows another blank as &nbsp;, which a reader keeps where it folds blanks.
-AnsiString cellText(std::string_view text) {
-    if (text.find_first_of("&<>\"\r\n ") == std::string_view::npos) return AnsiString(text);
-    const AnsiString escaped = HtmlEscape(text);
-    AnsiString r;
-    r.reserve(escaped.size() + 16);
-    bool lineStart = true;
-    for (size_t i = 0; i < escaped.size(); ++i) {
-        const char c = escaped[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < escaped.size() && escaped[i + 1] == '\n') ++i;
-            r += "<BR>";
-            lineStart = true;
+// The bytes putCellText treats: the markup characters, line breaks and blanks. All lie below every
+// code page's second bytes (0x40 and up), so each such byte is a character of its own.
+constexpr std::array<bool, 256> kCellSpecial = [] {
+    std::array<bool, 256> special{};
+    for (unsigned char c : std::string_view("&<>\"\r\n "))
+        special[c] = true;
+    return special;
+}();
+
+// A value as cell text, written straight into the output: escaped, each line break (CR LF, LF or CR)
+// as <BR>, and a blank that starts the text or a line or follows another blank as &nbsp;, which a
+// reader keeps where it folds blanks. Runs of other bytes are copied whole.
+void putCellText(TkxExportSink& out, std::string_view text) {
+    size_t run = 0;       // the first byte not yet written
+    bool blankDue = true; // a blank here is written as &nbsp; (start of a line, after a blank)
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (!kCellSpecial[c]) {
+            blankDue = false;
             continue;
         }
-        if (c == ' ' && (lineStart || r.back() == ' ' || r.ends_with("&nbsp;")))
-            r += "&nbsp;";
-        else
-            r += c;
-        lineStart = false;
+        out.Put(text.substr(run, i - run));
+        run = i + 1;
+        switch (c) {
+        case '&':
+            out.Put("&amp;");
+            break;
+        case '<':
+            out.Put("&lt;");
+            break;
+        case '>':
+            out.Put("&gt;");
+            break;
+        case '"':
+            out.Put("&quot;");
+            break;
+        case ' ':
+            out.Put(blankDue ? std::string_view("&nbsp;") : std::string_view(" "));
+            blankDue = true;
+            continue;
+        default: // a line break: CR LF, LF or CR
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') run = ++i + 1;
+            out.Put("<BR>");
+            blankDue = true;
+            continue;
+        }
+        blankDue = false;
     }
-    return r;
+    out.Put(text.substr(run));
+}
+
+// The same as a string.
+AnsiString cellText(std::string_view text) {
+    TkxExportSink s(nullptr);
+    putCellText(s, text);
+    return std::move(s.Text());
+}
+
+// The text without the blanks and control characters it ends with (TrimRight, without a copy).
+std::string_view trimmedRight(std::string_view s) {
+    size_t n = s.size();
+    while (n > 0 && static_cast<unsigned char>(s[n - 1]) <= ' ')
+        --n;
+    return s.substr(0, n);
 }
 
 struct TitleLook {
@@ -132,6 +174,9 @@ public:
     explicit HtmlWriter(TkxExportContext& cx) : cx_(cx), g_(cx.grid) {
         gridFs_ = fs(g_.Font());
         gridRgb_ = ColorToRGB(g_.Color());
+        rowStart_ = "<TR VALIGN=\"TOP\" " + gridFs_ + ">\r\n";
+        recordNoOpen_ = "<TD WIDTH=\"0*\" NOWRAP ALIGN=\"right\" scope=\"row\" " + fs(g_.TitleFont()) + " " +
+                        bg(g_.TitleColor()) + ">";
         spanned_ = IntToStr(cx.fieldCount + (cx.Has(esoShowRecordNo) ? 1 : 0));
         int w = 0;
         for (const TkxExportColumn& c : cx.columns)
@@ -150,6 +195,7 @@ public:
                 width = "0*";
             widthParts_.push_back(" WIDTH=\"" + width + "\" SCOPE=\"row\">");
             const bool control = cx.Has(esoAddControls) && (c.type == "CheckBox" || c.type == "CustomEdit");
+            markup_.push_back(control || (cx.Has(esoEmbedURL) && c.type == "URL-Link"));
             // A cell's start up to its colours: alignment (none for a check box), the text mark.
             AnsiString open = "<TD NOWRAP";
             if (c.type != "CheckBox") open += AnsiString(" ALIGN=\"") + word(c.field->Alignment()) + "\"";
@@ -182,19 +228,25 @@ public:
 
     void Row(int recordNo) override {
         TkxExportSink& out = cx_.out;
-        out.Put("<TR VALIGN=\"TOP\" ");
-        out.Put(gridFs_);
-        out.Put(">\r\n");
-        if (cx_.Has(esoShowRecordNo))
-            out.Put("<TD WIDTH=\"0*\" NOWRAP ALIGN=\"right\" scope=\"row\" " + fs(g_.TitleFont()) + " " +
-                    bg(g_.TitleColor()) + ">" + IntToStr(recordNo) + "</TD>\r\n");
+        out.Put(rowStart_);
+        if (cx_.Has(esoShowRecordNo)) {
+            out.Put(recordNoOpen_);
+            out.PutInt(recordNo);
+            out.Put("</TD>\r\n");
+        }
         const TColor alternating = g_.AlternatingRowColor();
         const bool alternate = cx_.Has(esoShowAlternating) && recordNo % 2 == 0 && alternating != clNone;
         const TColor background = alternate ? alternating : g_.Color();
-        const AnsiString rowBg = ColorToRGB(background) != gridRgb_ ? " " + bg(background) : AnsiString();
+        std::string_view rowBg;
+        if (ColorToRGB(background) != gridRgb_) {
+            if (!rowBgKnown_ || rowBgColor_ != background) rowBg_ = " " + bg(background);
+            rowBgKnown_ = true;
+            rowBgColor_ = background;
+            rowBg = rowBg_;
+        }
         for (size_t i = 0; i < cx_.columns.size(); ++i) {
             const TkxExportColumn& c = cx_.columns[i];
-            const AnsiString value = cellValue(c, recordNo);
+            const AnsiString value = markup_[i] ? cellValue(c, recordNo) : g_.CellText(c.col);
             out.Put(cellOpen_[i]);
             if (cx_.Has(esoDynamicColors)) {
                 TFont font(g_.Font());
@@ -204,11 +256,11 @@ public:
                 if (differs(font, g_.Font())) out.Put(" " + fs(font));
                 if (ColorToRGB(brush.Color()) != gridRgb_) out.Put(" " + bg(brush.Color()));
                 out.Put(widthParts_[i]);
-                putEm(out, value, font);
+                putValue(value, markup_[i], font.Style());
             } else {
                 out.Put(rowBg);
                 out.Put(widthParts_[i]);
-                putEm(out, value, g_.Font());
+                putValue(value, markup_[i], g_.Font().Style());
             }
             out.Put("</TD>\r\n");
         }
@@ -299,6 +351,17 @@ private:
         out.Put("</TFOOT>\r\n");
     }
 
+    // A cell's value in its font's style: markup as it is, a plain value as cell text.
+    void putValue(std::string_view value, bool markup, TFontStyles style) {
+        TkxExportSink& out = cx_.out;
+        putEmOpen(out, style);
+        if (markup)
+            out.Put(value);
+        else
+            putCellText(out, trimmedRight(value));
+        putEmClose(out, style);
+    }
+
     // The value of a cell as markup: a form control, or the cell text (a link with esoEmbedURL),
     // line breaks as <BR>.
     AnsiString cellValue(const TkxExportColumn& c, int recordNo) const {
@@ -363,6 +426,15 @@ private:
     AnsiString spanned_;
     std::vector<AnsiString> widthParts_;
     std::vector<AnsiString> cellOpen_; // per exported column: "<TD NOWRAP", its alignment and text mark
+    // Per exported column: its value is markup made by cellValue (a form control, a link), not plain
+    // text escaped on its way into the output.
+    std::vector<bool> markup_;
+    AnsiString rowStart_;     // a body row's <TR> line
+    AnsiString recordNoOpen_; // the record number cell up to the number
+    // The background of the rows whose colour is not the grid's, made when the colour is met.
+    AnsiString rowBg_;
+    TColor rowBgColor_ = clNone;
+    bool rowBgKnown_ = false;
 };
 } // namespace
 

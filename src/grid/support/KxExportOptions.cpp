@@ -13,10 +13,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <typeinfo>
 #include <unistd.h>
 
 void TkxExportOptions::DefineProperties(ClassInfo& info) {
@@ -62,25 +64,59 @@ AnsiString TkxExportOptions::QuoteField(const AnsiString& text) const {
 
 // ---- the sink ----
 
+TkxExportSink::TkxExportSink(std::FILE* file)
+    : file_(file), buffer_(file ? kFileBuffer : kFirstMemoryBuffer, '\0') {}
 TkxExportSink::~TkxExportSink() = default;
 
-// A large piece bound for the file goes out whole rather than through the buffer.
-void TkxExportSink::putLarge(std::string_view text) {
-    if (!file_) {
-        buffer_.append(text);
+void TkxExportSink::makeRoom(size_t bytes) {
+    if (file_) {
+        Flush();
+        if (bytes <= buffer_.size()) return;
+    }
+    buffer_.resize(std::max(buffer_.size() * 2, used_ + bytes));
+}
+
+// A piece larger than the buffer bound for the file goes out whole rather than through it.
+void TkxExportSink::putSlow(std::string_view text) {
+    if (file_ && text.size() >= buffer_.size()) {
+        Flush();
+        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
+            throw EInOutError("Cannot write to the export file");
         return;
     }
-    Flush();
-    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
-        throw EInOutError("Cannot write to the export file");
+    makeRoom(text.size());
+    std::memcpy(buffer_.data() + used_, text.data(), text.size());
+    used_ += text.size();
+}
+
+void TkxExportSink::Put(size_t count, char c) {
+    if (count > buffer_.size() - used_) makeRoom(count);
+    std::memset(buffer_.data() + used_, c, count);
+    used_ += count;
+}
+
+void TkxExportSink::PutDoubling(std::string_view text, char c) {
+    for (size_t at = 0;;) {
+        const size_t found = text.find(c, at);
+        if (found == std::string_view::npos) return Put(text.substr(at));
+        Put(text.substr(at, found + 1 - at));
+        Put(c);
+        at = found + 1;
+    }
+}
+
+void TkxExportSink::PutInt(int64_t v) {
+    char digits[24];
+    const auto r = std::to_chars(digits, digits + sizeof digits, v);
+    Put(std::string_view(digits, size_t(r.ptr - digits)));
 }
 
 void TkxExportSink::Flush() {
-    if (!file_ || buffer_.empty()) return;
-    const size_t size = buffer_.size();
-    const size_t written = std::fwrite(buffer_.data(), 1, size, file_);
-    buffer_.clear();
-    if (written != size || std::fflush(file_) != 0) throw EInOutError("Cannot write to the export file");
+    if (!file_ || used_ == 0) return;
+    const size_t size = used_;
+    used_ = 0;
+    if (std::fwrite(buffer_.data(), 1, size, file_) != size || std::fflush(file_) != 0)
+        throw EInOutError("Cannot write to the export file");
 }
 
 // ---- text helpers ----
@@ -178,14 +214,16 @@ class TextWriter : public TkxExportWriter {
 public:
     explicit TextWriter(TkxExportContext& cx)
         : cx_(cx), delimiter_(cx.options.Delimiter()), fixed_(delimiter_.empty()),
-          recordNo_(cx.Has(esoShowRecordNo)) {
-        const int quotes = cx.Has(esoDblQuoteFields) ? 2 : 0;
+          recordNo_(cx.Has(esoShowRecordNo)), quote_(cx.Has(esoDblQuoteFields)),
+          ownQuoting_(typeid(cx.options) == typeid(TkxExportOptions)) {
+        const int quotes = quote_ ? 2 : 0;
         for (const TkxExportColumn& c : cx.columns) {
             titles_.push_back(ReplaceText(cx.grid.Title(c.col), "~", " "));
             widths_.push_back(
                 int(std::max(titles_.back().size(), size_t(std::max(0, cx.grid.WidthInChars(c.col))))) +
                 quotes);
             right_.push_back(c.field->Alignment() != taLeftJustify);
+            last_.push_back(cx.IsLastField(c.col));
         }
     }
 
@@ -198,6 +236,50 @@ public:
     }
 
     void Row(int recordNo) override {
+        if (!ownQuoting_) return quotedRow(recordNo);
+        if (recordNo_) {
+            char digits[16];
+            const auto r = std::to_chars(digits, digits + sizeof digits, recordNo);
+            value(std::string_view(digits, size_t(r.ptr - digits)), fixed_ ? 8 : 0, true);
+            separator();
+        }
+        for (size_t i = 0; i < cx_.columns.size(); ++i) {
+            value(cx_.grid.CellText(cx_.columns[i].col), fixed_ ? widths_[i] : 0, right_[i]);
+            if (!last_[i]) separator();
+        }
+        cx_.out.Put("\r\n");
+    }
+
+private:
+    // QuoteField(text) padded with blanks to `width` bytes (on the left when `right`), made in the
+    // output itself.
+    void value(std::string_view text, int width, bool right) {
+        TkxExportSink& out = cx_.out;
+        const bool wrap = quote_ && !text.empty();
+        const bool emptyPair = quote_ && text.empty() && fixed_;
+        // Only delimited text doubles the quotes inside a value.
+        const size_t doubled = wrap && !fixed_ ? size_t(std::count(text.begin(), text.end(), '"')) : 0;
+        const size_t size = emptyPair ? 2 : text.size() + (wrap ? 2 + doubled : 0);
+        const size_t blanks = size < size_t(width) ? size_t(width) - size : 0;
+        if (right) out.Put(blanks, ' ');
+        if (emptyPair) {
+            out.Put("\"\"");
+        } else if (!wrap) {
+            out.Put(text);
+        } else {
+            out.Put('"');
+            if (doubled == 0)
+                out.Put(text);
+            else
+                out.PutDoubling(text, '"');
+            out.Put('"');
+        }
+        if (!right) out.Put(blanks, ' ');
+    }
+    void separator() { cx_.out.Put(fixed_ ? std::string_view(" ") : std::string_view(delimiter_)); }
+
+    // A row through a QuoteField of a class derived from the options.
+    void quotedRow(int recordNo) {
         if (recordNo_) {
             const AnsiString no = cx_.options.QuoteField(IntToStr(recordNo));
             put(fixed_ ? pad(no, 8, true) : no, true);
@@ -206,8 +288,6 @@ public:
             field(i, cx_.grid.CellText(cx_.columns[i].col));
         cx_.out.Put("\r\n");
     }
-
-private:
     static AnsiString pad(const AnsiString& text, int width, bool right) {
         if (int(text.size()) >= width) return text;
         const AnsiString blanks(size_t(width) - text.size(), ' ');
@@ -216,20 +296,25 @@ private:
     // A value followed by the separator unless it belongs to the data link's last field.
     void put(const AnsiString& text, bool separate) {
         cx_.out.Put(text);
-        if (separate) cx_.out.Put(fixed_ ? std::string_view(" ") : std::string_view(delimiter_));
+        if (separate) separator();
     }
     void field(size_t i, const AnsiString& value) {
         const AnsiString quoted = cx_.options.QuoteField(value);
-        put(fixed_ ? pad(quoted, widths_[i], right_[i]) : quoted, !cx_.IsLastField(cx_.columns[i].col));
+        put(fixed_ ? pad(quoted, widths_[i], right_[i]) : quoted, !last_[i]);
     }
 
     TkxExportContext& cx_;
     const AnsiString delimiter_;
     const bool fixed_;
     const bool recordNo_;
+    const bool quote_;
+    // The options quote as this class does (no derived class changes QuoteField): values are
+    // quoted straight into the output.
+    const bool ownQuoting_;
     std::vector<AnsiString> titles_;
     std::vector<int> widths_;
     std::vector<bool> right_;
+    std::vector<bool> last_;
 };
 
 // The full name of a file as the system would open it.
@@ -444,6 +529,7 @@ void TkxExportOptions::exportRecords(TkxExportSink& out) {
                   [&](const TBookmark& a, const TBookmark& b) { return ds->CompareBookmarks(a, b) == -1; });
         // The current record alone is read where it is.
         const bool here = marks.size() == 1 && ds->CompareBookmarks(marks[0], ds->GetBookmark()) == 0;
+        cx.rowCount = int(marks.size());
         for (const TBookmark& m : marks) {
             if (!here) {
                 moved_ = true;
@@ -456,6 +542,13 @@ void TkxExportOptions::exportRecords(TkxExportSink& out) {
     } else {
         moved_ = true;
         ds->First();
+        // A dataset that counts its records counts those the walk visits. Those not read yet are read
+        // first, a packet at a time with pending messages handled between, as the walk would read them.
+        if (writer->WantsRowCount() && !accept_ && !ds->IsUniDirectional()) {
+            while (!ds->AllRecordsHeld() && ds->ReadMoreRecords(256) > 0)
+                pump();
+            cx.rowCount = ds->RecordCount();
+        }
         while (!ds->Eof()) {
             if (!accept_ || (*accept_)()) writer->Row(++recordNo);
             pump();

@@ -8,9 +8,11 @@
 // object without one (its owner is no grid) writes an empty file.
 //
 // Costs: one pass over the records (or over the sorted selection, O(s log s) to sort), each record
-// costing one cell text per exported column; text and HTML bound for a file go out through a 64 KB
-// buffer as they are made, SYLK and everything bound for the clipboard is gathered in memory first.
-// Between records the application's pending messages are processed, at most every few milliseconds.
+// costing one cell text per exported column and no allocation of the writers' own; a file's output
+// goes out through one 64 KB buffer as it is made, the clipboard's is gathered in memory. SYLK rows
+// are gathered too when the row count or the fonts are not known before the first row (colour hooks
+// asked, records chosen by a test). Between records the application's pending messages are
+// processed, at most every few milliseconds.
 #include "core/Component.h"
 #include "data/DataSet.h"
 #include "ui/Graphics.h"

@@ -1,7 +1,10 @@
 // The SYLK format of the export: a spreadsheet with a font table, number formats, bounds, column
-// widths, a title block and one row of cells per record, values by field type. The fonts and the
-// row count are known only at the end, so the cells are gathered first and everything is written
-// by the trailer. A row costs one cell text per column (numbers and dates read their value).
+// widths, a title block and one row of cells per record, values by field type. The head names the
+// fonts and the row count. When both are known before the first row (no colour hooks asked, the
+// records counted in advance) the rows go straight to the output after the head; otherwise they
+// are gathered in memory and written after the head by the trailer. A row costs one cell text per
+// column (numbers and dates read their value).
+#include "core/Exception.h"
 #include "core/SysUtils.h"
 #include "grid/support/KxExportWriter.h"
 
@@ -11,10 +14,10 @@
 
 namespace {
 // The shortest decimal text that reads back as the value, "." as decimal point in every locale.
-AnsiString shortest(double v) {
+void putShortest(TkxExportSink& out, double v) {
     char buf[64];
     const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return AnsiString(buf, r.ptr);
+    out.Put(std::string_view(buf, size_t(r.ptr - buf)));
 }
 
 AnsiString doubleSemicolons(std::string_view text) {
@@ -57,9 +60,9 @@ constexpr std::string_view kSylkLineBreak = "\x1B :";
 // Text values: ";" doubled, each line break (CR LF, LF or CR) as the line-break escape, quotes as
 // they are (a reader takes the text up to the closing quote), at most 255 bytes, never cut inside
 // a double-byte character, a doubled ";" or an escape.
-AnsiString sylkText(std::string_view text) {
-    if (text.size() <= 255 && text.find_first_of(";\r\n") == std::string_view::npos) return AnsiString(text);
-    AnsiString r;
+void putSylkText(TkxExportSink& out, std::string_view text) {
+    if (text.size() <= 255 && text.find_first_of(";\r\n") == std::string_view::npos) return out.Put(text);
+    size_t written = 0;
     for (size_t i = 0; i < text.size();) {
         size_t n = codepage::CharLength(text, i);
         std::string_view piece = text.substr(i, n);
@@ -69,35 +72,12 @@ AnsiString sylkText(std::string_view text) {
             n = text.compare(i, 2, "\r\n") == 0 ? 2 : 1;
             piece = kSylkLineBreak;
         }
-        if (r.size() + piece.size() > 255) break;
-        r += piece;
+        if (written + piece.size() > 255) break;
+        out.Put(piece);
+        written += piece.size();
         i += n;
     }
-    return r;
 }
-
-// The cells gathered until the trailer, in parts of about a megabyte: growing never moves what was
-// gathered (one string of many megabytes would be copied at each growth, into fresh pages each time).
-class Gathered {
-public:
-    Gathered& operator+=(std::string_view text) {
-        if (parts_.empty() || parts_.back().size() + text.size() > kPart) {
-            parts_.emplace_back();
-            parts_.back().reserve(std::max(kPart, text.size()));
-        }
-        parts_.back().append(text);
-        return *this;
-    }
-    Gathered& operator+=(char c) { return *this += std::string_view(&c, 1); }
-    void WriteTo(TkxExportSink& out) const {
-        for (const std::string& part : parts_)
-            out.Put(part);
-    }
-
-private:
-    static constexpr size_t kPart = 1 << 20;
-    std::vector<std::string> parts_;
-};
 
 struct FontKey {
     AnsiString name;
@@ -137,26 +117,35 @@ public:
                                  : -1);
         }
         titleLines_ = cx.Has(esoShowHeader) ? g_.TitleLines() : 0;
+        sameFonts_ = keyOf(g_.TitleFont()) == keyOf(g_.Font());
+        for (const TkxExportColumn& c : cx.columns)
+            cellFormats_.push_back(cellFormat(c, gridFont_));
     }
 
+    bool WantsRowCount() const override { return true; }
+
+    // The title block is kept until the head is written before it.
     void Header() override {
         if (!cx_.Has(esoShowHeader)) return;
         const int lines = g_.TitleLines();
         for (int l = 1; l <= lines; ++l)
             titleLine(l, lines);
-        body_ += "\r\n";
+        titles_ += "\r\n";
     }
 
     void Row(int recordNo) override {
+        if (!rows_) start();
+        TkxExportSink& out = *rows_;
         ++records_;
-        const AnsiString y = IntToStr(recordNo + titleLines_);
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, int64_t(recordNo) + titleLines_);
+        const std::string_view y(digits, size_t(end.ptr - digits));
         if (cx_.Has(esoShowRecordNo)) {
-            const bool same = keyOf(g_.TitleFont()) == keyOf(g_.Font());
-            body_ += same ? "F;SLRTBM0;FG0L;Y" : "F;SLRTBM1;FG0L;Y";
-            body_ += y;
-            body_ += ";X1\r\nC;K";
-            body_ += IntToStr(recordNo);
-            body_ += "\r\n";
+            out.Put(sameFonts_ ? "F;SLRTBM0;FG0L;Y" : "F;SLRTBM1;FG0L;Y");
+            out.Put(y);
+            out.Put(";X1\r\nC;K");
+            out.PutInt(recordNo);
+            out.Put("\r\n");
         }
         for (size_t i = 0; i < cx_.columns.size(); ++i) {
             const TkxExportColumn& c = cx_.columns[i];
@@ -165,29 +154,54 @@ public:
                 TBrush brush;
                 brush.SetColor(g_.Color());
                 g_.CalcCellColors(c.col, f, brush);
-                body_ += cellFormat(c, fontNo(f));
+                out.Put(cellFormat(c, fontNo(f)));
             } else {
-                // The grid font's cell format of each column is made once.
-                if (cellFormats_.size() <= i) cellFormats_.push_back(cellFormat(c, gridFont_));
-                body_ += cellFormats_[i];
+                out.Put(cellFormats_[i]);
             }
-            body_ += y;
-            body_ += ";X";
-            body_ += position_[i];
-            body_ += "\r\nC;K";
-            appendContent(c, i);
-            body_ += "\r\n";
+            out.Put(y);
+            out.Put(";X");
+            out.Put(position_[i]);
+            out.Put("\r\nC;K");
+            putContent(out, c, i);
+            out.Put("\r\n");
         }
     }
 
     void Trailer() override {
+        if (!rows_) start();
+        TkxExportSink& out = cx_.out;
+        if (gathered_) {
+            head(records_);
+            out.Put(gathered_->Text());
+        } else if (records_ != cx_.rowCount) {
+            // The head announced another number of rows: the records changed during the export.
+            throw EInOutError("The records changed while they were exported");
+        }
+        out.Put("E");
+    }
+
+private:
+    // Before the first row: with the fonts and the row count known, the head goes out and the rows
+    // follow it; else the rows are gathered until the trailer.
+    void start() {
+        if (!cx_.Has(esoDynamicColors) && cx_.rowCount >= 0) {
+            head(cx_.rowCount);
+            rows_ = &cx_.out;
+        } else {
+            gathered_ = std::make_unique<TkxExportSink>(nullptr);
+            rows_ = gathered_.get();
+        }
+    }
+
+    // Formats, fonts, bounds and column widths for `rows` rows, then the title block.
+    void head(int rows) {
         TkxExportSink& out = cx_.out;
         out.Put("ID;PW2W 3000;N;E\r\n");
         for (const AnsiString& f : formats_)
             out.Put("P;P" + f + "\r\n");
         for (const FontKey& f : fonts_)
             out.Put(fontRecord(f) + "\r\n");
-        out.Put("B;Y" + IntToStr(records_ + (cx_.Has(esoShowHeader) ? 1 : 0)) + ";X" +
+        out.Put("B;Y" + IntToStr(rows + (cx_.Has(esoShowHeader) ? 1 : 0)) + ";X" +
                 IntToStr(cx_.fieldCount + (cx_.Has(esoShowRecordNo) ? 1 : 0)) + "\r\n");
         out.Put("F;G;M255\r\n");
         if (cx_.Has(esoShowRecordNo)) out.Put("F;W1 1 10\r\n");
@@ -196,11 +210,9 @@ public:
             const int width = cx_.Has(esoBestColFit) ? c.field->DisplayWidth() : g_.WidthInChars(c.col);
             out.Put("F;W" + position_[i] + " " + position_[i] + " " + IntToStr(width) + "\r\n");
         }
-        body_.WriteTo(out);
-        out.Put("E");
+        out.Put(titles_);
     }
 
-private:
     // The start of a data cell's format record, up to its row number.
     AnsiString cellFormat(const TkxExportColumn& c, int font) const {
         AnsiString r = "F;";
@@ -249,15 +261,15 @@ private:
         int font = 0;
         char align = 'L';
         titleLook(cx_.columns[i].col, font, align);
-        body_ += AnsiString("F;SLR") + (l == 1 ? "T" : "") + (l == lines ? "B" : "") + "M" + IntToStr(font) +
-                 ";FG0" + align + ";Y" + IntToStr(l) + ";X" + position_[i] + "\r\n";
-        if (!text.empty()) body_ += "C;K\"" + text + "\"\r\n";
+        titles_ += AnsiString("F;SLR") + (l == 1 ? "T" : "") + (l == lines ? "B" : "") + "M" +
+                   IntToStr(font) + ";FG0" + align + ";Y" + IntToStr(l) + ";X" + position_[i] + "\r\n";
+        if (!text.empty()) titles_ += "C;K\"" + text + "\"\r\n";
     }
 
     void titleLine(int l, int lines) {
         const AnsiString y = IntToStr(l);
         if (cx_.Has(esoShowRecordNo))
-            body_ += l == 1 ? "F;SLRTM0;FG0C;Y1;X1\r\nC;K\"#\"\r\n" : "F;SLRBM0;FG0C;Y" + y + ";X1\r\n";
+            titles_ += l == 1 ? "F;SLRTM0;FG0C;Y1;X1\r\nC;K\"#\"\r\n" : "F;SLRBM0;FG0C;Y" + y + ";X1\r\n";
         const int half = lines / 2;
         const std::vector<TkxExportColumn>& cols = cx_.columns;
         for (size_t i = 0; i < cols.size();) {
@@ -269,18 +281,18 @@ private:
             }
             const size_t end = cx_.GroupEnd(i, group);
             if (l == 1) {
-                body_ += "F;SLTM0;FG0C;Y1;X" + position_[i] + "\r\nC;K\"" +
-                         doubleSemicolons(TitleLine(group, 1)) + "\"\r\n";
+                titles_ += "F;SLTM0;FG0C;Y1;X" + position_[i] + "\r\nC;K\"" +
+                           doubleSemicolons(TitleLine(group, 1)) + "\"\r\n";
                 for (size_t j = i + 1; j < end; ++j)
-                    body_ += "F;STM0;FG0C;X" + position_[j] + "\r\nC;K\"\"\r\n";
+                    titles_ += "F;STM0;FG0C;X" + position_[j] + "\r\nC;K\"\"\r\n";
             } else if (l <= half) {
                 // The group name goes on over the upper half of the title lines.
                 const char* bottom = l == half ? "B" : "";
-                body_ += AnsiString("F;SL") + bottom + "M0;FG0C;Y" + y + ";X" + position_[i] + "\r\n";
+                titles_ += AnsiString("F;SL") + bottom + "M0;FG0C;Y" + y + ";X" + position_[i] + "\r\n";
                 const AnsiString text = doubleSemicolons(TitleLine(group, l));
-                if (!text.empty()) body_ += "C;K\"" + text + "\"\r\n";
+                if (!text.empty()) titles_ += "C;K\"" + text + "\"\r\n";
                 for (size_t j = i + 1; j < end; ++j)
-                    body_ += AnsiString("F;S") + bottom + "M0;FG0C;Y" + y + ";X" + position_[j] + "\r\n";
+                    titles_ += AnsiString("F;S") + bottom + "M0;FG0C;Y" + y + ";X" + position_[j] + "\r\n";
             } else {
                 // The lower half shows the columns' own titles.
                 for (size_t j = i; j < end; ++j)
@@ -290,48 +302,40 @@ private:
         }
     }
 
-    void appendContent(const TkxExportColumn& c, size_t i) {
+    void putContent(TkxExportSink& out, const TkxExportColumn& c, size_t i) {
         TField* f = c.field;
-        if (f->IsNull()) {
-            body_ += "\"\"";
-            return;
-        }
+        if (f->IsNull()) return out.Put("\"\"");
         const TFieldType type = f->DataType();
         if (isInteger(type)) {
             if (combo_[i] < 0)
-                body_ += doubleSemicolons(g_.CellText(c.col));
+                out.PutDoubling(g_.CellText(c.col), ';');
             else if (combo_[i] == 1 && cx_.Has(esoAddControls))
-                body_ += cx_.options.QuoteField(g_.CellText(c.col));
+                out.Put(cx_.options.QuoteField(g_.CellText(c.col)));
             else
-                body_ += IntToStr(f->AsLargeInt());
+                out.PutInt(f->AsLargeInt());
             return;
         }
         switch (type) {
         case ftBoolean:
-            body_ += cx_.options.QuoteField(f->AsBoolean() ? "TRUE" : "FALSE");
-            return;
+            return out.Put(cx_.options.QuoteField(f->AsBoolean() ? "TRUE" : "FALSE"));
         case ftFloat:
         case ftCurrency:
-            body_ += shortest(f->AsFloat());
-            return;
+            return putShortest(out, f->AsFloat());
         case ftDateTime:
         case ftTimeStamp:
-            body_ += shortest(f->AsDateTime());
-            return;
+            return putShortest(out, f->AsDateTime());
         case ftDate:
-            body_ += IntToStr(static_cast<int64_t>(std::trunc(f->AsDateTime())));
-            return;
+            return out.PutInt(static_cast<int64_t>(std::trunc(f->AsDateTime())));
         case ftTime: {
             const double v = f->AsDateTime();
-            body_ += shortest(v - std::trunc(v));
-            return;
+            return putShortest(out, v - std::trunc(v));
         }
         default:
             // Text is always quoted: unquoted, a reader takes it for a number or a name and reads
             // 0 or nothing.
-            body_ += '"';
-            body_ += sylkText(g_.CellText(c.col));
-            body_ += '"';
+            out.Put('"');
+            putSylkText(out, g_.CellText(c.col));
+            out.Put('"');
         }
     }
 
@@ -339,14 +343,17 @@ private:
     IkxExportGrid& g_;
     std::vector<FontKey> fonts_;
     std::vector<AnsiString> formats_;
-    std::vector<int> fieldFormat_;     // per data column
-    std::vector<AnsiString> position_; // per exported column: its X
-    std::vector<int> combo_;           // per exported column: -1 no combo box, 0 plain, 1 with a map list
+    std::vector<int> fieldFormat_;        // per data column
+    std::vector<AnsiString> position_;    // per exported column: its X
+    std::vector<int> combo_;              // per exported column: -1 no combo box, 0 plain, 1 with a map list
     std::vector<AnsiString> cellFormats_; // per exported column: cellFormat in the grid font
     int gridFont_ = 0;
     int titleLines_ = 0;
+    bool sameFonts_ = false; // the title font is the grid font
     int records_ = 0;
-    Gathered body_;
+    AnsiString titles_;                       // the title block
+    TkxExportSink* rows_ = nullptr;           // where rows go, once the first has come
+    std::unique_ptr<TkxExportSink> gathered_; // the rows kept for the trailer
 };
 } // namespace
 

@@ -6,34 +6,54 @@
 #include "grid/support/KxExportOptions.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
-// The output: a file through a 64 KB buffer, or a string gathered in memory (file null).
+// The output: a file through one 64 KB buffer, or a string gathered in memory (file null) that
+// starts small. The buffer is made once and reused for the whole export, so a row costs copies into
+// it and no allocation; a piece that does not fit flushes the buffer (a file) or doubles it (memory).
 class TkxExportSink {
 public:
-    explicit TkxExportSink(std::FILE* file) : file_(file) {}
+    explicit TkxExportSink(std::FILE* file);
     ~TkxExportSink();
     TkxExportSink(const TkxExportSink&) = delete;
     TkxExportSink& operator=(const TkxExportSink&) = delete;
 
     void Put(std::string_view text) {
-        if (text.size() >= kFlushAt) return putLarge(text);
-        buffer_.append(text);
-        if (file_ && buffer_.size() >= kFlushAt) Flush();
+        if (text.size() > buffer_.size() - used_) return putSlow(text);
+        if (text.empty()) return; // an empty view may point nowhere, which memcpy must not be given
+        std::memcpy(buffer_.data() + used_, text.data(), text.size());
+        used_ += text.size();
     }
-    void Put(char c) { buffer_ += c; }
+    void Put(char c) {
+        if (used_ == buffer_.size()) makeRoom(1);
+        buffer_[used_++] = c;
+    }
+    // `count` times the byte c.
+    void Put(size_t count, char c);
+    // The text with each byte c written twice; c lies below every code page's second bytes (a quote,
+    // a ";"), so that each such byte is a character of its own.
+    void PutDoubling(std::string_view text, char c);
+    // A whole number in decimal.
+    void PutInt(int64_t v);
     // Writes the buffer to the file; "Cannot write to file" (EInOutError) when that fails.
     void Flush();
     // What was gathered (a sink without a file).
-    std::string& Text() { return buffer_; }
+    std::string& Text() {
+        buffer_.resize(used_);
+        return buffer_;
+    }
     bool ToFile() const { return file_ != nullptr; }
 
 private:
-    void putLarge(std::string_view text);
-    static constexpr size_t kFlushAt = 64 * 1024;
+    void putSlow(std::string_view text);
+    // At least `bytes` free in the buffer: flushed to the file, or grown.
+    void makeRoom(size_t bytes);
+    static constexpr size_t kFileBuffer = 64 * 1024, kFirstMemoryBuffer = 256;
     std::FILE* file_;
-    std::string buffer_;
+    std::string buffer_; // its size is the room; the first used_ bytes hold output
+    size_t used_ = 0;
 };
 
 // An exported column: its data column, field, control type and parameters.
@@ -52,6 +72,9 @@ struct TkxExportContext {
     std::vector<TkxExportColumn> columns;
     // Every field of the data link, accepted or not.
     int fieldCount = 0;
+    // The rows the export writes, when known before the first (for a writer that wants it); -1 when
+    // only the walk finds them.
+    int rowCount = -1;
 
     bool Has(TkxExportSaveOption o) const { return options.Options().Contains(o); }
     // The last field of the data link (exported or not) is data column col.
@@ -64,6 +87,9 @@ struct TkxExportContext {
 class TkxExportWriter {
 public:
     virtual ~TkxExportWriter() = default;
+    // The writer names the number of rows before the first (SYLK, in its head): the export then
+    // counts the records before the first row where it can, into the context's rowCount.
+    virtual bool WantsRowCount() const { return false; }
     virtual void Header() {}
     // One row for the current record, numbered from 1 over the exported records.
     virtual void Row(int recordNo) = 0;
