@@ -4,6 +4,7 @@
 #include "core/Format.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 bool ClassInfo::InheritsFrom(std::string_view className) const {
     for (const ClassInfo* c = this; c; c = c->parent_)
@@ -105,11 +106,25 @@ void TComponent::DestroyComponents() {
 
 void TComponent::Notification(TComponent* component, Operation operation) {
     if (operation == Operation::Remove && component->owner_ == this) {
-        // Copy: a notified component may free others it owns.
-        std::vector<TComponent*> owned = components_;
-        for (TComponent* c : owned)
-            if (c != component && std::find(components_.begin(), components_.end(), c) != components_.end())
+        // By position from the end, each read afresh: a notified component may free others this
+        // one owns, and the list then shrinks under the walk (a component may hear twice, never a
+        // freed one). One pass per removal, so freeing n components costs O(n^2), not O(n^3).
+        size_t i = components_.size();
+        while (i > 0) {
+            TComponent* c = components_[--i];
+            if (c != component)
                 c->Notification(component, operation);
+            i = std::min(i, components_.size());
+        }
+    }
+}
+
+void TComponent::FreeComponents(const std::vector<TComponent*>& owned) {
+    const std::unordered_set<TComponent*> going(owned.begin(), owned.end());
+    std::erase_if(components_, [&](TComponent* c) { return going.count(c) > 0; });
+    for (TComponent* c : owned) {
+        c->destroying_ = true;
+        delete c; // tells this component and the ones that stay
     }
 }
 

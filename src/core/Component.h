@@ -121,6 +121,10 @@ public:
     void DestroyComponents();
 
 protected:
+    // Frees some of the owned components together: they leave the owned list in one pass, then each
+    // is freed, its removal told to this component and to the owned ones that stay. None of them
+    // may free another. Freeing n costs O(n x staying), not a pass over the whole list for each.
+    void FreeComponents(const std::vector<TComponent*>& owned);
     // Told when a component this one owns is inserted or removed, or one it asked about is freed.
     // The default passes an owned component's removal on to every owned component.
     virtual void Notification(TComponent* component, Operation operation);

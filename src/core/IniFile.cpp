@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <unordered_map>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -198,6 +199,26 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, const
         }
     if (!done)
         s.entries.push_back(line);
+    save();
+}
+
+void TIniFile::WriteStrings(std::string_view section, const std::vector<TIniEntry>& entries) {
+    Section& s = ensure(section);
+    // Where each key of the section stands, under its name with ASCII letters folded, so that a key
+    // already there keeps its place as WriteString keeps it.
+    std::unordered_map<AnsiString, size_t> at;
+    AnsiString name, old;
+    for (size_t i = 0; i < s.entries.size(); ++i)
+        if (SplitIniEntry(s.entries[i], name, old))
+            at.try_emplace(UpperCase(name), i);
+    for (const auto& [key, value] : entries) {
+        AnsiString line = key + "=" + value;
+        const auto [it, added] = at.try_emplace(UpperCase(key), s.entries.size());
+        if (added)
+            s.entries.push_back(std::move(line));
+        else
+            s.entries[it->second] = std::move(line);
+    }
     save();
 }
 

@@ -34,13 +34,22 @@ TIniFile& TRegistry::file() const {
     return *file_;
 }
 
+// Walked by characters of the code page: a "\\" that ends a double-byte character (Big5 許, 功 and
+// 蓋 end in 5C) belongs to it and is never taken for a separator, so 客戶許功蓋 keeps its last byte
+// and names no other key.
 AnsiString TRegistry::normalize(std::string_view key) {
-    AnsiString k(key);
-    while (!k.empty() && k.front() == '\\')
-        k.erase(0, 1);
-    while (!k.empty() && k.back() == '\\')
-        k.pop_back();
-    return k;
+    size_t from = 0, end = 0; // the key runs from the first byte after the leading separators to
+                              // the end of its last character that is not one
+    for (size_t i = 0; i < key.size();) {
+        const size_t n = codepage::CharLength(key, i);
+        const bool separator = n == 1 && key[i] == '\\';
+        if (!separator)
+            end = i + n;
+        else if (end == 0)
+            from = i + 1;
+        i += n;
+    }
+    return end > from ? AnsiString(key.substr(from, end - from)) : AnsiString();
 }
 
 bool TRegistry::KeyExists(std::string_view key) const { return file().SectionExists(normalize(key)); }
@@ -105,6 +114,18 @@ void TRegistry::WriteString(std::string_view name, const AnsiString& value) {
     if (!open_ || readOnly_)
         throw ERegistryException(Format("Failed to set data for '%s'", name));
     file().WriteString(key_, valueName(name), value);
+}
+
+void TRegistry::WriteStrings(const std::vector<TIniEntry>& values) {
+    if (values.empty())
+        return;
+    if (!open_ || readOnly_)
+        throw ERegistryException(Format("Failed to set data for '%s'", values[0].first));
+    std::vector<TIniEntry> named;
+    named.reserve(values.size());
+    for (const auto& [name, value] : values)
+        named.emplace_back(valueName(name), value);
+    file().WriteStrings(key_, named);
 }
 
 void TRegistry::WriteInteger(std::string_view name, int value) {

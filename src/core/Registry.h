@@ -17,7 +17,9 @@ public:
     RegistryHive RootKey() const { return root_; }
     void SetRootKey(RegistryHive root);
 
-    // A key path with or without a leading "\". False when the key does not exist and may not be made.
+    // A key path with or without a leading "\"; separators at either end are dropped, by characters of
+    // the code page (a double-byte character's trail byte 5C is no separator). False when the key
+    // does not exist and may not be made.
     bool OpenKey(std::string_view key, bool canCreate);
     bool OpenKeyReadOnly(std::string_view key);
     void CloseKey();
@@ -31,6 +33,8 @@ public:
     AnsiString ReadString(std::string_view name) const;
     int ReadInteger(std::string_view name) const;
     void WriteString(std::string_view name, const AnsiString& value);
+    // Many text values at once, with one rewrite of the hive: O(values + key).
+    void WriteStrings(const std::vector<TIniEntry>& values);
     void WriteInteger(std::string_view name, int value);
     bool DeleteValue(std::string_view name);
     void GetValueNames(TStringList& names) const;

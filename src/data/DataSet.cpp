@@ -745,12 +745,18 @@ void TDataSet::CreateFields() {
 }
 
 void TDataSet::DestroyFields() {
-    std::vector<TField*> dynamic;
-    for (TField* f : fields_)
-        if (!f->Persistent())
-            dynamic.push_back(f);
-    for (TField* f : dynamic)
-        delete f;  // leaves fields_ on its own
+    // The dynamic fields leave the field list and this component's owned list in one pass each
+    // before they go, so that a close costs O(fields): freed one by one, each would search both
+    // lists and tell every other field.
+    std::vector<TComponent*> dynamic;
+    std::erase_if(fields_, [&](TField* f) {
+        if (f->Persistent())
+            return false;
+        f->dataSet_ = nullptr;
+        dynamic.push_back(f);
+        return true;
+    });
+    FreeComponents(dynamic);
 }
 
 void TDataSet::BindFields(bool binding) {

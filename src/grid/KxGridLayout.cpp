@@ -4,8 +4,9 @@
 // cost one pass over the columns plus the storage's own cost.
 //
 // A stored layout is outside text: whatever it holds, loading it never lets an exception out of the
-// window's creation. A value without the delimiter, a width that is no number and a storage that
-// cannot be read each end the load with a warning box, the grid keeping the layout it had.
+// window's creation. A value without the delimiter, a width that is no number, a storage that
+// cannot be read and a layout that names no field of the dataset each end the load with a warning
+// box, the grid keeping the layout it had.
 #include "grid/KxDBGrid.h"
 
 #include "core/Exception.h"
@@ -17,6 +18,7 @@
 #include "ui/Dialogs.h"
 
 #include <sys/stat.h>
+#include <unordered_map>
 
 namespace {
 void warn(const AnsiString& text) {
@@ -40,6 +42,15 @@ bool missingDirectory(const AnsiString& fileName) {
 void checkWidth(const AnsiString& text) {
     const int width = StrToInt(text);
     if (width < 0 || width > 65535) throw EConvertError(Format("'%s' is not a valid integer value", text));
+}
+// Whether a column list would leave a data column to show: one of its lines names a field of the
+// dataset. A dataset with no fields yet (closed, its fields made when it opens) cannot tell; the
+// list is then taken as it is.
+bool showsAField(TDataSet* ds, const TStringList& lines) {
+    if (!ds || ds->FieldCount() == 0) return true;
+    for (const AnsiString& line : lines.Lines())
+        if (ds->FindField(ListLineField(line, 0))) return true;
+    return false;
 }
 } // namespace
 
@@ -77,12 +88,17 @@ void TkxDBGrid::saveLayout() {
     // The entries first, so that the section is only erased when there is something to put back.
     std::vector<TkxLayoutEntry> entries;
     if (UseTFields()) {
+        // The column list's read-only flags by field name (the first line of a name counts), looked
+        // up once per field rather than searched for each.
+        std::unordered_map<AnsiString, bool> listedReadOnly;
+        for (const AnsiString& line : Selected().Lines())
+            listedReadOnly.try_emplace(UpperCase(ListLineField(line, 0)), ListLineField(line, 3) == "T");
         const int count = DataLink().Active() ? MappedFieldCount() : 0;
         for (int i = 0; i < count; ++i) {
             TField* f = MappedField(i);
             if (!f) continue;
-            const int line = FindSelectedLine(f->FieldName());
-            const bool readOnly = f->ReadOnly() || (line >= 0 && ListLineField(Selected()[line], 3) == "T");
+            const auto listed = listedReadOnly.find(UpperCase(f->FieldName()));
+            const bool readOnly = f->ReadOnly() || (listed != listedReadOnly.end() && listed->second);
             entries.push_back(
                 {f->FieldName(),
                  JoinLayoutValue({IntToStr(f->DisplayWidth()), f->DisplayName(), readOnly ? "T" : "F"}, d)});
@@ -99,10 +115,7 @@ void TkxDBGrid::saveLayout() {
     }
     if (entries.empty()) return;
 
-    TkxLayoutStore store(registry, fileName, ia.SectionName());
-    if (!store.Erase()) return;
-    for (const TkxLayoutEntry& e : entries)
-        store.Write(e.name, e.value);
+    TkxLayoutStore(registry, fileName, ia.SectionName()).Replace(entries);
 }
 
 void TkxDBGrid::LoadLayout() {
@@ -161,6 +174,18 @@ void TkxDBGrid::LoadLayout() {
                 if (SameText(line.substr(0, AnsiFind(line, "\t")), name)) present = true;
             if (!present) lines.Add(old);
         }
+    }
+    // A layout that names none of the dataset's fields would hide every column, and the save at
+    // destruction, finding none, would keep it so for good: it is refused and the grid stays whole.
+    if (!showsAField(DataSet(), lines)) {
+        const AnsiString section = ia.SectionName();
+        warn(registry ? Format("The layout stored under HKEY_CURRENT_USER\\%s\\%s names no field of the grid "
+                               "and was not applied",
+                               fileName, section)
+                      : Format("The layout stored in %s, section %s, names no field of the grid and was not "
+                               "applied",
+                               fileName, section));
+        return;
     }
     SetSelected(lines);
     try {

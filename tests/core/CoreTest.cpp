@@ -220,6 +220,29 @@ TEST(Registry, KeysAndTypedValuesLiveInAFilePerHive) {
     EXPECT_FALSE(classes.KeyExists("Software\\Kestrin\\DbDriver"));
 }
 
+// Key paths are walked by Big5 characters: 許, 功 and 蓋 end in the byte of "\\", which is neither
+// trimmed nor taken for a separator, so no two names meet under one key.
+TEST(Registry, KeyPathsAreTrimmedByCharactersNeverInsideOne) {
+    const AnsiString name = Ansi("Software\\Kestrin\\客戶許功蓋");
+    const AnsiString cut = name.substr(0, name.size() - 1); // 蓋 without its trail byte
+    struct Case {
+        AnsiString opened, key, probed;
+        bool found;
+    } cases[] = {{"\\" + name + "\\", name, name, true},
+                 {name + "\\\\", name, "\\" + name, true},
+                 {name, name, cut, false},
+                 {cut, cut, name, false},
+                 {Ansi("功\\"), Ansi("功"), Ansi("功"), true}};
+    for (const Case& c : cases) {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(c.opened, true));
+        EXPECT_EQ(reg.CurrentPath(), c.key) << c.opened;
+        reg.WriteString("v", "x");
+        EXPECT_EQ(reg.KeyExists(c.probed), c.found) << c.opened << " / " << c.probed;
+        EXPECT_TRUE(reg.DeleteKey(c.key));
+    }
+}
+
 // Without a usable HOME the home folder is the password database's, never a shared one; a hive, a
 // profile or a library that others than its owner and root may write is as good as absent.
 TEST(Registry, NoSharedHomeAndNoFileOthersCanWrite) {

@@ -28,6 +28,8 @@ public:
     void AddRow(std::optional<int> id, std::optional<std::string> name) { rows.push_back({nextKey_++, id, name}); }
     std::vector<Row> rows;
     bool nameRequired = false;
+    // Integer columns C1... after NAME, made on open and never read.
+    int extraColumns = 0;
 
 protected:
     struct Rec {
@@ -58,6 +60,8 @@ protected:
         FieldDefs().Clear();
         FieldDefs().Add("ID", ftInteger);
         FieldDefs().Add("NAME", ftString, 10, nameRequired);
+        for (int i = 1; i <= extraColumns; ++i)
+            FieldDefs().Add("C" + std::to_string(i), ftInteger);
         if (DefaultFields())
             CreateFields();
         BindFields(true);

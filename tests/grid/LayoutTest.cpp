@@ -4,6 +4,7 @@
 #include "core/Exception.h"
 #include "core/IniFile.h"
 #include "core/Registry.h"
+#include "core/SysUtils.h"
 #include "grid/support/GridFixture.h"
 #include "grid/support/KxIntl.h"
 #include "support/FirebirdDb.h"
@@ -15,6 +16,8 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace {
 // The boxes shown while it lives.
@@ -311,6 +314,76 @@ TEST(Layout, TheWindowsGridTouchesNoStorage) {
     EXPECT_TRUE(boxes.texts.empty());
 }
 
+// A layout that names no field of the dataset would leave the grid without a column for good (the
+// save at destruction, finding none, would keep it): one box names where it lies, the grid keeps its
+// columns, and the save at destruction stores them in its place.
+TEST(Layout, ALayoutThatNamesNoFieldIsNotApplied) {
+    for (bool registry : {false, true})
+        for (bool tfields : {true, false}) {
+            const std::string file = registry ? "Software\\Kestrin\\NoField" : MakeTempDir() + "/layout.ini";
+            TkxLayoutStore store(registry, file, "Customers");
+            store.Replace({{"NOWHERE", "8;;X;;F"}, {"GONE", "4;;Y;;F"}});
+            {
+                GridHarness h(CustomersDb(5));
+                persistIn(h, file, registry);
+                h.grid->SetUseTFields(tfields);
+                Boxes boxes;
+                h.ShowLikeTheWindow();
+                const AnsiString where = registry ? "under HKEY_CURRENT_USER\\" + file + "\\Customers"
+                                                  : "in " + file + ", section Customers,";
+                EXPECT_EQ(boxes.texts, std::vector<AnsiString>{"The layout stored " + where +
+                                                                " names no field of the grid and was not applied"});
+                EXPECT_EQ(h.grid->Selected(), WindowColumnList());
+                EXPECT_EQ(h.grid->ColCount(), 5);
+                EXPECT_EQ(h.grid->TitleText(2), Ansi("客戶名稱"));
+            }
+            std::vector<AnsiString> names;
+            for (const TkxLayoutEntry& e : store.Read())
+                names.push_back(e.name);
+            EXPECT_EQ(names, (std::vector<AnsiString>{"SELECT_YN", "CUST_ID", "CUST_NAME", "CUST_CLASSID"}))
+                << registry << tfields;
+        }
+}
+
+// A save reads its storage once and rewrites it a fixed number of times, however many columns it
+// stores (one rewrite per column made 3,000 columns take seconds): the rewrites of the profile and
+// of the hive file are counted as the system reports them.
+TEST(Layout, ASaveRewritesItsStorageAFixedNumberOfTimes) {
+    TStringList list;
+    for (int i = 0; i < 300; ++i)
+        list.Add("F" + IntToStr(i) + "\t8\tT" + IntToStr(i));
+    for (bool registry : {false, true}) {
+        const std::string dir = registry ? TRegistry::Dir() : MakeTempDir() + "/";
+        const std::string name = registry ? "HKEY_CURRENT_USER.ini" : "layout.ini";
+        const std::string file = registry ? "Software\\Kestrin\\Wide" : dir + name;
+        GridHarness h(CustomersDb(5));
+        persistIn(h, file, registry);
+        h.grid->SetUseTFields(false);
+        h.grid->SetSelected(list);
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        // A rewrite makes a new file and moves it over the old one; the creations are watched too, so
+        // that no two reports in a row are alike (the system folds those into one).
+        ASSERT_GE(inotify_add_watch(watch, dir.c_str(), IN_CREATE | IN_MOVED_TO), 0);
+        h.grid->SaveLayout(); // twice: the second erases what the first wrote
+        h.grid->SaveLayout();
+        h.grid->IniAttributes()->SetEnabled(false);
+        int rewrites = 0;
+        alignas(inotify_event) char buf[65536];
+        for (ssize_t n; (n = read(watch, buf, sizeof buf)) > 0;)
+            for (char* p = buf; p < buf + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len) {
+                const auto* e = reinterpret_cast<inotify_event*>(p);
+                if ((e->mask & IN_MOVED_TO) && e->len && name == e->name) ++rewrites;
+            }
+        close(watch);
+        EXPECT_LE(rewrites, 6) << registry;
+        const std::vector<TkxLayoutEntry> stored = TkxLayoutStore(registry, file, "Customers").Read();
+        ASSERT_EQ(stored.size(), 300u);
+        EXPECT_EQ(stored[299].name, "F299");
+        EXPECT_EQ(stored[299].value, "8;;T299;;F");
+    }
+}
+
 TEST(Layout, FuzzedStoredLayoutsNeverEscapeTheLoad) {
     // Only what must always hold: the load ends normally, with a warning from the known set or the
     // layout applied, and the grid keeps a column to show.
@@ -338,7 +411,8 @@ TEST(Layout, FuzzedStoredLayoutsNeverEscapeTheLoad) {
         for (const AnsiString& t : boxes.texts)
             EXPECT_TRUE(t == "Key Delimiter Not Found" ||
                         t.find("is not a valid integer value") != AnsiString::npos ||
-                        t.find("List index out of bounds") != AnsiString::npos)
+                        t.find("List index out of bounds") != AnsiString::npos ||
+                        t.find("names no field of the grid") != AnsiString::npos)
                 << t;
         EXPECT_GE(h.grid->ColCount(), 1);
         h.grid->SetSelected(WindowColumnList());

@@ -7,6 +7,8 @@
 #include "core/SysUtils.h"
 #include "grid/support/KxIntl.h"
 
+#include <optional>
+
 void TkxIniAttributes::DefineProperties(ClassInfo& info) {
     using A = TkxIniAttributes;
     info.Add("Enabled", &A::Enabled, &A::SetEnabled);
@@ -84,33 +86,32 @@ std::vector<TkxLayoutEntry> TkxLayoutStore::Read() const {
     return entries;
 }
 
-bool TkxLayoutStore::Erase() {
+bool TkxLayoutStore::Replace(const std::vector<TkxLayoutEntry>& entries) {
+    std::vector<TIniEntry> lines;
+    lines.reserve(entries.size());
+    for (const TkxLayoutEntry& e : entries)
+        lines.emplace_back(e.name, e.value);
     if (registry_) {
-        TRegistry(RegistryHive::CurrentUser).DeleteKey(KeyPath());
+        TRegistry reg(RegistryHive::CurrentUser);
+        reg.DeleteKey(KeyPath());
+        reg.OpenKey(KeyPath(), true);
+        reg.WriteStrings(lines);
         return true;
     }
     if (fileName_.empty()) return true;
+    std::optional<TIniFile> ini;
     try {
-        TIniFile(fileName_).EraseSection(section_);
+        ini.emplace(fileName_);
+        ini->EraseSection(section_);
     } catch (const Exception&) {
         return false;
     }
-    return true;
-}
-
-void TkxLayoutStore::Write(const AnsiString& name, const AnsiString& value) {
-    if (registry_) {
-        TRegistry reg(RegistryHive::CurrentUser);
-        reg.OpenKey(KeyPath(), true);
-        reg.WriteString(name, value);
-        return;
-    }
-    if (fileName_.empty()) return;
     try {
-        TIniFile(fileName_).WriteString(section_, name, value);
+        ini->WriteStrings(section_, lines);
     } catch (const EInOutError&) {
         throw EInOutError(Format("Unable to write to %s", fileName_));
     }
+    return true;
 }
 
 // ---- stored values ----

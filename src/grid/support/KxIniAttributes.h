@@ -8,8 +8,8 @@
 //
 // Stored value of a column: width, D, title, D, read-only flag [, D, group], D the delimiter. Reading
 // turns every delimiter into a tab, so the value becomes the rest of a column-list line. Costs: a
-// read is one pass over the section; every ini write rewrites the profile file (a layout has few
-// columns), a registry write rewrites the hive file.
+// read is one pass over the section; a save reads the profile or hive file once and rewrites it a
+// fixed number of times, however many columns it stores.
 #include "core/Component.h"
 
 #include <vector>
@@ -73,11 +73,12 @@ public:
     // The section's entries in stored order. Profile values longer than 2047 bytes are cut to 2047
     // (never inside a double-byte character). Failures of the storage pass on.
     std::vector<TkxLayoutEntry> Read() const;
-    // Empties the section. False when the profile file could not be rewritten; a missing registry
-    // key counts as erased.
-    bool Erase();
-    // Writes one entry; a profile file that cannot be written raises "Unable to write to %s".
-    void Write(const AnsiString& name, const AnsiString& value);
+    // Empties the section, then writes the entries in order (a name met again takes the later value
+    // in the earlier place, as writing the same key twice does). False, and nothing written, when the
+    // profile file could not be read or rewritten to empty the section (a missing registry key counts
+    // as erased); a profile file that cannot be written then raises "Unable to write to %s".
+    // O(entries + file): the file is read once and rewritten a fixed number of times.
+    bool Replace(const std::vector<TkxLayoutEntry>& entries);
 
     // HKEY_CURRENT_USER's key path of a registry store.
     AnsiString KeyPath() const { return fileName_ + "\\" + section_; }
