@@ -537,7 +537,6 @@ private:
     // starts where the same repetition could have started, so the outcome from each start is
     // remembered: a later start inside the run is answered at once.
     TkxMatchResult RepeatOpen(size_t star, size_t k, size_t e) {
-        const bool logged = logging_;
         const size_t logBefore = log_.size();
         const size_t base = passes_.size();
         TkxMatchResult r;
@@ -555,25 +554,32 @@ private:
             I = k;
             const size_t outerRead = readEnd_;
             readEnd_ = 0;
+            const size_t logAt = log_.size();
             r = Process(e);
-            // Passes are kept from the first start met before: only such starts are stored.
+            // Passes are kept from the first start met before (the text's history is kept from
+            // then on too): only such starts are stored.
             recording = recording || again;
-            if (recording)
-                passes_.push_back(Pass{j0, readEnd_, again});
+            if (recording) {
+                assert(logging_);
+                passes_.push_back(Pass{j0, readEnd_, logAt, again});
+            }
             readEnd_ = std::max(outerRead, readEnd_);
             if (!isComplete(r) || J <= j0 || outOfSteps())
                 break;
         }
         if (!recalled && (r == MatchEmpty || r == MatchError))
             r = MatchAmbiguous;
-        if (unchangedSince(logBefore) && logged) {
-            for (size_t p = passes_.size(); p-- > base;) {
-                tailRead = std::max(tailRead, passes_[p].read);
-                if (passes_[p].again)
-                    memo_[memoKey(kRepeat, star, passes_[p].j)] = Outcome{e, J, tailRead, version(), r};
-            }
+        // A start is stored with the text's version at that start, when the text is now as it was
+        // then; looked at from the last start back, until one is not.
+        bool same = true;
+        for (size_t p = passes_.size(); p-- > base;) {
+            tailRead = std::max(tailRead, passes_[p].read);
+            same = same && unchangedSince(passes_[p].logAt);
+            if (same && passes_[p].again)
+                memo_[memoKey(kRepeat, star, passes_[p].j)] = Outcome{e, J, tailRead, version(), r};
         }
         passes_.resize(base);
+        unchangedSince(logBefore);  // drops rewrites undone since the repetition began
         return r;
     }
 
@@ -608,7 +614,7 @@ private:
         TkxMatchResult result;
     };
     struct Pass {
-        size_t j, read;
+        size_t j, read, logAt;  // where the pass began, read up to, and the log's length then
         bool again;
     };
     enum Kind { kProcess = 0, kRepeat = 1 };
@@ -652,9 +658,10 @@ private:
 
     // The work one match may do (a step is an element scanned or an alternative loop entered):
     // far more than a picture needs with its outcomes remembered, a few steps per picture and text
-    // position, yet a bound for any picture (a few milliseconds for a field's 255 characters) that
-    // the remembering does not tame. A match that runs out is answered as no match.
-    uint64_t stepBudget() const { return 1'000'000 + 64 * uint64_t(t_.size()); }
+    // position, yet a bound for any picture that the remembering does not tame (for a field's 255
+    // characters and a mask of a few dozen characters, some milliseconds). A match that runs out is
+    // answered as no match.
+    uint64_t stepBudget() const { return 1'000'000 + 16 * uint64_t(t_.size() + 1) * (n_ + 1); }
     bool outOfSteps() { return ++steps_ > budget_; }
 
     // The text's history since the match first came back to a state (before that, nothing can be
