@@ -374,8 +374,9 @@ TEST(PictureValidator, ResultsOverManyPicturesAndTextsStayTheSame) {
     EXPECT_EQ(digest, 1834542421757314729u);
 }
 
-// Repetitions nested inside alternatives over a field's whole length, some rewriting the letters
-// they backtrack over: tried one way after another, these take hours; each answers at once.
+// Repetitions nested inside alternatives over a field's whole length: tried one way after another,
+// the depth-8 picture takes hours. Each answers at once, also where alternatives rewrite the letters
+// they backtrack over (the text ends as the plain matcher leaves it).
 TEST(PictureValidator, NestedRepetitionsOnALongTextAnswerAtOnce) {
     const std::string digits(254, '1'), lower(254, 'x'), upper(254, 'X'), as(254, 'a'), As(254, 'A');
     const char* depth8 = "*{*{*{*{*{*{*{*#a,#}b,#}c,#}d,#}e,#}f,#}g,#}";
