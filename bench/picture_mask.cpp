@@ -4,6 +4,11 @@
 // that classifies every character and writes the upper-cased copy. The same matches on texts twice
 // as long show whether the cost grows in proportion to the text.
 //
+// Then pictures that nest repetitions inside alternatives (*{*{*#a,#}b,#} and deeper ones built the
+// same way), on digits that end in a dash, which no element takes, so that every way of splitting the
+// digits is tried; each against the flat picture *# on the same text in the same run. A match of up
+// to 255 characters must stay within 20 ms, and the cost must not grow as a power of the text.
+//
 //   picture_mask [RUNS]
 //
 // The figure is the median of the runs' own ratios (matcher / loop); the best against the best is
@@ -100,6 +105,35 @@ void report(const char* what, const std::string& picture, const std::string& tex
                 g.matcher * 1e3, g.matcher / f.matcher);
 }
 
+// Repetitions nested `depth` deep, each inside an alternative: *{*{*#a,#}b,#} for depth 3.
+std::string nestedPicture(int depth) {
+    std::string inner = "*#a,#";
+    for (int level = 1; level < depth - 1; ++level)
+        inner = "*{" + inner + "}" + std::string(1, char('a' + level)) + ",#";
+    return "*{" + inner + "}";
+}
+
+double bestMatch(const std::string& picture, const std::string& text, int runs, TkxMatchResult& result) {
+    double best = 1e9;
+    for (int run = 0; run < runs; ++run) {
+        const auto t0 = Clock::now();
+        TkxPictureValidator validator(picture, false);
+        AnsiString copy = text;
+        result = validator.MatchPicture(copy, false);
+        best = std::min(best, seconds(t0));
+    }
+    return best;
+}
+
+void reportNested(int depth, size_t length, int runs) {
+    const std::string picture = nestedPicture(depth), text = std::string(length - 1, '1') + "-";
+    TkxMatchResult nested, flat;
+    const double n = bestMatch(picture, text, runs, nested);
+    const double f = bestMatch("*#", text, runs, flat);
+    std::printf("depth %2d, %5zu characters %9.3f ms  *# %7.4f ms  %7.1f x  %-10s %s\n", depth, length, n * 1e3,
+                f * 1e3, n / f, resultName(nested), picture.c_str());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -122,5 +156,10 @@ int main(int argc, char** argv) {
     report("10,000 digits and letters", "*[#,&]", mixed, runs);
     report("9,999 as 3,333 groups", "*{##-}", groups, runs);
     report("5,000 double-byte", "*?", wide, runs);
+
+    std::printf("\nnested repetitions, best of %d runs, against *# on the same digits (target: 20 ms at 255)\n", runs);
+    for (const auto& [depth, length] : std::vector<std::pair<int, size_t>>{
+             {3, 255}, {3, 800}, {3, 1600}, {6, 50}, {6, 255}, {8, 50}, {8, 255}, {12, 255}})
+        reportNested(depth, length, runs);
     return 0;
 }

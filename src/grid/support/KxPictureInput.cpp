@@ -52,17 +52,30 @@ TkxMaskKeystroke TkxPictureInput::Keystroke(const AnsiString& text, int selStart
         return out;
     }
     TkxPictureValidator validator(mask_, autoFill_);
+    // Matches s in place. Literals filled in past the control's limit are left out (the user types
+    // them, or the next character brings them); a text that does not fit even so cannot be taken.
+    auto match = [&](AnsiString& s) {
+        AnsiString filled = s;
+        TkxMatchResult m = validator.MatchPicture(filled, autoFill_);
+        const auto fits = [&](const AnsiString& v) { return maxLength <= 0 || v.size() <= size_t(maxLength); };
+        if (fits(filled)) {
+            s = filled;
+            return m;
+        }
+        m = validator.MatchPicture(s, false);
+        return fits(s) ? m : MatchError;
+    };
     // The typed character ends the text: the caret goes to the end (after filled-in literals).
     bool caretAtEnd = end == text.size();
-    TkxMatchResult r = validator.MatchPicture(candidate, autoFill_);
+    TkxMatchResult r = match(candidate);
     if (autoFill_ && r == MatchError) {
         // A blank in place of the character steps over the literals in its way; the character then
         // follows them.
         AnsiString stepped = head + " " + tail;
-        r = validator.MatchPicture(stepped, autoFill_);
+        r = match(stepped);
         if (r != MatchError) {
             candidate = stepped + AnsiString(ch);
-            r = validator.MatchPicture(candidate, autoFill_);
+            r = match(candidate);
             caretAtEnd = true;
         }
     }

@@ -79,6 +79,7 @@ public:
     // A printable character `ch` (one character: one byte, or both bytes of a double-byte character)
     // typed over the selection. `maxLength` is the control's limit in bytes (0: none); a candidate
     // beyond it is left to the control, which refuses it, and the unchanged text is checked.
+    // Literals that auto-fill would add beyond the limit are left out.
     TkxMaskKeystroke Keystroke(const AnsiString& text, int selStart, int selLength, std::string_view ch,
                                int maxLength = 0) const;
     // The text a Backspace leaves: the selection removed, or else the whole character before the caret.

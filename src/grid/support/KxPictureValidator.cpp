@@ -241,9 +241,21 @@ public:
     TkxMatchResult Run() {
         I = 0;
         J = 0;
+        memo_.clear();
+        log_.clear();
+        logging_ = false;
+        seen_.clear();
+        rows_[kProcess].assign(n_ + 1, -1);
+        rows_[kRepeat].assign(n_ + 1, -1);
+        rowCount_ = 0;
+        rowWords_ = t_.size() / 64 + 1;
+        steps_ = 0;
+        budget_ = stepBudget();
         TkxMatchResult r = Process(n_);
         if (r != MatchError && r != MatchSyntaxError && J < t_.size())
             r = MatchError;
+        if (steps_ > budget_)
+            r = MatchError;  // too much work for one match: answered as no match
         return r;
     }
 
@@ -255,16 +267,40 @@ private:
 
     void accept(Ch c) {
         assert(J < t_.size());
-        t_[J] = c;
+        if (t_[J] != c) {
+            if (logging_)
+                log_.push_back(Change{J, t_[J], nextVersion_++});
+            t_[J] = c;
+        }
         ++I;
         ++J;
     }
 
-    // The alternative loop: tries the alternatives from I up to term until one does not fail.
+    // The alternative loop, remembered per (I, J) (see Outcome).
     TkxMatchResult Process(size_t term) {
+        const bool again = seenBefore(kProcess, I);
+        const uint64_t key = again ? memoKey(kProcess, I, J) : 0;
+        if (again && recall(key))
+            return lastRecalled_;
+        const bool logged = logging_;
+        const size_t logBefore = log_.size();
+        const size_t outerRead = readEnd_;
+        readEnd_ = 0;
+        const TkxMatchResult r = Alternatives(term);
+        const size_t read = readEnd_;
+        readEnd_ = std::max(outerRead, read);
+        if (unchangedSince(logBefore) && again && logged)
+            memo_[key] = Outcome{I, J, read, version(), r};
+        return r;
+    }
+
+    // Tries the alternatives from I up to term until one does not fail.
+    TkxMatchResult Alternatives(size_t term) {
         TCountGuard depth(depth_);
         if (depth_ > 2 * kMaxNesting + 8)
             return MatchSyntaxError;
+        if (outOfSteps())
+            return MatchError;
         // The literal blank rule's mark belongs to this invocation.
         TFlagGuard mark(blankMark_, false);
         size_t oldI = I, oldJ = J;
@@ -312,6 +348,8 @@ private:
     TkxMatchResult Scan(size_t term) {
         TkxMatchResult s = MatchEmpty;
         while (I < term && P(I) != ',') {
+            if (outOfSteps())
+                return MatchError;
             if (J >= t_.size())
                 return CheckComplete(s, term);
             const Ch c = t_[J];
@@ -447,6 +485,7 @@ private:
     }
 
     TkxMatchResult Iteration(size_t term) {
+        const size_t star = I;
         ++I;  // the '*'
         uint64_t count = 0;
         while (I < n_ && isDigit(P(I))) {
@@ -488,16 +527,59 @@ private:
                 haveBefore = true;
             }
         } else {
-            size_t j0;
-            do {
-                I = k;
-                j0 = J;
-                r = Process(e);
-            } while (isComplete(r) && J > j0);
-            if (r == MatchEmpty || r == MatchError)
-                r = MatchAmbiguous;
+            r = RepeatOpen(star, k, e);
         }
         I = e;
+        return r;
+    }
+
+    // A repetition without a count: passes over the element at k while each takes input. Every pass
+    // starts where the same repetition could have started, so the outcome from each start is
+    // remembered: a later start inside the run is answered at once.
+    TkxMatchResult RepeatOpen(size_t star, size_t k, size_t e) {
+        const size_t logBefore = log_.size();
+        const size_t base = passes_.size();
+        TkxMatchResult r;
+        size_t tailRead = 0;
+        bool recalled = false, recording = false;
+        for (;;) {
+            const size_t j0 = J;
+            const bool again = seenBefore(kRepeat, star);
+            if (again && recall(memoKey(kRepeat, star, j0))) {
+                r = lastRecalled_;
+                tailRead = lastRead_;
+                recalled = true;
+                break;
+            }
+            I = k;
+            const size_t outerRead = readEnd_;
+            readEnd_ = 0;
+            const size_t logAt = log_.size();
+            r = Process(e);
+            // Passes are kept from the first start met before (the text's history is kept from
+            // then on too): only such starts are stored.
+            recording = recording || again;
+            if (recording) {
+                assert(logging_);
+                passes_.push_back(Pass{j0, readEnd_, logAt, again});
+            }
+            readEnd_ = std::max(outerRead, readEnd_);
+            if (!isComplete(r) || J <= j0 || outOfSteps())
+                break;
+        }
+        if (!recalled && (r == MatchEmpty || r == MatchError))
+            r = MatchAmbiguous;
+        // A start is stored with the text's version at that start, when the text is now as it was
+        // then; looked at from the last start back, until one is not.
+        bool same = true;
+        for (size_t p = passes_.size(); p-- > base;) {
+            tailRead = std::max(tailRead, passes_[p].read);
+            same = same && unchangedSince(passes_[p].logAt);
+            if (same && passes_[p].again)
+                memo_[memoKey(kRepeat, star, passes_[p].j)] = Outcome{e, J, tailRead, version(), r};
+        }
+        passes_.resize(base);
+        unchangedSince(logBefore);  // drops rewrites undone since the repetition began
         return r;
     }
 
@@ -519,6 +601,114 @@ private:
     bool blankMark_ = false;
     int depth_ = 0;
     size_t readEnd_ = 0;  // just after the last text position read since the mark was last reset
+
+    // Remembered outcomes. A call of Process from (I, J), and an open repetition from its '*' and J,
+    // depend only on the picture and on the text from J on, and change nothing outside it; so the
+    // outcome of a call that left the text as it found it holds whenever the text is again exactly
+    // as it was then. Nested repetitions inside alternatives come back to the same states over and
+    // over; remembered, each state is worked out once or twice. Only a state met a second time is
+    // stored, so a match that never backtracks pays one bit per state.
+    struct Outcome {
+        size_t I, J, readEnd;
+        uint64_t version;  // the text's version when the call began (and ended)
+        TkxMatchResult result;
+    };
+    struct Pass {
+        size_t j, read, logAt;  // where the pass began, read up to, and the log's length then
+        bool again;
+    };
+    enum Kind { kProcess = 0, kRepeat = 1 };
+
+    uint64_t memoKey(Kind kind, size_t i, size_t j) const {
+        return ((uint64_t(i) * (t_.size() + 1) + j) << 1) | unsigned(kind);
+    }
+
+    // Marks (i, J) of this kind as met; true when it was met before.
+    bool seenBefore(Kind kind, size_t i) {
+        int& row = rows_[kind][i];
+        if (row < 0) {
+            row = rowCount_++;
+            seen_.resize(size_t(rowCount_) * rowWords_, 0);
+        }
+        uint64_t& word = seen_[size_t(row) * rowWords_ + J / 64];
+        const uint64_t bit = uint64_t(1) << (J % 64);
+        const bool before = word & bit;
+        word |= bit;
+        if (before && !logging_) {
+            // The match backtracks: from here on the text's history is kept (see Change).
+            logging_ = true;
+            baseVersion_ = nextVersion_++;
+            checked_.assign(t_.size(), 0);
+        }
+        return before;
+    }
+
+    bool recall(uint64_t key) {
+        const auto it = memo_.find(key);
+        if (it == memo_.end() || it->second.version != version())
+            return false;
+        const Outcome& o = it->second;
+        I = o.I;
+        J = o.J;
+        readEnd_ = std::max(readEnd_, o.readEnd);
+        lastRecalled_ = o.result;
+        lastRead_ = o.readEnd;
+        return true;
+    }
+
+    // The work one match may do (a step is an element scanned or an alternative loop entered):
+    // far more than a picture needs with its outcomes remembered, a few steps per picture and text
+    // position, yet a bound for any picture that the remembering does not tame (for a field's 255
+    // characters and a mask of a few dozen characters, some milliseconds). A match that runs out is
+    // answered as no match.
+    uint64_t stepBudget() const { return 1'000'000 + 16 * uint64_t(t_.size() + 1) * (n_ + 1); }
+    bool outOfSteps() { return ++steps_ > budget_; }
+
+    // The text's history since the match first came back to a state (before that, nothing can be
+    // recalled, so nothing is kept): every rewrite of a character, newest last, each with a version
+    // number never given out before. The text is a function of the log, so a version names one
+    // text; only calls begun while the log was kept are stored.
+    struct Change {
+        size_t at;
+        Ch old;
+        uint64_t version;
+    };
+    uint64_t version() const { return log_.empty() ? baseVersion_ : log_.back().version; }
+
+    // True when the text is as it was while the log held `size` rewrites; the rewrites since (an
+    // alternative that failed and one that wrote the same characters back) are then dropped, so
+    // the text's version is again the one of then. Each rewrite is looked at once per call that
+    // was under way when it was made.
+    bool unchangedSince(size_t size) { return log_.size() == size || rewrittenBack(size); }
+    bool rewrittenBack(size_t size) {
+        ++checkSerial_;
+        for (size_t k = size; k < log_.size(); ++k) {
+            const Change& c = log_[k];
+            if (checked_[c.at] == checkSerial_)
+                continue;  // only the oldest rewrite of a position tells what it held
+            checked_[c.at] = checkSerial_;
+            if (t_[c.at] != c.old)
+                return false;
+        }
+        log_.resize(size);
+        return true;
+    }
+
+    std::unordered_map<uint64_t, Outcome> memo_;
+    std::vector<int> rows_[2];     // per picture position: its row of seen_, or -1
+    std::vector<uint64_t> seen_;   // one bit per (row, text position)
+    int rowCount_ = 0;
+    size_t rowWords_ = 1;
+    std::vector<Pass> passes_;     // the passes of the open repetitions under way
+    std::vector<Change> log_;
+    bool logging_ = false;
+    uint64_t baseVersion_ = 0;
+    uint64_t nextVersion_ = 1;
+    std::vector<uint64_t> checked_;  // per text position: the last check that looked at it
+    uint64_t checkSerial_ = 0;
+    uint64_t steps_ = 0, budget_ = 0;
+    TkxMatchResult lastRecalled_ = MatchError;
+    size_t lastRead_ = 0;
 };
 
 } // namespace

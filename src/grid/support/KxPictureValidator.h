@@ -17,6 +17,10 @@
 // bracket pairs and element ends are found once, so stepping over an element is constant. A match
 // walks the text once for every alternative it tries at a position, which is linear in the text for
 // the masks in use (a repeated group of fixed width, a repeated choice of single characters).
+// Backtracking through repetitions nested inside alternatives would cost a power of the text; the
+// matcher remembers the outcome of each (picture position, text position) it comes back to, which
+// keeps such pictures near linear too, and a step budget bounds every match (running out is
+// answered as MatchError).
 #include "core/AnsiString.h"
 
 enum TkxMatchResult {

@@ -125,6 +125,33 @@ TEST(PictureInput, KeystrokeOutsideTheMask) {
     EXPECT_EQ(type(any, "1", 1, 0, Ansi("張"), 3).Action, K::kaTake);
 }
 
+// Literals filled in never take the text past the control's limit: they are left out, and a
+// character that could only follow them is refused.
+TEST(PictureInput, AutoFillStopsAtTheLengthLimit) {
+    const TkxPictureInput phone("###-####", true);
+    struct Row {
+        const char* text;
+        const char* typed;
+        int limit;
+        K::TAction action;
+        const char* result;
+    } rows[] = {
+        {"55", "5", 3, K::kaTake, "555"},
+        {"55", "5", 4, K::kaTake, "555-"},
+        {"555", "1", 4, K::kaReject, ""},
+        {"555", "1", 5, K::kaTake, "555-1"},
+        {"555", " ", 4, K::kaTake, "555-"},
+    };
+    for (const Row& row : rows) {
+        const K k = type(phone, row.text, 3, 0, row.typed, row.limit);
+        EXPECT_EQ(k.Action, row.action) << row.text << " + " << row.typed << ", limit " << row.limit;
+        if (k.Action == K::kaTake) {
+            EXPECT_EQ(k.Text, row.result);
+            EXPECT_EQ(k.SelStart, int(k.Text.size()));
+        }
+    }
+}
+
 TEST(PictureInput, DoubleByteCharactersTyped) {
     CodePageScope big5("BIG5");
     const AnsiString zhang = Ansi("張"), san = Ansi("三");

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <random>
 
 namespace {
@@ -321,4 +322,71 @@ TEST(PictureValidator, FuzzKeepsItsPromises) {
     EXPECT_GT(malformed, 100);
     EXPECT_GT(complete, 5);
     RecordProperty("seconds", std::to_string(seconds));
+}
+
+// Many pictures (nested repetitions and alternatives among them) against many texts: every result
+// and every text the matcher leaves is folded into one digest, taken from the plain backtracking
+// matcher, so remembering outcomes of parts of a match never changes an answer.
+TEST(PictureValidator, ResultsOverManyPicturesAndTextsStayTheSame) {
+    CodePageScope big5("BIG5");
+    std::mt19937 rng(911);
+    const std::vector<std::string> atoms = {"#", "#", "?", "&", "~", "!", "@", "-", " ", "a", "A", ";,", Ansi("張")};
+    const std::vector<std::string> textParts = {"1", "1", "7", "a", "A", "b", " ", "-", ",", Ansi("張")};
+    // A well-formed picture: elements, repetitions, groups of alternatives, nested up to `depth`.
+    std::function<std::string(int)> element = [&](int depth) -> std::string {
+        const unsigned kind = depth > 0 ? rng() % 6 : 0;
+        if (kind < 2)
+            return atoms[rng() % atoms.size()];
+        if (kind == 2) {
+            const std::string star = rng() % 3 ? "*" : "*2";
+            return star + element(depth - 1);
+        }
+        std::string group;
+        for (unsigned alt = 0, alts = 1 + rng() % 3; alt < alts; ++alt) {
+            group += alt ? "," : "";
+            for (unsigned k = 0, len = 1 + rng() % 3; k < len; ++k)
+                group += element(depth - 1);
+        }
+        return kind == 3 ? "[" + group + "]" : "{" + group + "}";
+    };
+    std::vector<std::string> pictures = {"*{*{*#a,#}b,#}", "*{*{*#a,#}b,#}c", "*{*[#a,#]b,#}", "{*&,*~}#",
+                                         "*{&a,~b}", "*{a1,A2}", "*[ -,#]", "*{#,-}[ ]#", "*2{*#-,#}",
+                                         "{*{#,a},*{#,b}}-", "[*#a],*#b,*#"};
+    for (int i = 0; i < 3000; ++i)
+        pictures.push_back(element(1 + i % 4) + element(i % 3));
+    uint64_t digest = 14695981039346656037ull;
+    auto fold = [&](const std::string& s) {
+        for (unsigned char c : s)
+            digest = (digest ^ c) * 1099511628211ull;
+    };
+    for (const std::string& picture : pictures) {
+        for (int t = 0; t < 16; ++t) {
+            std::string text;
+            for (unsigned len = rng() % 10; len > 0; --len)
+                text += textParts[rng() % textParts.size()];
+            for (bool autoFill : {false, true}) {
+                AnsiString matched = text;
+                fold(std::to_string(TkxPictureValidator(picture, autoFill).MatchPicture(matched, autoFill)));
+                fold(matched + '\n');
+            }
+        }
+    }
+    EXPECT_EQ(digest, 1834542421757314729u);
+}
+
+// Repetitions nested inside alternatives over a field's whole length: tried one way after another,
+// the depth-8 picture takes hours. Each answers at once, also where alternatives rewrite the letters
+// they backtrack over (the text ends as the plain matcher leaves it).
+TEST(PictureValidator, NestedRepetitionsOnALongTextAnswerAtOnce) {
+    const std::string digits(254, '1'), lower(254, 'x'), upper(254, 'X'), as(254, 'a'), As(254, 'A');
+    const char* depth8 = "*{*{*{*{*{*{*{*#a,#}b,#}c,#}d,#}e,#}f,#}g,#}";
+    const std::vector<std::string> texts = {digits + "-", digits + "1", digits.substr(4) + "ab1b1",
+                                            lower + "-", as + "-", As + "-"};
+    expectCases({
+        {depth8, texts[0].c_str(), false, MatchError, texts[0].c_str()},
+        {depth8, texts[1].c_str(), false, MatchIncomplete, texts[1].c_str()},
+        {depth8, texts[2].c_str(), true, MatchIncomplete, texts[2].c_str()},
+        {"*{*{*&1,&}2,&}", texts[3].c_str(), false, MatchError, (upper + "-").c_str()},
+        {"*{*{*{a1,A}q,{a1,A}}r,{a1,A}}", texts[4].c_str(), false, MatchError, texts[5].c_str()},
+    });
 }
