@@ -1,6 +1,7 @@
 #pragma once
 // A cursor on a table: stands on a row or between two rows, reads and writes record buffers, and
-// changes the table's rows.
+// changes the table's rows. ScanText reads text columns straight from the stored rows (a search's
+// reading): per row a walk over the lengths of the columns up to the last one asked, with no copy.
 #include "engine/ComObject.h"
 #include "engine/Table.h"
 
