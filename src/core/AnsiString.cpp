@@ -411,14 +411,25 @@ bool AnsiTextMatcher::matchesAt(std::string_view s, size_t i) const {
 }
 
 bool AnsiTextMatcher::In(std::string_view s) const {
-    if (text_.empty())
+    const size_t n = text_.size();
+    if (n == 0)
         return true;
-    const char first = text_[0];
-    for (size_t i = 0; i + text_.size() <= s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if ((single_[0] ? asciiLower(char(c)) : char(c)) == first && matchesAt(s, i))
+    if (s.size() < n)
+        return false;
+    // Bytes that may start a match are found by a plain comparison; only then is the character walk
+    // (from the last boundary known) asked whether one starts there.
+    const auto first = static_cast<unsigned char>(text_[0]);
+    const auto other = single_[0] && first >= 'a' && first <= 'z' ? static_cast<unsigned char>(first - 'a' + 'A') : first;
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const size_t last = s.size() - n;
+    size_t boundary = 0;
+    for (size_t i = 0; i <= last; ++i) {
+        if (p[i] != first && p[i] != other)
+            continue;
+        while (boundary < i)
+            boundary += lead_[p[boundary]] && boundary + 1 < s.size() && trail_[p[boundary + 1]] ? 2 : 1;
+        if (boundary == i && matchesAt(s, i))
             return true;
-        i += lead_[c] && i + 1 < s.size() && trail_[static_cast<unsigned char>(s[i + 1])] ? 2 : 1;
     }
     return false;
 }

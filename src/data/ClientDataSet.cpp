@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 
 namespace {
 constexpr double kMsPerDay = 86400000.0;
@@ -677,56 +678,85 @@ void TClientDataSet::SetRecNoValue(int value) {
         AfterScroll(this);
 }
 
+namespace {
+// What the engine's text scan hands each row to: the texts cut as the fields read them, then the
+// caller's visitor (a search's test, which answers from the texts alone and so may be asked twice).
+// An exception of the visitor is kept and raised again outside the engine.
+struct ScanContext {
+    const std::vector<TField*>& fields;
+    const TDataSet::TRecordTextVisitor& visit;
+    std::vector<std::string_view> texts;
+    std::exception_ptr error;
+
+    static bool row(void* context, uint32_t seqNo, const char* const* texts, const uint32_t* lengths) {
+        auto& c = *static_cast<ScanContext*>(context);
+        try {
+            for (size_t i = 0; i < c.texts.size(); ++i) {
+                c.texts[i] = std::string_view(texts[i], lengths[i]);
+                // As the field reads it: whole characters up to its size.
+                if (c.texts[i].size() > size_t(c.fields[i]->Size()))
+                    c.texts[i] = c.texts[i].substr(0, AnsiLeftLength(c.texts[i], size_t(c.fields[i]->Size())));
+            }
+            if (!c.visit(int(seqNo), c.texts.data()))
+                return false;
+            // A field reads up to a zero byte: a text holding one is asked again as the field reads it
+            // (rare enough not to look for it at every row).
+            bool cut = false;
+            for (std::string_view& t : c.texts)
+                if (size_t zero = t.find('\0'); zero != std::string_view::npos) {
+                    t = t.substr(0, zero);
+                    cut = true;
+                }
+            return !cut || c.visit(int(seqNo), c.texts.data());
+        } catch (...) {
+            c.error = std::current_exception();
+            return true;
+        }
+    }
+};
+} // namespace
+
 int TClientDataSet::ScanRecords(int from, int to, const std::vector<TField*>& fields,
                                 const TRecordTextVisitor& visit) {
     CheckActive();
-    const int step = to >= from ? 1 : -1;
+    const bool forward = to >= from;
     from = std::max(from, 1);
-    if (step < 0)
+    to = std::max(to, 1);
+    if (!forward)
         fetchUpTo(from);
     if (!scanCursor_) {
         scanCursor_ = CreateDSCursor();
         check(scanCursor_->InitCursor(table_.get()));
     }
-    std::vector<char> record(static_cast<size_t>(engineRecordSize_));
-    std::vector<std::vector<char>> values(fields.size(), std::vector<char>(scratch_.size()));
-    std::vector<std::string_view> texts(fields.size());
-    // Past the last row held the provider's next packet has the rows that follow, if any.
-    DBResult r = scanCursor_->MoveToSeqNo(static_cast<uint32_t>(from));
-    while (r == DBERR_OUTOFRANGE && step > 0 && !providerEOF_ && fetchesOnDemand()) {
-        fetchPacket(nextPacketSize());
-        r = scanCursor_->MoveToSeqNo(static_cast<uint32_t>(from));
-    }
-    if (r == DBERR_OUTOFRANGE)
-        return 0;
-    check(r);
-    r = scanCursor_->GetCurrentRecord(record.data());
-    for (int recNo = from; r == DBERR_NONE; recNo += step) {
-        for (size_t i = 0; i < fields.size(); ++i) {
-            bool isNull = true;
-            uint32_t length = 0;
-            const TField* f = fields[i];
-            texts[i] = {};
-            if (f->FieldNo() > 0 && (f->DataType() == ftString || f->DataType() == ftFixedChar) &&
-                scanCursor_->GetField(record.data(), static_cast<uint32_t>(f->FieldNo()), values[i].data(), &length,
-                                      &isNull) == DBERR_NONE && !isNull) {
-                texts[i] = std::string_view(values[i].data(), strnlen(values[i].data(), length));
-                // As the field reads it: whole characters up to its size.
-                if (texts[i].size() > size_t(f->Size()))
-                    texts[i] = texts[i].substr(0, AnsiLeftLength(texts[i], size_t(f->Size())));
-            }
-        }
-        if (visit(recNo, texts.data()))
-            return recNo;
-        if (recNo == to)
-            break;
-        r = step > 0 ? scanCursor_->GetNextRecord(record.data()) : scanCursor_->GetPriorRecord(record.data());
-        while (r == DBERR_EOF && step > 0 && !providerEOF_ && fetchesOnDemand()) {
+    // The engine reads the stored rows in place; only text fields have text to give.
+    std::vector<uint32_t> columns;
+    for (const TField* f : fields)
+        columns.push_back(f->FieldNo() > 0 && (f->DataType() == ftString || f->DataType() == ftFixedChar)
+                              ? uint32_t(f->FieldNo())
+                              : 0);
+    ScanContext context{fields, visit, std::vector<std::string_view>(fields.size()), nullptr};
+    for (;;) {
+        uint32_t held = 0;
+        check(scanCursor_->GetRecordCount(&held));
+        // Past the last row held the provider's next packet has the rows that follow, if any.
+        if (forward && uint32_t(from) > held) {
+            if (providerEOF_ || !fetchesOnDemand())
+                return 0;
             fetchPacket(nextPacketSize());
-            r = scanCursor_->GetNextRecord(record.data());
+            continue;
         }
+        if (uint32_t(from) > held)
+            return 0;
+        uint32_t found = 0;
+        check(scanCursor_->ScanText(uint32_t(from), uint32_t(to), columns.data(), uint32_t(columns.size()),
+                                    &ScanContext::row, &context, &found));
+        if (context.error)
+            std::rethrow_exception(context.error);
+        if (found > 0)
+            return int(found);
+        // Stopped at `to`, or at the last row held with more to fetch.
+        if (!forward || uint32_t(to) <= held)
+            return 0;
+        from = int(held) + 1;
     }
-    if (r != DBERR_NONE && r != DBERR_EOF && r != DBERR_BOF)
-        check(r);
-    return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "core/Exception.h"
 #include "core/Format.h"
+#include "core/Snapshot.h"
 #include "data/DataLink.h"
 #include "data/DataSource.h"
 
@@ -683,8 +684,7 @@ void TDataSet::DataEvent(TDataEvent event, intptr_t info) {
     }
     bool visual = !ControlsDisabled() && state_ != dsBlockRead;
     // Copy: a handler may detach a data source.
-    std::vector<TDataSource*> sources = dataSources_;
-    for (TDataSource* ds : sources)
+    for (TDataSource* ds : TSnapshot<TDataSource>(dataSources_))
         if (std::find(dataSources_.begin(), dataSources_.end(), ds) != dataSources_.end()) {
             if (visual || event == deDisabledStateChange)
                 ds->dataEvent(event, info);

@@ -1,5 +1,6 @@
 #include "data/DataSource.h"
 
+#include "core/Snapshot.h"
 #include "data/DataLink.h"
 
 #include <algorithm>
@@ -72,9 +73,8 @@ void TDataSource::setState(TDataSetState value) {
 
 void TDataSource::notifyLinks(TDataEvent event, intptr_t info) {
     // Copy: a link may detach itself or another while handling the event.
-    std::vector<TDataLink*> links = dataLinks_;
     bool visual = !dataSet_ || !dataSet_->ControlsDisabled() || event == deDisabledStateChange;
-    for (TDataLink* link : links)
+    for (TDataLink* link : TSnapshot<TDataLink>(dataLinks_))
         if (std::find(dataLinks_.begin(), dataLinks_.end(), link) != dataLinks_.end() &&
             (visual || !link->VisualControl()))
             link->DataEvent(event, info);

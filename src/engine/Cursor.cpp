@@ -1,6 +1,8 @@
 #include "engine/Cursor.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace dsengine {
 
@@ -333,6 +335,72 @@ DBResult Cursor::DeleteRecord() {
     generation_ = table_->Generation();
     onRow_ = false;
     return DBERR_NONE;
+}
+
+DBResult Cursor::ScanText(uint32_t from, uint32_t to, const uint32_t* columns, uint32_t count, DSTextVisitor visit,
+                          void* context, uint32_t* found) {
+    if (!table_)
+        return DBERR_NOTINITIALIZED;
+    if (!found || !visit || (count && !columns))
+        return DBERR_INVALIDPARAM;
+    *found = 0;
+    const uint32_t rows = table_->RecordCount();
+    if (from == 0 || from > rows)
+        return DBERR_OUTOFRANGE;
+    to = std::clamp<uint32_t>(to, 1, rows);
+    return Guarded([&] { return scanText(from, to, columns, count, visit, context, found); });
+}
+
+DBResult Cursor::scanText(uint32_t from, uint32_t to, const uint32_t* columns, uint32_t count, DSTextVisitor visit,
+                          void* context, uint32_t* found) {
+    const RowLayout& layout = table_->Layout();
+    // Per column of the row, which of the texts asked for it is (the last one asked, if twice);
+    // columns after the last one asked are never walked.
+    std::vector<int32_t> wanted;
+    for (uint32_t k = 0; k < count; ++k) {
+        const uint32_t c = columns[k];
+        if (c == 0 || c > layout.Count() || layout[c - 1].width || layout[c - 1].blob ||
+            (layout[c - 1].desc.type != dsfText && layout[c - 1].desc.type != dsfFixedText))
+            continue;
+        if (wanted.size() < c)
+            wanted.resize(c, -1);
+        wanted[c - 1] = int32_t(k);
+    }
+    std::vector<const char*> texts(count, "");
+    std::vector<uint32_t> lengths(count, 0);
+    const bool trim = table_->TrimStrings();
+    const uint32_t fixed = layout.FixedBytes();
+    const int step = to >= from ? 1 : -1;
+    for (uint32_t seq = from;; seq += uint32_t(step)) {
+        const uint8_t* r = table_->RowBytes(table_->RowAt(seq - 1));
+        const uint8_t* var = r + fixed;
+        for (uint32_t i = 0; i < wanted.size(); ++i) {
+            const int32_t k = wanted[i];
+            if (layout[i].width)
+                continue;
+            if (IsNullBit(r, i)) {
+                if (k >= 0)
+                    lengths[size_t(k)] = 0;
+                continue;
+            }
+            uint32_t n = ReadVarLength(var);
+            if (k >= 0) {
+                texts[size_t(k)] = reinterpret_cast<const char*>(var);
+                uint32_t shown = n;
+                if (trim)
+                    while (shown > 0 && var[shown - 1] == ' ')
+                        --shown;
+                lengths[size_t(k)] = shown;
+            }
+            var += n;
+        }
+        if (visit(context, seq, texts.data(), lengths.data())) {
+            *found = seq;
+            return DBERR_NONE;
+        }
+        if (seq == to)
+            return DBERR_NONE;
+    }
 }
 
 } // namespace dsengine

@@ -1,6 +1,7 @@
 #pragma once
 // A cursor on a table: stands on a row or between two rows, reads and writes record buffers, and
-// changes the table's rows.
+// changes the table's rows. ScanText reads text columns straight from the stored rows (a search's
+// reading): per row a walk over the lengths of the columns up to the last one asked, with no copy.
 #include "engine/ComObject.h"
 #include "engine/Table.h"
 
@@ -31,11 +32,15 @@ public:
     DBResult ModifyRecord(const void* record) override;
     DBResult InsertRecord(const void* record) override;
     DBResult DeleteRecord() override;
+    DBResult ScanText(uint32_t from, uint32_t to, const uint32_t* columns, uint32_t count, DSTextVisitor visit,
+                      void* context, uint32_t* found) override;
 
 private:
     // Finds the current row again after rows came or went through another cursor or a packet.
     void sync();
     void standOn(uint32_t position);
+    DBResult scanText(uint32_t from, uint32_t to, const uint32_t* columns, uint32_t count, DSTextVisitor visit,
+                      void* context, uint32_t* found);
 
     Table* table_ = nullptr;
     // On the row at `position_`, or between rows just before it (0: the beginning; the record

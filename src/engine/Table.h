@@ -44,6 +44,8 @@ public:
     uint32_t PositionOf(uint32_t row);
 
     void DecodeRow(uint32_t row, uint8_t* record) const;
+    // The row's bytes in the row form (DSIntf.h), where they are stored.
+    const uint8_t* RowBytes(uint32_t row) const { return arena_.At(rows_[row]); }
     DBResult Modify(uint32_t position, const uint8_t* record);
     DBResult Insert(uint32_t position, const uint8_t* record, uint32_t& row);
     DBResult Delete(uint32_t position);

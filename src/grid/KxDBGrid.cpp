@@ -210,9 +210,11 @@ void TkxDBGrid::ApplyColumnWidths() {
 // ---- records ----
 
 void TkxDBGrid::RecordsScrolled(int distance) {
-    TForm* form = GetParentForm();
     TWinControl* c = currentEmbeddedControl_;
-    if (Visible() && c && c->Visible() && form && form->ActiveControl() == c && CanFocus()) SetFocus();
+    if (Visible() && c && c->Visible()) {
+        TForm* form = GetParentForm();
+        if (form && form->ActiveControl() == c && CanFocus()) SetFocus();
+    }
     TkxCustomDBGrid::RecordsScrolled(distance);
 }
 

@@ -345,9 +345,9 @@ void TkxCustomDBGrid::SyncCurrentRow() {
         MoveColRow(Col(), r, false, false);
     }
     // The in-place editor of a lookup list's drop-down never follows the field.
-    if (Parent() && Parent()->InheritsFrom("TkxDBCustomLookupcombo")) return;
+    if (!EditorShowing() || (Parent() && Parent()->InheritsFrom("TkxDBCustomLookupcombo"))) return;
     TField* f = MappedField(Col() - IndicatorOffset());
-    if (f && EditorShowing() && f->Text() != editText_) InplaceEditor()->UpdateContents();
+    if (f && f->Text() != editText_) InplaceEditor()->UpdateContents();
 }
 
 void TkxCustomDBGrid::SyncScrollBar() {
@@ -379,7 +379,12 @@ void TkxCustomDBGrid::SyncScrollBar() {
         s.Page = 1000;
     }
     EnableScrollBar(sbVertical, scrolls);
-    SetScrollInfo(sbVertical, s);
+    // While every data row waits for a paint (a walk over many records), the bar on the screen
+    // takes the last position with that paint rather than at every record.
+    if (rowsInvalid_)
+        SetScrollInfoSoon(sbVertical, s);
+    else
+        SetScrollInfo(sbVertical, s);
 }
 
 void TkxCustomDBGrid::UpdateScrollRange() {
@@ -479,8 +484,9 @@ void TkxCustomDBGrid::CheckFooter() {
 
 void TkxCustomDBGrid::HideEmbeddedControl() {
     TWinControl* c = currentEmbeddedControl_;
+    if (!c || !c->Visible()) return;
     TForm* form = GetParentForm();
-    if (!c || !c->Visible() || !form || form->ActiveControl() != c) return;
+    if (!form || form->ActiveControl() != c) return;
     c->SetLeft(ClientWidth() + kOutOfSight);
     if (!CanFocus()) Abort();
     SetFocus();

@@ -236,6 +236,10 @@ public:
     virtual DBResult GetChange(uint32_t index, uint8_t* kind, void* bookmark) = 0;
 };
 
+// Receives one row's texts during IDSCursor::ScanText: the bytes and length of each column asked for,
+// in the order asked; answers true to stop the scan at this row.
+using DSTextVisitor = bool (*)(void* context, uint32_t seqNo, const char* const* texts, const uint32_t* lengths);
+
 // A cursor. It stands either on a row or between two rows (before the first row = the beginning,
 // after the last = the end). Columns count from 1. Record buffers are recordSize bytes the caller owns;
 // a buffer filled by the cursor or by InitRecord may be edited with PutField and written back.
@@ -277,6 +281,14 @@ public:
     virtual DBResult InsertRecord(const void* record) = 0;
     // The current row goes; the cursor stands between its neighbours.
     virtual DBResult DeleteRecord() = 0;
+    // A search's reading: the text of `count` columns of the rows from position `from` to `to`
+    // (1-based, either way; `to` past the last row stops at the last), read in place from the stored
+    // rows, with no record buffer filled and the cursor left where it is. A null value, column 0 and a
+    // column that is not text read as empty; text is trimmed as GetField trims it. The scan stops at
+    // the first row `visit` answers true for, whose position goes to *found, else *found is 0.
+    // DBERR_OUTOFRANGE when `from` is no row.
+    virtual DBResult ScanText(uint32_t from, uint32_t to, const uint32_t* columns, uint32_t count,
+                              DSTextVisitor visit, void* context, uint32_t* found) = 0;
 };
 
 // The library's exported entry: a class factory for one of the three classes.

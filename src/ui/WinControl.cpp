@@ -495,7 +495,9 @@ namespace {
 void applyScrollInfo(QScrollBar* sb, const TScrollInfo& s, bool enabled) {
     QSignalBlocker block(sb);
     sb->setRange(s.Min, std::max(s.Min, s.Max - std::max(s.Page, 1) + 1));
-    sb->setPageStep(std::max(s.Page, 1));
+    // (Setting the same page step again would still repaint the bar.)
+    if (sb->pageStep() != std::max(s.Page, 1))
+        sb->setPageStep(std::max(s.Page, 1));
     if (!sb->isSliderDown())
         sb->setValue(s.Pos);
     sb->setEnabled(enabled && sb->maximum() > sb->minimum());
@@ -509,10 +511,36 @@ void TWinControl::SetScrollInfo(TScrollBarKind bar, const TScrollInfo& info) {
     s.Pos = std::clamp(s.Pos, s.Min, std::max(s.Min, s.Max - std::max(s.Page, 1) + 1));
     // A bar already in place takes the new values alone (a record walk sets them at every record).
     auto* sb = static_cast<QScrollBar*>(scrollBarWidgets_[bar]);
+    scrollBarOwed_[bar] = false;
     if (sb && !sb->isHidden())
         applyScrollInfo(sb, s, scrollBarEnabled_[bar]);
     else
         layoutScrollBars();
+}
+
+void TWinControl::SetScrollInfoSoon(TScrollBarKind bar, const TScrollInfo& info) {
+    const TScrollInfo before = scrollInfo_[bar];
+    auto* sb = static_cast<QScrollBar*>(scrollBarWidgets_[bar]);
+    if (!sb || sb->isHidden() || info.Min != before.Min || std::max(info.Max, info.Min) != before.Max ||
+        info.Page != before.Page) {
+        SetScrollInfo(bar, info);
+        return;
+    }
+    TScrollInfo& s = scrollInfo_[bar];
+    s.Pos = std::clamp(info.Pos, s.Min, std::max(s.Min, s.Max - std::max(s.Page, 1) + 1));
+    if (scrollBarOwed_[bar])
+        return;
+    // One call for the whole run of positions; it goes with the bar (a bar made anew is set whole).
+    scrollBarOwed_[bar] = true;
+    QMetaObject::invokeMethod(
+        sb,
+        [this, bar, sb] {
+            if (!scrollBarOwed_[bar] || scrollBarWidgets_[bar] != sb)
+                return;
+            scrollBarOwed_[bar] = false;
+            applyScrollInfo(sb, scrollInfo_[bar], scrollBarEnabled_[bar]);
+        },
+        Qt::QueuedConnection);
 }
 
 void TWinControl::EnableScrollBar(TScrollBarKind bar, bool enabled) {
@@ -614,6 +642,7 @@ void TWinControl::layoutScrollBars() {
                 settle();
             });
         }
+        scrollBarOwed_[k] = false;
         applyScrollInfo(sb, scrollInfo_[k], scrollBarEnabled_[k]);
         if (k == sbVertical)
             sb->setGeometry(width_ - b - sw, b, sw, std::max(0, height_ - 2 * b - (show[0] ? sh : 0)));

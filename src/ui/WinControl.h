@@ -93,6 +93,10 @@ public:
     void SetScrollInfo(TScrollBarKind bar, const TScrollInfo& info);
     int GetScrollPos(TScrollBarKind bar) const { return scrollInfo_[bar].Pos; }
     void SetScrollPos(TScrollBarKind bar, int pos);
+    // As SetScrollInfo; but when only the position changes, the bar on the screen takes it when the
+    // event loop next runs, once however many positions came before: for a control that moves many
+    // times between two paints (GetScrollInfo answers the new values at once).
+    void SetScrollInfoSoon(TScrollBarKind bar, const TScrollInfo& info);
     // A bar that cannot scroll stays visible but disabled: one whose range is no longer than its page,
     // and one the control disables here.
     void EnableScrollBar(TScrollBarKind bar, bool enabled);
@@ -207,6 +211,7 @@ private:
     TScrollInfo scrollInfo_[2];
     bool scrollBarEnabled_[2] = {true, true};
     QWidget* scrollBarWidgets_[2] = {nullptr, nullptr};
+    bool scrollBarOwed_[2] = {false, false};  // the bar's widget still shows an older position
     std::map<int, QTimer*> timers_;
     bool painting_ = false;
     TRect updateRect_;

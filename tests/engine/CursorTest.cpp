@@ -287,3 +287,53 @@ TEST(Cursor, EditsAndAppendsAtTheIndexBlocksEdgeKeepOrderAndPositions) {
         expected += i == 8192 ? "NEW," : "C" + std::to_string(i) + ",";
     EXPECT_EQ(all, expected);
 }
+
+TEST(Cursor, ScanTextReadsStoredRowsInPlaceEitherWay) {
+    // Columns: a code, a name (null in row 2, blank-padded in row 3), a number, a fixed-length text.
+    const std::vector<DSFieldDesc> fields = {Desc("CUST_ID", dsfText, 10), Desc("CUST_NAME", dsfText, 50),
+                                             Desc("N", dsfInt32), Desc("YN", dsfFixedText, 1)};
+    OpenTable t(MakePacket(fields, {{Text("C1"), Text(Ansi("客戶一")), Num<int32_t>(1), Text("Y")},
+                                    {Text("C2"), Null(), Num<int32_t>(2), Text("N")},
+                                    {Text("C3"), Text("three  "), Num<int32_t>(3), Text("Y")}}));
+    Check(t.table->SetProp(dspropTrimStrings, 1), t.table.get());
+    t.cursor->MoveToSeqNo(2);
+    struct Case {
+        uint32_t from, to;
+        std::vector<uint32_t> columns;
+        uint32_t stopAt;  // the row the visitor accepts; 0: none
+        DBResult result;
+        std::string seen;  // per row visited: its number and texts
+        uint32_t found;
+    };
+    const Case cases[] = {
+        {1, 3, {4, 2}, 0, DBERR_NONE, "1:Y|" + Ansi("客戶一") + "|;2:N||;3:Y|three|;", 0},
+        {3, 1, {1}, 2, DBERR_NONE, "3:C3|;2:C2|;", 2},               // backwards, stopped
+        {2, 99, {3, 0, 9, 1}, 0, DBERR_NONE, "2:|||C2|;3:|||C3|;", 0},  // no text: empty; `to` past the end
+        {4, 1, {1}, 0, DBERR_OUTOFRANGE, "", 0},
+    };
+    for (const Case& c : cases) {
+        struct Seen {
+            std::string text;
+            uint32_t stopAt;
+            size_t count;
+        } seen{"", c.stopAt, c.columns.size()};
+        auto visit = [](void* context, uint32_t seqNo, const char* const* texts, const uint32_t* lengths) {
+            auto* s = static_cast<Seen*>(context);
+            s->text += std::to_string(seqNo) + ":";
+            for (size_t i = 0; i < s->count; ++i)
+                s->text += std::string(texts[i], lengths[i]) + "|";
+            s->text += ";";
+            return seqNo == s->stopAt;
+        };
+        std::vector<uint32_t> columns = c.columns;
+        uint32_t found = 77;
+        EXPECT_EQ(t.cursor->ScanText(c.from, c.to, columns.data(), uint32_t(columns.size()), visit, &seen, &found),
+                  c.result)
+            << c.from;
+        EXPECT_EQ(seen.text, c.seen) << c.from;
+        if (c.result == DBERR_NONE) {
+            EXPECT_EQ(found, c.found) << c.from;
+        }
+    }
+    EXPECT_EQ(t.SeqNo(), 2u);  // the cursor stayed
+}

@@ -56,12 +56,19 @@ TEST(Find, ReachesTheRecordTheRulesName) {
         {1, "zz", 0, false, 0},     //
     };
     Harness h;
-    for (const Case& c : cases) {
-        h.cds->SetRecNo(c.from);
-        const bool found = h.grid->FindRecord(Ansi(c.text), c.direction, c.skipCurrent);
-        EXPECT_EQ(found, c.reached != 0) << c.text << " from " << c.from;
-        EXPECT_EQ(h.cds->RecNo(), c.reached ? c.reached : c.from) << c.text << " from " << c.from;
-    }
+    // With every customer held, and with customers read two at a time as the search reaches them.
+    for (int packet : {-1, 2})
+        for (const Case& c : cases) {
+            if (packet > 0) {
+                h.cds->Close();
+                h.cds->SetPacketRecords(packet);
+                h.cds->Open();
+            }
+            h.cds->SetRecNo(c.from);
+            const bool found = h.grid->FindRecord(Ansi(c.text), c.direction, c.skipCurrent);
+            EXPECT_EQ(found, c.reached != 0) << c.text << " from " << c.from << " packet " << packet;
+            EXPECT_EQ(h.cds->RecNo(), c.reached ? c.reached : c.from) << c.text << " from " << c.from;
+        }
 }
 
 TEST(Find, TheBarShowsNoMatchAndEscapeGivesTheListBack) {

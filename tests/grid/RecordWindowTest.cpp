@@ -5,6 +5,7 @@
 #include "grid/support/GridFixture.h"
 #include "grid/support/KxIntl.h"
 #include "support/DataChain.h"
+#include "ui/Application.h"
 #include "ui/Dialogs.h"
 #include "ui/Input.h"
 
@@ -324,6 +325,30 @@ TEST(RecordWindow, ScrollMessages) {
     h.cds->Insert();
     g->WMVScroll(SB_LINEDOWN, 0);
     EXPECT_EQ(h.cds->State(), dsBrowse);
+}
+
+TEST(RecordWindow, AWalkWithTheGridFollowingLeavesTheBarOnTheLastRecord) {
+    GridHarness h(CustomersDb(300));
+    h.ShowLikeTheWindow();
+    TkxDBGrid* g = h.grid;
+    QScrollBar* shown = nullptr;
+    for (QScrollBar* b : g->Widget()->findChildren<QScrollBar*>())
+        if (b->orientation() == Qt::Vertical) shown = b;
+    ASSERT_NE(shown, nullptr);
+    h.cds->RecordCount();
+    Application->ProcessMessages();
+    // Every record in turn with no paint between, as the window's confirmation walks them.
+    for (h.cds->First(); !h.cds->Eof(); h.cds->Next()) {
+    }
+    EXPECT_EQ(h.Field("CUST_ID")->AsString(), "C0300");
+    EXPECT_EQ(bar(g).pos, 300);
+    expectWindow(h);
+    Application->ProcessMessages();
+    EXPECT_EQ(shown->value(), 300);
+    // Once painted, a move shows on the bar at once.
+    SendKey(g, VK_PRIOR);
+    EXPECT_EQ(shown->value(), bar(g).pos);
+    EXPECT_LT(bar(g).pos, 300);
 }
 
 TEST(RecordWindow, EscapeRestoresTheEditorThenAsksToDiscardTheRecord) {
