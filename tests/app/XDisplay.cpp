@@ -15,6 +15,8 @@
 #include <fstream>
 #include <spawn.h>
 #include <sstream>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -92,6 +94,20 @@ void Stop(pid_t pid) {
     }
 }
 
+namespace {
+// The server takes connections on `socket` (its file appears when the server binds it, a moment
+// before it listens).
+bool accepts(const std::string& socket) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socket.copy(address.sun_path, sizeof address.sun_path - 1);
+    const bool ok = fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0) close(fd);
+    return ok;
+}
+} // namespace
+
 XServer::XServer() {
     for (int n = 91; n < 160 && pid < 0; ++n) {
         const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
@@ -99,8 +115,8 @@ XServer::XServer() {
         pid = Spawn({"Xvfb", ":" + std::to_string(n), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-dpi",
                      "96"},
                     EnvironmentWith({}), "/dev/null", "/dev/null");
-        // Taken meanwhile, or failing: the server ends; else its socket appears.
-        while (pid > 0 && !fs::exists(socket))
+        // Taken meanwhile, or failing: the server ends; else it takes connections.
+        while (pid > 0 && !accepts(socket))
             if (WaitFor(pid, 100ms) != -1) pid = -1;
         if (pid > 0) display = ":" + std::to_string(n);
     }
