@@ -1,5 +1,6 @@
 #include "ui/Control.h"
 
+#include "core/Exception.h"
 #include "ui/Form.h"
 #include "ui/PopupMenu.h"
 #include "ui/WinControl.h"
@@ -55,6 +56,11 @@ TControl::~TControl() {
 void TControl::SetParent(TWinControl* parent) {
     if (parent == parent_)
         return;
+    // The control itself, or one inside it, would become its own ancestor: every walk up the
+    // parents (the form, fonts, focus) would never end.
+    for (const TControl* p = parent; p; p = p->Parent())
+        if (p == this)
+            throw EInvalidOperation("A control cannot have itself or one of its children as its parent");
     if (parent_) {
         parent_->Invalidate();
         parent_->removeControl(this);

@@ -90,6 +90,11 @@ TEST(Controls, OwnershipFreeNotificationAndChildrenGoWithTheirParent) {
     EXPECT_EQ(panel->ControlCount(), 2);
     EXPECT_EQ(form->FindComponent("e"), edit);
     EXPECT_EQ(edit->GetParentForm(), form);
+    // Nothing becomes its own ancestor; the parents stay as they were.
+    EXPECT_THROW(panel->SetParent(panel), EInvalidOperation);
+    EXPECT_THROW(form->SetParent(panel), EInvalidOperation);
+    EXPECT_EQ(panel->Parent(), form);
+    EXPECT_EQ(form->Parent(), nullptr);
 
     delete edit;  // the label's reference is cleared, the panel and the owner forget it
     EXPECT_EQ(label->FocusControl(), nullptr);
