@@ -127,11 +127,16 @@ bool TkxPictureInput::PassesPictureTest(const AnsiString& text) const {
     return TkxPictureValidator(mask_, autoFill_).MatchPicture(copy, false) == MatchComplete;
 }
 
-AnsiString TkxPictureInput::Pasted(const AnsiString& text) const {
+AnsiString TkxPictureInput::Pasted(const AnsiString& text, int maxLength) const {
     if (!Active())
         return text;
     AnsiString copy = text;
     TkxPictureValidator(mask_, autoFill_).MatchPicture(copy, autoFill_);
+    // Literals that auto-fill adds never take the text beyond the control's limit.
+    if (maxLength > 0 && int(copy.size()) > maxLength && int(text.size()) <= maxLength) {
+        copy = text;
+        TkxPictureValidator(mask_, autoFill_).MatchPicture(copy, false);
+    }
     return copy;
 }
 

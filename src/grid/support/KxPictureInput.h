@@ -13,7 +13,7 @@
 //   Backspace (OnCheckValue set) OnCheckValue(mask.PassesPictureTest(TextAfterBackspace(...)));
 //                               then the key as usual.
 //   Delete released, paste, cut  OnCheckValue(mask.PassesPictureTest(Text())) when a handler is set;
-//                               after a paste the text becomes mask.Pasted(Text()).
+//                               after a paste the text becomes mask.Pasted(Text(), MaxLength()).
 //   leaving                     when !mask.MayLeave(...): select all, take the focus back, stay
 //                               modified, beep.
 //   writing to the field        write only when mask.CheckWrite(...) (it reports the failure).
@@ -86,8 +86,9 @@ public:
     static AnsiString TextAfterBackspace(const AnsiString& text, int selStart, int selLength);
     // The value check: the text is empty, the mask does not apply, or the text matches completely.
     bool PassesPictureTest(const AnsiString& text) const;
-    // The text after a paste, normalised (and filled in with auto-fill) by the mask.
-    AnsiString Pasted(const AnsiString& text) const;
+    // The text after a paste, normalised (and filled in with auto-fill) by the mask; `maxLength` as
+    // for Keystroke: auto-fill adds nothing beyond it.
+    AnsiString Pasted(const AnsiString& text, int maxLength = 0) const;
     // Whether the focus may leave a control holding this text.
     bool MayLeave(const AnsiString& text, bool modified, bool allowInvalidExit) const;
     // Whether the text may be written to the field. When it fails the mask, the dataset's

@@ -150,6 +150,9 @@ TEST(PictureInput, AutoFillStopsAtTheLengthLimit) {
             EXPECT_EQ(k.SelStart, int(k.Text.size()));
         }
     }
+    // A paste as well.
+    EXPECT_EQ(phone.Pasted("555", 3), "555");
+    EXPECT_EQ(phone.Pasted("555", 4), "555-");
 }
 
 TEST(PictureInput, DoubleByteCharactersTyped) {
