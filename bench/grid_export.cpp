@@ -18,6 +18,7 @@
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
 #include "grid/KxDBGrid.h"
+#include "support/BenchApplication.h"
 #include "support/BenchFolder.h"
 #include "support/CustomerGrid.h"
 #include "support/DataChain.h"
@@ -98,15 +99,12 @@ struct Format {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     try {
         BenchFolder folder;
         const std::string database = folder.LargeDatabase(argc > 1 ? argv[1] : "");
         const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
         folder.UseDatabase(database);
-        static char arg0[] = "grid_export";
-        static char* args[] = {arg0, nullptr};
-        Application->Initialize(1, args);
+        StartBenchApplication("grid_export");
 
         Scene scene;
         const int records = scene.cds->RecordCount();

@@ -15,6 +15,7 @@
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
 #include "grid/KxDBGrid.h"
+#include "support/BenchApplication.h"
 #include "support/BenchFolder.h"
 #include "support/CustomerGrid.h"
 #include "support/FbReference.h"
@@ -133,16 +134,13 @@ void report(const char* size, const Figures& f, double target) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     try {
         BenchFolder folder;
         const std::string database = folder.LargeDatabase(argc > 1 ? argv[1] : "");
         const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
         const std::string sizes = argc > 3 ? argv[3] : "100k,1m";
         folder.UseDatabase(database);
-        static char arg0[] = "grid_find";
-        static char* args[] = {arg0, nullptr};
-        Application->Initialize(1, args);
+        StartBenchApplication("grid_find");
 
         bool met = true;
         std::printf("database %s, best of %d runs\n", database.c_str(), runs);

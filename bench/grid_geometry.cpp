@@ -8,6 +8,7 @@
 //   grid_geometry [RUNS]
 //
 // Runs on the offscreen platform when no display is set. Needs no database.
+#include "support/BenchApplication.h"
 #include "support/FbReference.h"
 #include "ui/Application.h"
 #include "ui/CustomGrid.h"
@@ -35,12 +36,8 @@ template <class F> double perCall(F&& f, int calls = kCalls) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    static char arg0[] = "grid_geometry";
-    static char* args[] = {arg0, nullptr};
-    Application->Initialize(1, args);
+    StartBenchApplication("grid_geometry");
     auto* form = new TForm(Application);
     form->SetBounds(0, 0, 1300, 900);
     auto* grid = new TCustomGrid(form);

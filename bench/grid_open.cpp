@@ -17,6 +17,7 @@
 #include "data/DataSource.h"
 #include "grid/KxDBGrid.h"
 #include "grid/KxGridDataLink.h"
+#include "support/BenchApplication.h"
 #include "support/BenchFolder.h"
 #include "support/CustomerGrid.h"
 #include "support/DataChain.h"
@@ -145,15 +146,12 @@ void measure(Figures& f) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     try {
         BenchFolder folder;
         std::string database = folder.LargeDatabase(argc > 1 ? argv[1] : "");
         const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
         folder.UseDatabase(database);
-        static char arg0[] = "grid_open";
-        static char* args[] = {arg0, nullptr};
-        Application->Initialize(1, args);
+        StartBenchApplication("grid_open");
 
         Figures f;
         for (int run = 0; run < runs; ++run)

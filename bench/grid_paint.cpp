@@ -25,6 +25,7 @@
 #include "data/SQLDataSet.h"
 #include "grid/KxDBGrid.h"
 #include "grid/KxGridDataLink.h"
+#include "support/BenchApplication.h"
 #include "support/BenchFolder.h"
 #include "support/CountingDataSet.h"
 #include "support/CustomerGrid.h"
@@ -267,7 +268,6 @@ void customers(const std::string& database, int runs, BenchFolder& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     try {
         const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
         BenchFolder folder;
@@ -278,9 +278,7 @@ int main(int argc, char** argv) {
         const std::string given = argc > 2 && std::string(argv[2]) != "-" ? argv[2] : "";
         fs::copy_file(folder.LargeDatabase(given), customersDatabase);
         if (argc > 3 && std::string(argv[3]) == "customers") {
-            static char arg0[] = "grid_paint";
-            static char* args[] = {arg0, nullptr};
-            Application->Initialize(1, args);
+            StartBenchApplication("grid_paint");
             customers(customersDatabase, runs, folder);
             Application->Shutdown();
             return 0;
@@ -291,9 +289,7 @@ int main(int argc, char** argv) {
         makeDatabase(dir, database);
         folder.UseDatabase(database);
 
-        static char arg0[] = "grid_paint";
-        static char* args[] = {arg0, nullptr};
-        Application->Initialize(1, args);
+        StartBenchApplication("grid_paint");
         TComponent owner(nullptr);
         const DataChain chain(owner, "select * from SAL_SUB order by ITEM_NO");
         auto* cds = new TCountingDataSet(&owner);

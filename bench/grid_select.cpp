@@ -21,6 +21,7 @@
 #include "grid/KxDBGrid.h"
 #include "grid/KxGridDataLink.h"
 #include "grid/support/KxIntl.h"
+#include "support/BenchApplication.h"
 #include "support/BenchFolder.h"
 #include "support/CustomerGrid.h"
 #include "support/DataChain.h"
@@ -201,7 +202,6 @@ void measureConfirmation(Figures& f) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     try {
         BenchFolder folder;
         const std::string database = folder.LargeDatabase(argc > 1 ? argv[1] : "");
@@ -210,9 +210,7 @@ int main(int argc, char** argv) {
         const bool grid = parts.find("grid") != std::string::npos;
         const bool confirm = parts.find("confirm") != std::string::npos;
         folder.UseDatabase(database);
-        static char arg0[] = "grid_select";
-        static char* args[] = {arg0, nullptr};
-        Application->Initialize(1, args);
+        StartBenchApplication("grid_select");
         CreateProcessIntl();
 
         Figures f;

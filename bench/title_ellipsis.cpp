@@ -11,6 +11,7 @@
 //   title_ellipsis [RUNS]
 //
 // Runs on the offscreen platform when no display is set. Needs no database.
+#include "support/BenchApplication.h"
 #include "support/FbReference.h"
 #include "ui/Application.h"
 #include "ui/Bitmap.h"
@@ -21,12 +22,8 @@
 #include <cstdlib>
 
 int main(int argc, char** argv) {
-    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    static char arg0[] = "title_ellipsis";
-    static char* args[] = {arg0, nullptr};
-    Application->Initialize(1, args);
+    StartBenchApplication("title_ellipsis");
     TBitmap picture;
     picture.SetSize(401, 30);
     TCanvas& c = *picture.Canvas();
