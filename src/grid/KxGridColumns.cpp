@@ -155,17 +155,20 @@ void TkxCustomDBGrid::BuildColumns() {
         for (int i = 0; i < ds->FieldCount(); ++i)
             if (ds->Fields(i)->Visible()) link_->AddMapping(i);
     } else {
-        // Lines naming fields the open dataset lacks leave the list.
-        const std::unordered_map<AnsiString, TField*> fields = ds->FieldsByName();
+        // Lines naming fields the open dataset lacks leave the list. The fields' indexes by name, the
+        // first of a name as FindField finds it.
+        std::unordered_map<AnsiString, int> indexes;
+        indexes.reserve(size_t(ds->FieldCount()));
+        for (int f = 0; f < ds->FieldCount(); ++f)
+            indexes.try_emplace(UpperCase(ds->Fields(f)->FieldName()), f);
         int i = 0;
         while (i < selected_.Count()) {
-            const auto found = fields.find(UpperCase(ListLineField(selected_[i], 0)));
-            TField* f = found == fields.end() ? nullptr : found->second;
-            if (!f && link_->Active()) {
+            const auto found = indexes.find(UpperCase(ListLineField(selected_[i], 0)));
+            if (found == indexes.end() && link_->Active()) {
                 selected_.Delete(i);
                 continue;
             }
-            if (f) link_->AddMapping(f->Index());
+            if (found != indexes.end()) link_->AddMapping(found->second);
             ++i;
         }
     }
