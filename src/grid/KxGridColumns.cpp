@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 constexpr int kNoFieldWidth = 64;
@@ -240,6 +241,30 @@ void TkxCustomDBGrid::ApplyColumnWidths() {
     const bool measureTitles =
         !proportional && options_.Contains(dgTitles) && !options_.Contains(dgNoLimitColSize);
     if (proportional) referenceWidths_.assign(size_t(ColCount()), 0);
+    // The fields, the columns and the lines' read-only flags by name, gathered once: a lookup per
+    // column would search them all for each.
+    const std::unordered_map<AnsiString, TField*> fields = ds->FieldsByName();
+    std::unordered_set<AnsiString> columnNames;
+    for (const auto& c : columns_)
+        columnNames.insert(UpperCase(c->FieldName()));
+    std::unordered_map<AnsiString, bool> listedReadOnly; // the first line of a name, as a column finds it
+    for (const AnsiString& line : selected_.Lines())
+        listedReadOnly.try_emplace(UpperCase(line.substr(0, AnsiFind(line, "\t"))),
+                                   ListLineField(line, kReadOnlyField) == "T");
+    // ColumnAt(dataCol).ReadOnly().
+    auto columnReadOnly = [&](int dataCol) {
+        AnsiString name;
+        if (link_->MappedCount() > 0) {
+            TField* m = dataCol < link_->MappedCount() ? MappedField(dataCol) : nullptr;
+            if (!m) return false;
+            name = UpperCase(m->FieldName());
+        } else {
+            if (dataCol >= selected_.Count()) return false;
+            name = UpperCase(ListLineField(selected_[dataCol], 0));
+        }
+        const auto listed = listedReadOnly.find(name);
+        return columnNames.contains(name) && listed != listedReadOnly.end() && listed->second;
+    };
     for (int i = 0; i < n && ind + i < ColCount(); ++i) {
         TField* f = nullptr;
         int width;
@@ -250,7 +275,8 @@ void TkxCustomDBGrid::ApplyColumnWidths() {
             if (measureTitles && f) title = f->DisplayName();
         } else {
             std::vector<AnsiString> parts = SplitListLine(selected_[i], '\t');
-            f = ds->FindField(parts[0]);
+            const auto found = fields.find(UpperCase(parts[0]));
+            f = found == fields.end() ? nullptr : found->second;
             width = columnPixels(StrToInt(ListLinePart(parts, 1)), w0);
             if (measureTitles) title = columnListTitle(i, f);
         }
@@ -261,7 +287,7 @@ void TkxCustomDBGrid::ApplyColumnWidths() {
             SetColWidths(ind + i, width);
         if (f) {
             bool tabStop = !f->ReadOnly();
-            if (ColumnAt(i).ReadOnly()) tabStop = false;
+            if (columnReadOnly(i)) tabStop = false;
             if (tabStop && !editCalculated_) tabStop = f->FieldKind() != fkCalculated;
             SetTabStops(ind + i, tabStop);
         }
