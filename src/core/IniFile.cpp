@@ -180,6 +180,21 @@ void TIniFile::ReadSectionValues(std::string_view section, TStringList& lines) c
             lines.Add(e);
 }
 
+std::vector<TIniEntry> TIniFile::ReadSectionEntries(std::string_view section) const {
+    std::vector<TIniEntry> entries;
+    const Section* s = find(section);
+    if (!s)
+        return entries;
+    std::unordered_map<AnsiString, size_t> first; // where each key was first seen
+    AnsiString name, value;
+    for (const AnsiString& e : s->entries)
+        if (SplitIniEntry(e, name, value)) {
+            const auto [it, added] = first.try_emplace(UpperCase(name), entries.size());
+            entries.emplace_back(name, added ? value : entries[it->second].second);
+        }
+    return entries;
+}
+
 void TIniFile::ReadSections(TStringList& sections) const {
     sections.Clear();
     for (const Section& s : sections_)

@@ -32,6 +32,9 @@ public:
     // The keys of a section, and its entry lines ("name=value", or the line as it stands).
     void ReadSection(std::string_view section, TStringList& keys) const;
     void ReadSectionValues(std::string_view section, TStringList& lines) const;
+    // Every key of a section with the value ReadString gives it (a key written twice reads the first
+    // value both times): O(entries) where ReadString per key costs O(entries) each.
+    std::vector<TIniEntry> ReadSectionEntries(std::string_view section) const;
     void ReadSections(TStringList& sections) const;
 
     // Writing fails with EInOutError when the file cannot be written.

@@ -148,3 +148,16 @@ void TRegistry::GetValueNames(TStringList& names) const {
     if (open_)
         file().ReadSection(key_, names);
 }
+
+std::vector<TIniEntry> TRegistry::ReadStrings() const {
+    if (!open_)
+        return {};
+    std::vector<TIniEntry> values = file().ReadSectionEntries(key_);
+    for (auto& [name, value] : values) {
+        if (name.empty()) // read as the default value, as ReadString reads an empty name
+            value = file().ReadString(key_, valueName(name));
+        if (value.rfind("dword:", 0) == 0)
+            throw ERegistryException(Format("Invalid data type for '%s'", name));
+    }
+    return values;
+}

@@ -38,6 +38,9 @@ public:
     void WriteInteger(std::string_view name, int value);
     bool DeleteValue(std::string_view name);
     void GetValueNames(TStringList& names) const;
+    // The key's values as GetValueNames and ReadString on each name give them, in one pass over the
+    // key: O(values) where a ReadString per name costs O(values) each.
+    std::vector<TIniEntry> ReadStrings() const;
 
     static AnsiString Dir();
     static AnsiString HiveFile(RegistryHive root);

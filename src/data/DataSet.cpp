@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <list>
 
 void DatabaseError(const AnsiString& message, const TComponent* component) {
     if (component && !component->Name().empty())
@@ -702,6 +703,14 @@ TField* TDataSet::FindField(std::string_view fieldName) const {
     return nullptr;
 }
 
+std::unordered_map<AnsiString, TField*> TDataSet::FieldsByName() const {
+    std::unordered_map<AnsiString, TField*> byName;
+    byName.reserve(fields_.size());
+    for (TField* f : fields_)
+        byName.try_emplace(UpperCase(f->FieldName()), f);
+    return byName;
+}
+
 TField* TDataSet::FieldByName(std::string_view fieldName) const {
     TField* f = FindField(fieldName);
     if (!f)
@@ -735,6 +744,56 @@ void TDataSet::moveField(TField* field, int index) {
         DataEvent(deLayoutChange, 0);
 }
 
+void TDataSet::MoveFields(const std::vector<std::pair<TField*, int>>& moves) {
+    const int last = FieldCount() - 1;
+    if (last < 0)
+        return;
+    auto target = [last](int index) { return std::clamp(index, 0, last); };
+    for (size_t i = 1; i < moves.size(); ++i)
+        if (target(moves[i].second) < target(moves[i - 1].second)) {
+            for (const auto& [field, index] : moves)
+                moveField(field, index);
+            return;
+        }
+    // The order as a list, walked by a cursor at the current index: a field after it is taken to
+    // just before it, a field before it (moved earlier, or passed over) to just after it, which
+    // shifts the cursor's field one place up, as removing and inserting at the index does.
+    struct Place {
+        std::list<TField*>::iterator at;
+        bool before = false; // ahead of the cursor
+    };
+    std::list<TField*> order(fields_.begin(), fields_.end());
+    std::unordered_map<TField*, Place> places;
+    places.reserve(fields_.size());
+    for (auto it = order.begin(); it != order.end(); ++it)
+        places[*it].at = it;
+    auto cursor = order.begin();
+    int at = 0;
+    for (const auto& [field, index] : moves) {
+        auto p = places.find(field);
+        if (p == places.end())
+            continue;
+        for (const int to = target(index); at < to; ++at)
+            places[*cursor++].before = true;
+        Place& moved = p->second;
+        if (moved.at == cursor)
+            continue;
+        if (!moved.before) {
+            order.splice(cursor, order, moved.at);
+        } else {
+            order.splice(std::next(cursor), order, moved.at);
+            places[*cursor].before = true;
+            moved.before = false;
+        }
+        cursor = moved.at;
+    }
+    if (std::equal(order.begin(), order.end(), fields_.begin()))
+        return;
+    fields_.assign(order.begin(), order.end());
+    if (Active())
+        DataEvent(deLayoutChange, 0);
+}
+
 void TDataSet::CreateFields() {
     // Columns of a kind no field class shows get no field.
     for (int i = 0; i < fieldDefs_.Count(); ++i)
@@ -760,6 +819,13 @@ void TDataSet::DestroyFields() {
 }
 
 void TDataSet::BindFields(bool binding) {
+    // The definitions by name, the first of a name as TFieldDefs::Find finds it.
+    std::unordered_map<AnsiString, const TFieldDef*> defs;
+    if (binding) {
+        defs.reserve(size_t(fieldDefs_.Count()));
+        for (int i = 0; i < fieldDefs_.Count(); ++i)
+            defs.try_emplace(UpperCase(fieldDefs_.Items(i).Name), &fieldDefs_.Items(i));
+    }
     for (TField* f : fields_) {
         if (!binding) {
             f->SetFieldNo(0);
@@ -767,7 +833,8 @@ void TDataSet::BindFields(bool binding) {
         }
         if (f->FieldKind() != fkData)
             continue;
-        const TFieldDef* def = fieldDefs_.Find(f->FieldName());
+        const auto found = defs.find(UpperCase(f->FieldName()));
+        const TFieldDef* def = found == defs.end() ? nullptr : found->second;
         if (!def)
             DatabaseError(Format("Field '%s' not found", f->DisplayName()), this);
         if (BaseFieldType(f->DataType()) != BaseFieldType(def->DataType))

@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 enum TDataSetState {
@@ -137,6 +139,13 @@ public:
     // ASCII case ignored. FieldByName raises "Field '%s' not found" prefixed with the dataset name.
     TField* FindField(std::string_view fieldName) const;
     TField* FieldByName(std::string_view fieldName) const;
+    // The fields under their names with ASCII letters upper-cased, the first of a name as FindField
+    // finds it: for many lookups in one operation, O(fields) once instead of per FindField.
+    std::unordered_map<AnsiString, TField*> FieldsByName() const;
+    // Moves each field to its index as SetIndex would, one after another, with one layout change:
+    // O(fields + moves) when the indexes do not decrease (a list applied from its top), where SetIndex
+    // costs O(fields) each; otherwise the moves are made one by one.
+    void MoveFields(const std::vector<std::pair<TField*, int>>& moves);
     TFieldDefs& FieldDefs() { return fieldDefs_; }
     const TFieldDefs& FieldDefs() const { return fieldDefs_; }
     // Whether the fields were created on open (and go on close) rather than declared.

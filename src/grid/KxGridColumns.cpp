@@ -17,6 +17,8 @@
 #include "ui/InplaceEdit.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 constexpr int kNoFieldWidth = 64;
@@ -154,25 +156,37 @@ void TkxCustomDBGrid::BuildColumns() {
         for (int i = 0; i < ds->FieldCount(); ++i)
             if (ds->Fields(i)->Visible()) link_->AddMapping(i);
     } else {
-        // Lines naming fields the open dataset lacks leave the list.
+        // Lines naming fields the open dataset lacks leave the list. The fields' indexes by name, the
+        // first of a name as FindField finds it.
+        std::unordered_map<AnsiString, int> indexes;
+        indexes.reserve(size_t(ds->FieldCount()));
+        for (int f = 0; f < ds->FieldCount(); ++f)
+            indexes.try_emplace(UpperCase(ds->Fields(f)->FieldName()), f);
         int i = 0;
         while (i < selected_.Count()) {
-            TField* f = ds->FindField(ListLineField(selected_[i], 0));
-            if (!f && link_->Active()) {
+            const auto found = indexes.find(UpperCase(ListLineField(selected_[i], 0)));
+            if (found == indexes.end() && link_->Active()) {
                 selected_.Delete(i);
                 continue;
             }
-            if (f) link_->AddMapping(f->Index());
+            if (found != indexes.end()) link_->AddMapping(found->second);
             ++i;
         }
     }
+    // A column's footer text outlives the rebuild; the old records by name, the first of a name as
+    // FindColumn finds it.
+    std::unordered_map<AnsiString, const TkxColumn*> old;
+    old.reserve(columns_.size());
+    for (const auto& c : columns_)
+        old.try_emplace(UpperCase(c->FieldName()), c.get());
     std::vector<std::unique_ptr<TkxColumn>> records;
     records.reserve(size_t(link_->MappedCount()));
     for (int i = 0; i < link_->MappedCount(); ++i) {
         TField* f = link_->MappedField(i);
         if (!f) continue;
         auto c = std::make_unique<TkxColumn>(this, f->FieldName());
-        c->footerText_ = FindColumn(f->FieldName()).FooterText();
+        const auto kept = old.find(UpperCase(f->FieldName()));
+        c->footerText_ = (kept == old.end() ? *nullColumn_ : *kept->second).FooterText();
         records.push_back(std::move(c));
     }
     columns_ = std::move(records);
@@ -227,6 +241,30 @@ void TkxCustomDBGrid::ApplyColumnWidths() {
     const bool measureTitles =
         !proportional && options_.Contains(dgTitles) && !options_.Contains(dgNoLimitColSize);
     if (proportional) referenceWidths_.assign(size_t(ColCount()), 0);
+    // The fields, the columns and the lines' read-only flags by name, gathered once: a lookup per
+    // column would search them all for each.
+    const std::unordered_map<AnsiString, TField*> fields = ds->FieldsByName();
+    std::unordered_set<AnsiString> columnNames;
+    for (const auto& c : columns_)
+        columnNames.insert(UpperCase(c->FieldName()));
+    std::unordered_map<AnsiString, bool> listedReadOnly; // the first line of a name, as a column finds it
+    for (const AnsiString& line : selected_.Lines())
+        listedReadOnly.try_emplace(UpperCase(line.substr(0, AnsiFind(line, "\t"))),
+                                   ListLineField(line, kReadOnlyField) == "T");
+    // ColumnAt(dataCol).ReadOnly().
+    auto columnReadOnly = [&](int dataCol) {
+        AnsiString name;
+        if (link_->MappedCount() > 0) {
+            TField* m = dataCol < link_->MappedCount() ? MappedField(dataCol) : nullptr;
+            if (!m) return false;
+            name = UpperCase(m->FieldName());
+        } else {
+            if (dataCol >= selected_.Count()) return false;
+            name = UpperCase(ListLineField(selected_[dataCol], 0));
+        }
+        const auto listed = listedReadOnly.find(name);
+        return columnNames.contains(name) && listed != listedReadOnly.end() && listed->second;
+    };
     for (int i = 0; i < n && ind + i < ColCount(); ++i) {
         TField* f = nullptr;
         int width;
@@ -237,7 +275,8 @@ void TkxCustomDBGrid::ApplyColumnWidths() {
             if (measureTitles && f) title = f->DisplayName();
         } else {
             std::vector<AnsiString> parts = SplitListLine(selected_[i], '\t');
-            f = ds->FindField(parts[0]);
+            const auto found = fields.find(UpperCase(parts[0]));
+            f = found == fields.end() ? nullptr : found->second;
             width = columnPixels(StrToInt(ListLinePart(parts, 1)), w0);
             if (measureTitles) title = columnListTitle(i, f);
         }
@@ -248,7 +287,7 @@ void TkxCustomDBGrid::ApplyColumnWidths() {
             SetColWidths(ind + i, width);
         if (f) {
             bool tabStop = !f->ReadOnly();
-            if (ColumnAt(i).ReadOnly()) tabStop = false;
+            if (columnReadOnly(i)) tabStop = false;
             if (tabStop && !editCalculated_) tabStop = f->FieldKind() != fkCalculated;
             SetTabStops(ind + i, tabStop);
         }
@@ -265,20 +304,28 @@ void TkxCustomDBGrid::ApplyColumnList() {
         if (!DataSource() || !ds) return;
         // The fields follow the list: the ones it names become visible in its order, the rest hide.
         // The dataset's controls wait for the whole change, also when a line fails.
+        // Each named field goes to its line's index; the moves are made together at the end (also
+        // those before a failing line), which costs O(fields + lines) where one at a time costs
+        // O(fields) each.
         ds->DisableControls();
+        std::vector<std::pair<TField*, int>> moves;
         try {
             for (TField* f : std::vector<TField*>(ds->FieldList()))
                 f->SetVisible(false);
+            const std::unordered_map<AnsiString, TField*> fields = ds->FieldsByName();
             for (int i = 0; i < selected_.Count(); ++i) {
                 std::vector<AnsiString> parts = SplitListLine(selected_[i], '\t');
-                TField* f = ds->FindField(parts[0]);
-                if (!f) continue;
+                const auto found = fields.find(UpperCase(parts[0]));
+                if (found == fields.end()) continue;
+                TField* f = found->second;
                 f->SetDisplayWidth(StrToInt(ListLinePart(parts, 1)));
                 f->SetDisplayLabel(ListLinePart(parts, 2));
-                f->SetIndex(i);
+                moves.emplace_back(f, i);
                 f->SetVisible(true);
             }
+            ds->MoveFields(moves);
         } catch (...) {
+            ds->MoveFields(moves);
             ds->EnableControls();
             throw;
         }

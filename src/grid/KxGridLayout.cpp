@@ -19,6 +19,7 @@
 
 #include <sys/stat.h>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 void warn(const AnsiString& text) {
@@ -48,8 +49,9 @@ void checkWidth(const AnsiString& text) {
 // list is then taken as it is.
 bool showsAField(TDataSet* ds, const TStringList& lines) {
     if (!ds || ds->FieldCount() == 0) return true;
+    const std::unordered_map<AnsiString, TField*> fields = ds->FieldsByName();
     for (const AnsiString& line : lines.Lines())
-        if (ds->FindField(ListLineField(line, 0))) return true;
+        if (fields.contains(UpperCase(ListLineField(line, 0)))) return true;
     return false;
 }
 } // namespace
@@ -167,13 +169,12 @@ void TkxDBGrid::LoadLayout() {
     }
 
     if (ia.CheckNewFields()) {
-        for (const AnsiString& old : previous.Lines()) {
-            const AnsiString name = old.substr(0, AnsiFind(old, "\t"));
-            bool present = false;
-            for (const AnsiString& line : lines.Lines())
-                if (SameText(line.substr(0, AnsiFind(line, "\t")), name)) present = true;
-            if (!present) lines.Add(old);
-        }
+        // The names listed so far, those of the previous lines taken included.
+        std::unordered_set<AnsiString> listed;
+        for (const AnsiString& line : lines.Lines())
+            listed.insert(UpperCase(line.substr(0, AnsiFind(line, "\t"))));
+        for (const AnsiString& old : previous.Lines())
+            if (listed.insert(UpperCase(old.substr(0, AnsiFind(old, "\t")))).second) lines.Add(old);
     }
     // A layout that names none of the dataset's fields would hide every column, and the save at
     // destruction, finding none, would keep it so for good: it is refused and the grid stays whole.

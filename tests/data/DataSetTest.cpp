@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <random>
 
 namespace {
 template <typename F> std::string messageOf(F&& f) {
@@ -374,4 +375,38 @@ TEST(DataSet, ClosingFreesManyDynamicFieldsInLinearTime) {
     };
     const double small = closeSeconds(1000), large = closeSeconds(4000);
     EXPECT_LT(large, 10 * small + 0.002) << small << " s, then " << large << " s";
+}
+
+// A column list's moves made together leave the fields as SetIndex one by one leaves them: lines
+// naming no field (gaps), indexes past the end, a field named twice, fields passed over and moved
+// back; random lists of rising indexes, and falling ones.
+TEST(DataSet, MovingFieldsTogetherEqualsMovingThemOneByOne) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 400; ++round) {
+        TComponent form(nullptr);
+        TVectorDataSet* sets[2] = {new TVectorDataSet(&form), new TVectorDataSet(&form)};
+        const int count = 2 + int(random() % 7);
+        std::vector<std::pair<int, int>> moves; // field, index
+        for (int index = 0, n = int(random() % 10); n > 0; --n) {
+            index += round % 5 == 4 ? -int(random() % 3) : int(random() % 3);
+            moves.emplace_back(int(random() % unsigned(count)), index);
+        }
+        std::vector<AnsiString> names[2];
+        for (int which = 0; which < 2; ++which) {
+            TVectorDataSet* ds = sets[which];
+            ds->extraColumns = count - 2;
+            ds->Open();
+            std::vector<TField*> fields = ds->FieldList();
+            std::vector<std::pair<TField*, int>> together;
+            for (auto [field, index] : moves)
+                if (which == 0)
+                    fields[size_t(field)]->SetIndex(index);
+                else
+                    together.emplace_back(fields[size_t(field)], index);
+            if (which == 1) ds->MoveFields(together);
+            for (TField* f : ds->FieldList())
+                names[which].push_back(f->FieldName());
+        }
+        ASSERT_EQ(names[1], names[0]) << "round " << round;
+    }
 }

@@ -67,10 +67,8 @@ std::vector<TkxLayoutEntry> TkxLayoutStore::Read() const {
     if (registry_) {
         TRegistry reg(RegistryHive::CurrentUser);
         if (!reg.OpenKeyReadOnly(KeyPath())) return entries;
-        TStringList names;
-        reg.GetValueNames(names);
-        for (const AnsiString& name : names.Lines())
-            entries.push_back({name, reg.ReadString(name)});
+        for (auto& [name, value] : reg.ReadStrings())
+            entries.push_back({std::move(name), std::move(value)});
         return entries;
     }
     if (fileName_.empty()) return entries;
