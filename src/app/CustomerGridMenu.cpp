@@ -1,6 +1,7 @@
 #include "app/CustomerGridMenu.h"
 
 #include "app/FrmMorvane.h"
+#include "core/Guard.h"
 #include "ui/FileDialog.h"
 
 std::vector<TMenuItemInfo> TCustomerGridMenu::ContextMenuItems() {
@@ -34,19 +35,13 @@ void TCustomerGridMenu::ExportTo(const AnsiString& fileName, int filterIndex) {
     const AnsiString savedName = eo.StoredFileName();
     const TkxGridExportType savedType = eo.ExportType();
     const TkxExportSaveOptions savedOptions = eo.Options();
-    auto restore = [&] {
+    TAtScopeEnd restore([&] {
         eo.SetFileName(savedName);
         eo.SetExportType(savedType);
         eo.SetOptions(savedOptions);
-    };
+    });
     eo.SetFileName(fileName);
     eo.SetExportType(filterIndex == 1 ? kxgetHTML : filterIndex == 2 ? kxgetSYLK : kxgetTxt);
     eo.SetOptions(savedOptions - TkxExportSaveOptions{esoClipboard});
-    try {
-        eo.RunExport();
-    } catch (...) {
-        restore();
-        throw;
-    }
-    restore();
+    eo.RunExport();
 }

@@ -1,7 +1,8 @@
 #pragma once
-// Re-entrance guards: a count raised for the extent of a scope and lowered again, also when the
-// guarded operation raises. A caller that finds the count above 0 drops its request instead of
+// Scope guards. Re-entrance: a count raised for the extent of a scope and lowered again, also when
+// the guarded operation raises. A caller that finds the count above 0 drops its request instead of
 // queueing it (the grids' layout rebuilds, width writes and row-count synchronisations work so).
+#include <utility>
 
 class TCountGuard {
 public:
@@ -12,6 +13,19 @@ public:
 
 private:
     int& count_;
+};
+
+// Runs `f` when the scope ends, also when an exception leaves it: settings changed for one
+// operation are put back so.
+template <class F> class TAtScopeEnd {
+public:
+    explicit TAtScopeEnd(F f) : f_(std::move(f)) {}
+    ~TAtScopeEnd() { f_(); }
+    TAtScopeEnd(const TAtScopeEnd&) = delete;
+    TAtScopeEnd& operator=(const TAtScopeEnd&) = delete;
+
+private:
+    F f_;
 };
 
 // A flag set for the extent of a scope and given back its earlier value at the end.

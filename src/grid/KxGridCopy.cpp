@@ -3,6 +3,7 @@
 // hold; only esoClipboard is added for the copy. Copying the current record alone moves no record,
 // so a pending change of it stays pending; a copy of other records posts it, as any move does.
 // The cost is an export of the records copied (a walk over all records for a chosen set).
+#include "core/Guard.h"
 #include "grid/KxDBGrid.h"
 #include "grid/KxGridDataLink.h"
 
@@ -10,14 +11,9 @@ namespace {
 // Runs `run` with esoClipboard added to the options, which are put back afterwards.
 template <class F> void withClipboard(TkxExportOptions& eo, F run) {
     const TkxExportSaveOptions saved = eo.Options();
+    TAtScopeEnd restore([&] { eo.SetOptions(saved); });
     eo.SetOptions(saved + TkxExportSaveOptions{esoClipboard});
-    try {
-        run();
-    } catch (...) {
-        eo.SetOptions(saved);
-        throw;
-    }
-    eo.SetOptions(saved);
+    run();
 }
 } // namespace
 

@@ -5,6 +5,7 @@
 
 #include "core/Exception.h"
 #include "core/Format.h"
+#include "core/Guard.h"
 #include "core/SysUtils.h"
 #include "grid/support/KxExportWriter.h"
 #include "ui/Application.h"
@@ -469,25 +470,15 @@ void TkxExportOptions::RunExport() {
 }
 
 void TkxExportOptions::RunExportOf(std::vector<TBookmark> records) {
+    TAtScopeEnd clear([this] { records_ = nullptr; });
     records_ = &records;
-    try {
-        RunExport();
-    } catch (...) {
-        records_ = nullptr;
-        throw;
-    }
-    records_ = nullptr;
+    RunExport();
 }
 
 void TkxExportOptions::RunExportWhere(const std::function<bool()>& accept) {
+    TAtScopeEnd clear([this] { accept_ = nullptr; });
     accept_ = &accept;
-    try {
-        RunExport();
-    } catch (...) {
-        accept_ = nullptr;
-        throw;
-    }
-    accept_ = nullptr;
+    RunExport();
 }
 
 void TkxExportOptions::exportRecords(TkxExportSink& out) {
