@@ -6,8 +6,7 @@
 // fetched yet are fetched as the reading reaches them. A search that finds nothing reads every record
 // once; a match moves the dataset once (SetRecNo) and repaints the grid once. Nothing of the bar
 // exists until it is first opened.
-#include "core/Guard.h"
-#include "data/DataSource.h"
+#include "data/DataSet.h"
 #include "grid/KxCustomDBGrid.h"
 #include "grid/KxGridDataLink.h"
 #include "ui/FindBar.h"
@@ -32,7 +31,8 @@ bool TkxCustomDBGrid::FindRecord(const AnsiString& text, int direction, bool ski
             if (prefix[i] ? matcher.StartOf(texts[i]) : matcher.In(texts[i])) return true;
         return false;
     };
-    // A new record has no number among the stored ones: it is posted (or, untouched, dropped) first.
+    // A new record has no number among the stored ones: it is posted (or, untouched, dropped, which
+    // may leave no record) first.
     if (ds->State() == dsInsert) ds->CheckBrowseMode();
     if (!skipCurrent && !ds->IsEmpty()) {
         // The current record as the grid shows it, a pending edit included.
