@@ -112,8 +112,10 @@ XServer::XServer() {
     for (int n = 91; n < 160 && pid < 0; ++n) {
         const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
         if (fs::exists(socket) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
+        // No reset when the last client goes: each xdotool run is a client of its own, and a reset
+        // under way drops a client that is just connecting (the program, now and then).
         pid = Spawn({"Xvfb", ":" + std::to_string(n), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-dpi",
-                     "96"},
+                     "96", "-noreset"},
                     EnvironmentWith({}), "/dev/null", "/dev/null");
         // Taken meanwhile, or failing: the server ends; else it takes connections.
         while (pid > 0 && !accepts(socket))
